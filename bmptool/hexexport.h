@@ -1,0 +1,10 @@
+// The image as assembler-style hexadecimal text for the clipboard.
+#pragma once
+
+#include "bmptool/image.h"
+
+#include <string>
+
+// "; " + base name, then 30 lines of "  DT", TAB and 16 "0xHH" values
+// joined by ", "; every line ends with a CR alone.
+std::string BuildHexText(const DisplayImageBytes& image, const std::string& path);

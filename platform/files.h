@@ -1,0 +1,21 @@
+// Files seam. Paths are 8-bit text in the system's ANSI code page; the
+// Win32 side converts them to UTF-16. The native build, which stands in
+// for Win32 in the unit tests, reads a backslash as a folder separator.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Opens an existing file for reading only, without sharing, and reads at
+// most maxBytes of it into contents; length receives the file's full
+// length. False, with contents empty, when the file cannot be opened
+// (missing, a folder, held by another program). Never creates a file.
+bool ReadFileBytes(const std::string& path, std::size_t maxBytes, std::string& contents,
+                   std::uint64_t& length);
+
+// Writes contents to a new file in the same folder and moves it over path,
+// so a failed write leaves the old file whole. False on any failure.
+bool ReplaceFileContents(const std::string& path, const std::string& contents);
+
+// True when path names an existing regular file (not a folder).
+bool IsRegularFile(const std::string& path);

@@ -1,0 +1,60 @@
+// The files seam on Linux, for the native build of the unit tests.
+#include "platform/files.h"
+
+#include <cstdio>
+#include <sys/stat.h>
+
+namespace {
+
+std::string NativePath(std::string path) {
+    for (char& c : path)
+        if (c == '\\')
+            c = '/';
+    return path;
+}
+
+} // namespace
+
+bool ReadFileBytes(const std::string& path, std::size_t maxBytes, std::string& contents,
+                   std::uint64_t& length) {
+    contents.clear();
+    length = 0;
+    if (path.empty() || !IsRegularFile(path))
+        return false;
+    std::FILE* file = std::fopen(NativePath(path).c_str(), "rb");
+    if (!file)
+        return false;
+    struct stat info;
+    if (fstat(fileno(file), &info) != 0) {
+        std::fclose(file);
+        return false;
+    }
+    length = static_cast<std::uint64_t>(info.st_size);
+    std::size_t wanted = length < maxBytes ? static_cast<std::size_t>(length) : maxBytes;
+    contents.resize(wanted);
+    contents.resize(std::fread(&contents[0], 1, wanted, file));
+    std::fclose(file);
+    return true;
+}
+
+bool ReplaceFileContents(const std::string& path, const std::string& contents) {
+    std::string target = NativePath(path);
+    if (target.empty())
+        return false;
+    std::string temporary = target + ".tmp";
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (!file)
+        return false;
+    bool written = std::fwrite(contents.data(), 1, contents.size(), file) == contents.size();
+    written = (std::fclose(file) == 0) && written;
+    if (!written || std::rename(temporary.c_str(), target.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat info;
+    return !path.empty() && stat(NativePath(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}

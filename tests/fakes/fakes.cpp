@@ -1,0 +1,3 @@
+#include "tests/fakes/fakes.h"
+
+void ResetFakes() { FakeProgramPath = "C:\\Tools\\kplbmptool.exe"; }
