@@ -1,3 +1,34 @@
 #include "tests/fakes/fakes.h"
 
-void ResetFakes() { FakeProgramPath = "C:\\Tools\\kplbmptool.exe"; }
+#include <cstdio>
+
+std::vector<std::string> FakeEvents;
+FakeSerialBehaviour FakeSerial;
+std::string FakeSerialBytes;
+int FakeOpenPorts = 0;
+std::string FakeClipboard;
+bool FakeClipboardFails = false;
+std::map<int, FakeControl> FakeControls;
+
+void ResetFakes() {
+    FakeEvents.clear();
+    FakeProgramPath = "C:\\Tools\\kplbmptool.exe";
+    FakeSerial = FakeSerialBehaviour();
+    FakeSerialBytes.clear();
+    FakeOpenPorts = 0;
+    FakeClipboard.clear();
+    FakeClipboardFails = false;
+    FakeControls.clear();
+}
+
+std::string HexBytes(const std::string& bytes) {
+    std::string out;
+    char buffer[4];
+    for (unsigned char c : bytes) {
+        std::snprintf(buffer, sizeof buffer, "%02X", c);
+        if (!out.empty())
+            out += ' ';
+        out += buffer;
+    }
+    return out;
+}

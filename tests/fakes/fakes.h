@@ -1,10 +1,52 @@
 // Recording and do-nothing stand-ins for the platform seams, for the unit
-// tests. Each test resets them with ResetFakes().
+// tests. Every seam call that matters to the order of things appends a
+// line to FakeEvents; each test starts with ResetFakes().
 #pragma once
 
+#include <cstdint>
+#include <map>
+#include <set>
 #include <string>
+#include <vector>
+
+// The calls made, in order, one line each, e.g.
+//   "open COM9", "write 3: 1B 44 47", "pause 1000", "close COM9",
+//   "message Done: Bitmap file downloaded", "clipboard <text>".
+extern std::vector<std::string> FakeEvents;
 
 // ProgramFilePath() answers this.
 extern std::string FakeProgramPath;
 
+// Serial ports: the device names that can be opened, and how they behave.
+struct FakeSerialBehaviour {
+    std::set<std::string> devices = {"COM1", "COM3", "COM9", "\\\\.\\COM10", "\\\\.\\COM12"};
+    bool refuseDefinition = false;
+    bool refuseState = false;
+    int failWriteNumber = 0;  // the n-th write of a transaction (from 1) fails; 0: none
+    int shortWriteNumber = 0; // the n-th write of a transaction takes one byte less
+};
+extern FakeSerialBehaviour FakeSerial;
+// Every byte written, across all ports, in order.
+extern std::string FakeSerialBytes;
+// Ports open right now (to catch leaks and double closes).
+extern int FakeOpenPorts;
+
+// Opens a fake port by name (shared by the serial fakes of both tools).
+std::intptr_t FakeOpenSerial(const std::string& deviceName);
+
+// Clipboard: what it holds, and whether placing text fails.
+extern std::string FakeClipboard;
+extern bool FakeClipboardFails;
+
+// Dialog controls by id.
+struct FakeControl {
+    std::string text;
+    bool checked = false;
+    bool enabled = true;
+};
+extern std::map<int, FakeControl> FakeControls;
+
 void ResetFakes();
+
+// Hex bytes as the event log writes them: "1B 44 47".
+std::string HexBytes(const std::string& bytes);
