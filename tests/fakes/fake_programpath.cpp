@@ -1,6 +1,4 @@
 #include "platform/programpath.h"
 #include "tests/fakes/fakes.h"
 
-std::string FakeProgramPath = "C:\\Tools\\kplbmptool.exe";
-
 std::string ProgramFilePath() { return FakeProgramPath; }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 std::vector<std::string> FakeEvents;
+std::string FakeProgramPath = "C:\\Tools\\kplbmptool.exe";
 FakeSerialBehaviour FakeSerial;
 std::string FakeSerialBytes;
 int FakeOpenPorts = 0;

@@ -1,0 +1,5 @@
+#include "platform/pause.h"
+
+#include <windows.h>
+
+void Pause(unsigned milliseconds) { Sleep(milliseconds); }

@@ -1,0 +1,73 @@
+# Shared by the scripts that run the tools under Wine: a private X display,
+# a Wine prefix, and serial lines (socat pty pairs) mapped to COM ports with
+# the display emulator at the far end. Source it; call wine_env_cleanup on exit.
+
+KPL_ROOT=${KPL_ROOT:-$(cd "$(dirname "$0")/.." && pwd)}
+WINE64=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+export WINEARCH=win64 WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+
+KPL_PIDS=""
+
+# $1: folder for this run's prefix, lines and emulator output.
+wine_env_start() {
+    KPL_RUN_DIR=$1
+    mkdir -p "$KPL_RUN_DIR"
+    export WINEPREFIX="$KPL_RUN_DIR/wineprefix"
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        "$WINE64" wineboot -i >/dev/null 2>&1
+        "$WINESERVER" -w
+    fi
+}
+
+# Starts Xvfb on the first free display number and exports DISPLAY.
+wine_env_display() {
+    n=${KPL_DISPLAY_FROM:-91}
+    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$KPL_RUN_DIR/xvfb.log" 2>&1 &
+    KPL_PIDS="$KPL_PIDS $!"
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do
+        [ -e "/tmp/.X11-unix/X$n" ] && return 0
+        sleep 0.1
+    done
+    echo "Xvfb did not start" >&2
+    return 1
+}
+
+# $1: COM port number. Makes a pty pair, maps COM$1 to one end and starts
+# kplsim on the other, writing into $KPL_RUN_DIR/sim-$1. Sets KPL_SIM_OUT
+# (the Linux folder) and KPL_SIM_OUT_WIN (the same seen from Wine).
+wine_env_line() {
+    port=$1
+    line="$KPL_RUN_DIR/line$port"
+    rm -f "$line-tool" "$line-display"
+    socat pty,raw,echo=0,link="$line-tool" pty,raw,echo=0,link="$line-display" \
+        >"$KPL_RUN_DIR/socat$port.log" 2>&1 &
+    KPL_PIDS="$KPL_PIDS $!"
+    for _ in $(seq 50); do
+        [ -e "$line-tool" ] && [ -e "$line-display" ] && break
+        sleep 0.1
+    done
+    "$WINE64" reg add 'HKLM\Software\Wine\Ports' /v "COM$port" /t REG_SZ /d "$line-tool" /f >/dev/null 2>&1
+    # The COM links are made when the Wine server starts.
+    "$WINESERVER" -k 2>/dev/null || true
+    "$WINESERVER" -w 2>/dev/null || true
+    rm -f "$WINEPREFIX/dosdevices/com$port"
+    ln -s "$line-tool" "$WINEPREFIX/dosdevices/com$port"
+
+    KPL_SIM_OUT="$KPL_RUN_DIR/sim-$port"
+    rm -rf "$KPL_SIM_OUT"
+    mkdir -p "$KPL_SIM_OUT"
+    "$KPL_ROOT/build/native/tools/kplsim/kplsim" "$line-display" --out "$KPL_SIM_OUT" ${KPL_SIM_FLAGS:-} &
+    KPL_PIDS="$KPL_PIDS $!"
+    KPL_SIM_OUT_WIN="Z:$(echo "$KPL_SIM_OUT" | tr / '\\')"
+    export KPL_SIM_OUT KPL_SIM_OUT_WIN
+}
+
+wine_env_cleanup() {
+    [ -n "${WINEPREFIX:-}" ] && "$WINESERVER" -k 2>/dev/null
+    for pid in $KPL_PIDS; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    KPL_PIDS=""
+}

@@ -1,0 +1,188 @@
+// The download over a real serial line: this Windows program runs under
+// Wine with the real serial port, files and clipboard; COM<KPL_COM_PORT>
+// is one end of a pty pair whose other end the display emulator reads,
+// writing what it received into KPL_SIM_OUT. Only the message boxes are
+// recorded instead of shown.
+#include "bmptool/download.h"
+
+#include "bmptool/hexexport.h"
+#include "bmptool/state.h"
+#include "common/programfolder.h"
+#include "tests/fakes/fakes.h"
+#include "tests/testutil.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+using Events = std::vector<std::string>;
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::string ComPort() { return Environment("KPL_COM_PORT"); }
+
+std::string SimFile(const std::string& name) { return Environment("KPL_SIM_OUT") + "\\" + name; }
+
+// Waits until the emulator has received at least `count` bytes in all.
+std::string WaitForReceived(std::size_t count) {
+    std::string received;
+    for (int i = 0; i < 100; ++i) {
+        received = FileContents(SimFile("received.bin"));
+        if (received != "<missing>" && received.size() >= count)
+            return received;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return received == "<missing>" ? "" : received;
+}
+
+struct LogLine {
+    long long first = 0, last = 0;
+    std::string name, details;
+};
+
+std::vector<LogLine> EmulatorLog() {
+    std::vector<LogLine> lines;
+    std::istringstream in(FileContents(SimFile("log.txt")));
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        LogLine entry;
+        fields >> entry.first >> entry.last >> entry.name;
+        std::getline(fields, entry.details);
+        if (!entry.details.empty() && entry.details[0] == ' ')
+            entry.details.erase(0, 1);
+        lines.push_back(entry);
+    }
+    return lines;
+}
+
+std::string ImageBytes(const std::string& hexName) {
+    std::string text = FileContents(DataFile(hexName + ".hex"));
+    std::string bytes;
+    for (std::size_t at = text.find("0x"); at != std::string::npos; at = text.find("0x", at + 4))
+        bytes += static_cast<char>(std::stoi(text.substr(at + 2, 2), nullptr, 16));
+    return bytes;
+}
+
+std::string ReadClipboard() {
+    std::string text = "<no text>";
+    if (!OpenClipboard(nullptr))
+        return "<not opened>";
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (auto* wide = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text.clear();
+            for (const wchar_t* c = wide; *c; ++c)
+                text += static_cast<char>(*c); // the export text is ASCII
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+class SerialLine : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_FALSE(ComPort().empty()) << "KPL_COM_PORT is not set: run through scripts/e2e";
+        ResetFakes();
+        ResetBitmapToolState();
+        DeleteFileA((ProgramFolder() + "kplbmptool.dat").c_str());
+        DeleteFileA((ProgramFolder() + "kplscreens.lst").c_str());
+        start = WaitForReceived(0).size();
+        logStart = EmulatorLog().size();
+    }
+
+    // What arrived at the emulator since the test began.
+    std::string ReceivedSince(std::size_t count) { return WaitForReceived(start + count).substr(start); }
+    std::vector<LogLine> LogSince() {
+        std::vector<LogLine> all = EmulatorLog();
+        return std::vector<LogLine>(all.begin() + static_cast<long>(logStart), all.end());
+    }
+
+    std::size_t start = 0;
+    std::size_t logStart = 0;
+};
+
+const std::string kImageCommand = "\x1b"
+                                  "DG";
+
+} // namespace
+
+TEST_F(SerialLine, PlainDownloadIs483Bytes) {
+    std::string bitmap = DataFile("checker.bmp");
+    ASSERT_EQ(DownloadBitmap(bitmap, ComPort(), false, "2", true), "OK");
+    EXPECT_EQ(ReceivedSince(483), kImageCommand + ImageBytes("checker"));
+    EXPECT_EQ(FakeEvents, (Events{"message Done: Bitmap file downloaded"}));
+    EXPECT_EQ(FileContents(ProgramFolder() + "kplbmptool.dat"), "\"" + ComPort() + "\"\r\n");
+    EXPECT_EQ(FileContents(ProgramFolder() + "kplscreens.lst"), "<missing>");
+}
+
+TEST_F(SerialLine, SaveToPageIs486Bytes) {
+    std::string bitmap = DataFile("frame-black-first.bmp");
+    ASSERT_EQ(DownloadBitmap(bitmap, ComPort(), true, "7", false), "OK");
+    EXPECT_EQ(ReceivedSince(486), kImageCommand + ImageBytes("frame-black-first") + "\x1bXG");
+    std::string list;
+    for (int k = 0; k < 17; ++k)
+        list += std::to_string(k) + ",\"" + (k == 7 ? bitmap : "") + "\"\r\n";
+    EXPECT_EQ(FileContents(ProgramFolder() + "kplscreens.lst"), list);
+}
+
+TEST_F(SerialLine, ConfirmationComesAfterASecond) {
+    std::string bitmap = DataFile("shapes-white-first.bmp");
+    ASSERT_EQ(DownloadBitmap(bitmap, ComPort(), true, "16", true), "OK");
+    EXPECT_EQ(ReceivedSince(487),
+              kImageCommand + ImageBytes("shapes-white-first") + "\x1bXP" + "\xc0");
+
+    std::vector<LogLine> log = LogSince();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0].name, "IMAGE");
+    EXPECT_EQ(log[1].name, "SAVE");
+    EXPECT_EQ(log[1].details, "page=16");
+    EXPECT_EQ(log[2].name, "CONFIRM");
+    long long pause = log[2].first - log[1].last;
+    // Sleep never returns early by more than a tick; a busy machine may add a lot.
+    EXPECT_GE(pause, 980);
+    EXPECT_LT(pause, 4000);
+    std::printf("pause before the confirmation request: %lld ms\n", pause);
+}
+
+TEST_F(SerialLine, PortNinetyNineFillsTheClipboard) {
+    std::string bitmap = DataFile("checker.bmp");
+    ASSERT_EQ(DownloadBitmap(bitmap, "99", false, "0", false), "OK");
+    EXPECT_EQ(ReadClipboard(), FileContents(DataFile("checker.hex")));
+    EXPECT_EQ(FakeEvents, (Events{"message Ready to Paste: Bitmap data in hex on clipboard"}));
+    EXPECT_EQ(FileContents(ProgramFolder() + "kplbmptool.dat"), "<missing>");
+}
+
+TEST_F(SerialLine, PortHeldByAnotherProgramIsRefused) {
+    std::string device = DisplayDeviceName(ComPort());
+    HANDLE held = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(DownloadBitmap(DataFile("checker.bmp"), ComPort(), false, "0", false), "BADPORT");
+    CloseHandle(held);
+    EXPECT_EQ(FakeEvents, (Events{"message Download cancelled: Port unavailable or in use.",
+                                  "message Download cancelled: Port invalid or unavailable"}));
+}
+
+TEST_F(SerialLine, TransactionTime) {
+    // Not a pass/fail figure: the time of a plain download, for the record.
+    std::string bitmap = DataFile("checker.bmp");
+    const int runs = 20;
+    auto begin = std::chrono::steady_clock::now();
+    for (int i = 0; i < runs; ++i)
+        ASSERT_EQ(DownloadBitmap(bitmap, ComPort(), true, "3", false), "OK");
+    auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+    EXPECT_EQ(ReceivedSince(486 * runs).size(), 486u * runs);
+    std::printf("one transaction (open, 486 bytes, record, close): %.1f ms\n", ms / runs);
+}
