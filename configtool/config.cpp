@@ -1,0 +1,115 @@
+#include "configtool/config.h"
+
+#include "common/fieldfile.h"
+#include "common/numeric.h"
+#include "common/programfolder.h"
+#include "configtool/controlids.h"
+#include "configtool/serial.h"
+#include "platform/controls.h"
+#include "platform/files.h"
+#include "platform/messagebox.h"
+
+#include <algorithm>
+#include <limits>
+
+std::string PortText;
+std::string ConfigText;
+std::string ConfirmText;
+
+namespace {
+
+// The display's bit for each option box; not in screen order.
+struct OptionBit {
+    int control;
+    std::uint8_t mask;
+};
+constexpr OptionBit kOptionBits[] = {
+    {IDC_BACKLIGHT, 0x01},      {IDC_SPLASH, 0x02},    {IDC_WRITE_PROTECT, 0x04},
+    {IDC_FONT_WIDE, 0x08},      {IDC_FONT_TALL, 0x10}, {IDC_Y_ORIGIN_BOTTOM, 0x20},
+    {IDC_FONT_OVERWRITE, 0x80},
+};
+
+constexpr char kEsc = 0x1B;
+constexpr std::uint8_t kArgumentOffset = 0x40; // numeric arguments travel as value + 0x40
+constexpr char kConfirmRequest = static_cast<char>(0xC0);
+constexpr std::int32_t kBaud = 9600;
+
+std::string SettingsPath() {
+    return ProgramFolder() + "kplconfig.dat";
+}
+
+// Out-of-range text must not wrap onto a real port number.
+std::int32_t PortNumber(const std::string& text) {
+    std::int64_t number = IntegerValue(text);
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(number, std::numeric_limits<std::int32_t>::min(),
+                                 std::numeric_limits<std::int32_t>::max()));
+}
+
+} // namespace
+
+std::uint8_t EncodeOptions() {
+    std::uint8_t value = 0;
+    for (const OptionBit& option : kOptionBits)
+        if (IsControlChecked(option.control))
+            value |= option.mask;
+    return value;
+}
+
+void ApplyOptions(std::uint8_t configValue) {
+    for (const OptionBit& option : kOptionBits)
+        if (configValue & option.mask)
+            SetControlChecked(option.control, true);
+}
+
+std::string BuildConfigCommand(std::uint8_t configValue, bool confirm) {
+    std::string command = {kEsc, 'W', static_cast<char>(kArgumentOffset | configValue)};
+    if (confirm)
+        command += kConfirmRequest;
+    return command;
+}
+
+void SaveConfigSettings() {
+    WriteFieldFile(SettingsPath(), FieldLine({QuotedField(PortText), QuotedField(ConfigText),
+                                              QuotedField(ConfirmText)}));
+}
+
+void LoadConfigSettings() {
+    std::string path = SettingsPath();
+    if (!IsRegularFile(path))
+        return;
+    FieldReader reader = OpenFieldFile(path);
+    std::string port = ReadTextField(reader);
+    std::string options = ReadTextField(reader);
+    std::string confirm = ReadTextField(reader);
+
+    double portNumber = NumericValue(port);
+    if (portNumber >= 1 && portNumber <= 99)
+        SetControlText(IDC_PORT, port);
+    // The low eight bits, negative values in two's complement.
+    ApplyOptions(static_cast<std::uint8_t>(static_cast<std::uint64_t>(IntegerValue(options))));
+    if (confirm == "1")
+        SetControlChecked(IDC_CONFIRM, true);
+}
+
+void SendConfiguration() {
+    std::uint8_t configValue = EncodeOptions();
+    PortText = GetControlText(IDC_PORT);
+    bool confirm = IsControlChecked(IDC_CONFIRM);
+    ConfirmText = confirm ? "1" : "0";
+    ConfigText = std::to_string(configValue);
+    // Saved before the port is tried, whatever comes of the send.
+    SaveConfigSettings();
+
+    std::string command = BuildConfigCommand(configValue, confirm);
+    if (SerialOpen(PortNumber(PortText), kBaud) == 0) {
+        ShowMessage("Could not open Comm " + PortText + ".", "Comm Error");
+        return;
+    }
+    bool sent = SerialSend(command);
+    SerialClose();
+    if (sent)
+        ShowMessage("Configuration Sent", "Done");
+    else
+        ShowMessage("Could not send to Comm " + PortText + ".", "Comm Error");
+}
