@@ -10,7 +10,8 @@
 #include <string>
 
 // CreateFileW of the device name with GENERIC_READ | GENERIC_WRITE, share
-// mode 0 (a port held by another program does not open), an inheritable
+// mode 0 (a port held by another program does not open, under Wine too:
+// see portclaim_win32.h), an inheritable
 // handle, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, no overlapped I/O.
 // kNoSerialPort when it cannot be opened.
 SerialHandle OpenCommDevice(const std::string& deviceName);

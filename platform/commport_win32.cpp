@@ -1,5 +1,6 @@
 #include "platform/commport.h"
 
+#include "platform/portclaim_win32.h"
 #include "platform/textconv_win32.h"
 
 #include <windows.h>
@@ -29,7 +30,13 @@ SerialHandle OpenCommDevice(const std::string& deviceName) {
     inheritable.bInheritHandle = TRUE;
     HANDLE port = CreateFileW(AnsiToWide(deviceName).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                               &inheritable, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return port == INVALID_HANDLE_VALUE ? kNoSerialPort : reinterpret_cast<SerialHandle>(port);
+    if (port == INVALID_HANDLE_VALUE)
+        return kNoSerialPort;
+    if (!ClaimPort(reinterpret_cast<SerialHandle>(port), deviceName)) {
+        CloseHandle(port);
+        return kNoSerialPort;
+    }
+    return reinterpret_cast<SerialHandle>(port);
 }
 
 bool IsCharacterDevice(SerialHandle port) {

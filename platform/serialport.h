@@ -12,7 +12,8 @@ constexpr SerialHandle kNoSerialPort = 0;
 
 // The bitmap tool's open: CreateFileA with read and write access (a port
 // opened for writing alone takes no line settings under Wine), share mode
-// 0, OPEN_EXISTING. kNoSerialPort when it cannot be opened.
+// 0, OPEN_EXISTING. kNoSerialPort when it cannot be opened, also when
+// another program holds it (under Wine too: see portclaim_win32.h).
 SerialHandle OpenDisplayDevice(const std::string& deviceName);
 
 enum class LineSetupResult {

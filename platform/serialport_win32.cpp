@@ -1,5 +1,7 @@
 #include "platform/serialport.h"
 
+#include "platform/portclaim_win32.h"
+
 #include <windows.h>
 
 namespace {
@@ -11,7 +13,13 @@ HANDLE ToHandle(SerialHandle port) { return reinterpret_cast<HANDLE>(port); }
 SerialHandle OpenDisplayDevice(const std::string& deviceName) {
     HANDLE port = CreateFileA(deviceName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
-    return port == INVALID_HANDLE_VALUE ? kNoSerialPort : reinterpret_cast<SerialHandle>(port);
+    if (port == INVALID_HANDLE_VALUE)
+        return kNoSerialPort;
+    if (!ClaimPort(reinterpret_cast<SerialHandle>(port), deviceName)) {
+        CloseHandle(port);
+        return kNoSerialPort;
+    }
+    return reinterpret_cast<SerialHandle>(port);
 }
 
 LineSetupResult ApplyLineDefinition(SerialHandle port, const std::string& definition) {
@@ -35,4 +43,7 @@ bool WriteSerial(SerialHandle port, const void* data, std::size_t length, std::s
     return ok != FALSE;
 }
 
-void CloseSerial(SerialHandle port) { CloseHandle(ToHandle(port)); }
+void CloseSerial(SerialHandle port) {
+    ReleasePortClaim(port);
+    CloseHandle(ToHandle(port));
+}

@@ -8,6 +8,7 @@
 #include "bmptool/hexexport.h"
 #include "bmptool/state.h"
 #include "common/programfolder.h"
+#include "configtool/serial.h"
 #include "tests/fakes/fakes.h"
 #include "tests/testutil.h"
 
@@ -164,15 +165,62 @@ TEST_F(SerialLine, PortNinetyNineFillsTheClipboard) {
     EXPECT_EQ(FileContents(ProgramFolder() + "kplbmptool.dat"), "<missing>");
 }
 
+// Another process holds the port for the length of one test.
+struct PortHolder {
+    PROCESS_INFORMATION process{};
+    HANDLE held = nullptr;
+    HANDLE release = nullptr;
+
+    explicit PortHolder(const std::string& device) {
+        held = CreateEventA(nullptr, TRUE, FALSE, "kpl120.test.held");
+        release = CreateEventA(nullptr, TRUE, FALSE, "kpl120.test.release");
+        ResetEvent(held);
+        ResetEvent(release);
+        std::string command = "port_holder.exe " + device + " kpl120.test.held kpl120.test.release";
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        std::string program = FolderOfThisProgram() + "port_holder.exe";
+        if (CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                           nullptr, &startup, &process))
+            WaitForSingleObject(held, 20000);
+    }
+    bool Holding() { return WaitForSingleObject(held, 0) == WAIT_OBJECT_0; }
+    ~PortHolder() {
+        SetEvent(release);
+        if (process.hProcess) {
+            WaitForSingleObject(process.hProcess, 20000);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+        CloseHandle(held);
+        CloseHandle(release);
+    }
+    static std::string FolderOfThisProgram() {
+        char path[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, path, MAX_PATH);
+        std::string folder = path;
+        return folder.substr(0, folder.rfind('\\') + 1);
+    }
+};
+
 TEST_F(SerialLine, PortHeldByAnotherProgramIsRefused) {
-    std::string device = DisplayDeviceName(ComPort());
-    HANDLE held = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(DownloadBitmap(DataFile("checker.bmp"), ComPort(), false, "0", false), "BADPORT");
-    CloseHandle(held);
+    {
+        PortHolder holder(DisplayDeviceName(ComPort()));
+        ASSERT_TRUE(holder.Holding());
+        EXPECT_EQ(DownloadBitmap(DataFile("checker.bmp"), ComPort(), false, "0", false), "BADPORT");
+        EXPECT_EQ(SerialOpen(std::stoi(ComPort()), 9600), 0);
+        EXPECT_EQ(SerialClose(), 1);
+    }
     EXPECT_EQ(FakeEvents, (Events{"message Download cancelled: Port unavailable or in use.",
                                   "message Download cancelled: Port invalid or unavailable"}));
+    EXPECT_EQ(FileContents(ProgramFolder() + "kplbmptool.dat"), "<missing>");
+
+    // Once it lets go, both tools' opens succeed again.
+    EXPECT_EQ(DownloadBitmap(DataFile("checker.bmp"), ComPort(), false, "0", false), "OK");
+    ASSERT_EQ(SerialOpen(std::stoi(ComPort()), 9600), 1);
+    EXPECT_TRUE(SerialSend("\x1bW\xc1\xc0"));
+    EXPECT_EQ(SerialClose(), 1);
+    EXPECT_EQ(ReceivedSince(483 + 4).substr(483), "\x1bW\xc1\xc0");
 }
 
 TEST_F(SerialLine, TransactionTime) {

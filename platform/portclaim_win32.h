@@ -1,0 +1,16 @@
+// Windows itself refuses a second open of a COM port; Wine lets it through,
+// and two programs would then interleave their bytes on the line. A named
+// mutex per port, held from the open to the close, keeps every program that
+// opens its ports through this layer apart on both.
+#pragma once
+
+#include "platform/serialport.h"
+
+#include <string>
+
+// False when another open port (in any process) holds the claim on the
+// same device; "COM7" and "\\.\COM7" are the same device.
+bool ClaimPort(SerialHandle port, const std::string& deviceName);
+
+// Gives the claim of a port back; nothing when it has none.
+void ReleasePortClaim(SerialHandle port);

@@ -1,0 +1,206 @@
+#include "tools/kplsim/outputs.h"
+
+#include "tools/kplsim/pngwriter.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const char* const kReceivedFile = "received.bin";
+const char* const kLogFile = "log.txt";
+const char* const kScreenFile = "screen.png";
+const char* const kConfigFile = "config.txt";
+
+std::string Hex2(std::uint8_t byte) {
+    char text[3];
+    std::snprintf(text, sizeof text, "%02X", byte);
+    return text;
+}
+
+std::string Decimal2(int number) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d", number);
+    return text;
+}
+
+std::string HexBytes(const std::vector<std::uint8_t>& bytes) {
+    std::string text;
+    for (std::uint8_t byte : bytes) {
+        if (!text.empty())
+            text += ' ';
+        text += Hex2(byte);
+    }
+    return text;
+}
+
+int BlackPixels(const DisplayImageBytes& image) {
+    int count = 0;
+    for (std::uint8_t byte : image)
+        for (int bit = 0; bit < 8; ++bit)
+            count += (byte >> bit) & 1;
+    return count;
+}
+
+void Complain(const std::string& what) {
+    std::fprintf(stderr, "kplsim: %s: %s\n", what.c_str(), std::strerror(errno));
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+int OpenFresh(const std::string& path) {
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+}
+
+void PrintLine(const Outputs& outputs, const std::string& text) {
+    if (outputs.quiet)
+        return;
+    std::fputs(text.c_str(), stdout);
+    std::fflush(stdout);
+}
+
+void WritePicture(const Outputs& outputs, const std::string& name) {
+    std::string png;
+    if (!EncodeScreenPng(outputs.screen, png)) {
+        std::fprintf(stderr, "kplsim: cannot encode %s\n", name.c_str());
+        return;
+    }
+    WriteFileAtomically(outputs.dir, name, png);
+}
+
+} // namespace
+
+std::string PageFileName(int page) {
+    return "page-" + Decimal2(page) + ".png";
+}
+
+bool WriteFileAtomically(const std::string& dir, const std::string& name,
+                         const std::string& contents) {
+    std::string temporary = dir + "/." + name + ".tmp";
+    std::string target = dir + "/" + name;
+    int fd = OpenFresh(temporary);
+    if (fd < 0) {
+        Complain(temporary);
+        return false;
+    }
+    bool written = WriteAll(fd, contents.data(), contents.size());
+    written = (::close(fd) == 0) && written;
+    if (!written || std::rename(temporary.c_str(), target.c_str()) != 0) {
+        Complain(target);
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool OpenOutputs(Outputs& outputs, const std::string& dir, bool quiet, std::string& error) {
+    outputs.dir = dir;
+    outputs.quiet = quiet;
+    outputs.screen.fill(0);
+    if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
+        error = dir + ": " + std::strerror(errno);
+        return false;
+    }
+    // Pictures left by an earlier run would pass for this run's.
+    std::remove((dir + "/" + kScreenFile).c_str());
+    std::remove((dir + "/" + kConfigFile).c_str());
+    for (int page = 0; page < kFlashPages; ++page)
+        std::remove((dir + "/" + PageFileName(page)).c_str());
+
+    outputs.receivedFd = OpenFresh(dir + "/" + kReceivedFile);
+    outputs.logFd = OpenFresh(dir + "/" + kLogFile);
+    if (outputs.receivedFd < 0 || outputs.logFd < 0) {
+        error = dir + ": " + std::strerror(errno);
+        CloseOutputs(outputs);
+        return false;
+    }
+    return true;
+}
+
+void CloseOutputs(Outputs& outputs) {
+    if (outputs.receivedFd >= 0)
+        ::close(outputs.receivedFd);
+    if (outputs.logFd >= 0)
+        ::close(outputs.logFd);
+    outputs.receivedFd = -1;
+    outputs.logFd = -1;
+}
+
+void RecordReceived(Outputs& outputs, const std::uint8_t* data, std::size_t size) {
+    if (!WriteAll(outputs.receivedFd, reinterpret_cast<const char*>(data), size))
+        Complain(kReceivedFile);
+}
+
+std::string LogLine(const KplCommand& command) {
+    std::string line = std::to_string(command.firstMs) + " " + std::to_string(command.lastMs) +
+                       " " + CommandName(command.kind);
+    switch (command.kind) {
+    case CommandKind::Image:
+        line += " black=" + std::to_string(BlackPixels(CommandImage(command)));
+        break;
+    case CommandKind::Save: {
+        int page = CommandSavePage(command);
+        if (page >= 0)
+            line += " page=" + Decimal2(page);
+        else
+            line += " page=?? byte=0x" + Hex2(command.bytes.back());
+        break;
+    }
+    case CommandKind::Config:
+        line += " value=0x" + Hex2(command.bytes.back());
+        break;
+    case CommandKind::Confirm:
+        break;
+    case CommandKind::Unknown:
+    case CommandKind::Truncated:
+        line += " bytes=" + HexBytes(command.bytes);
+        break;
+    }
+    return line;
+}
+
+std::string ScreenArt(const DisplayImageBytes& image) {
+    std::string art;
+    for (int y = 0; y < kDisplayHeight; ++y) {
+        for (int x = 0; x < kDisplayWidth; ++x)
+            art += DisplayPixelSet(image, x, y) ? '#' : '.';
+        art += '\n';
+    }
+    return art;
+}
+
+void ApplyCommand(Outputs& outputs, const KplCommand& command) {
+    if (command.kind == CommandKind::Image) {
+        outputs.screen = CommandImage(command);
+        WritePicture(outputs, kScreenFile);
+    } else if (command.kind == CommandKind::Save) {
+        int page = CommandSavePage(command);
+        if (page >= 0)
+            WritePicture(outputs, PageFileName(page));
+    } else if (command.kind == CommandKind::Config) {
+        WriteFileAtomically(outputs.dir, kConfigFile, "0x" + Hex2(command.bytes.back()) + "\n");
+    }
+
+    std::string line = LogLine(command) + "\n";
+    if (!WriteAll(outputs.logFd, line.data(), line.size()))
+        Complain(kLogFile);
+    PrintLine(outputs, line);
+    if (command.kind == CommandKind::Image)
+        PrintLine(outputs, ScreenArt(outputs.screen));
+}
