@@ -74,10 +74,13 @@ bool OpenDisplayPort(const std::string& portText) {
     return true;
 }
 
-bool SendImageCommand() { return SendBytes({kEsc, 'D', 'G'}); }
+bool SendImageCommand() {
+    return SendBytes({kEsc, 'D', 'G'});
+}
 
 bool SendImageData() {
-    return SendBytes(std::string(reinterpret_cast<const char*>(DisplayImage.data()), DisplayImage.size()));
+    return SendBytes(
+        std::string(reinterpret_cast<const char*>(DisplayImage.data()), DisplayImage.size()));
 }
 
 bool SendSaveCommand(const std::string& pageText) {

@@ -7,9 +7,13 @@
 
 namespace {
 
-std::string SettingsPath() { return ProgramFolder() + "kplbmptool.dat"; }
+std::string SettingsPath() {
+    return ProgramFolder() + "kplbmptool.dat";
+}
 
-std::string DefaultListPath() { return ProgramFolder() + "kplscreens.lst"; }
+std::string DefaultListPath() {
+    return ProgramFolder() + "kplscreens.lst";
+}
 
 } // namespace
 

@@ -28,7 +28,8 @@ DisplayImageBytes ConvertBitmapBytes(const std::string& fileBytes) {
         std::uint8_t rowBit = static_cast<std::uint8_t>(1u << (y % kBandHeight));
         std::size_t bandStart = static_cast<std::size_t>(y / kBandHeight) * kDisplayWidth;
         for (std::size_t b = 0; b < kPixelBytesPerRow; ++b) {
-            auto pixels = static_cast<std::uint8_t>(fileBytes[kPixelDataOffset + kRowStride * r + b]);
+            auto pixels =
+                static_cast<std::uint8_t>(fileBytes[kPixelDataOffset + kRowStride * r + b]);
             for (int bit = 7; bit >= 0; --bit) {
                 if (pixels & (1u << bit)) {
                     std::size_t x = 8 * b + static_cast<std::size_t>(7 - bit);

@@ -8,9 +8,13 @@ constexpr char kEndOfData = 26; // Ctrl-Z
 // Far beyond any settings or list file; keeps a wrong pick from eating memory.
 constexpr std::size_t kLargestFieldFile = 16 * 1024 * 1024;
 
-bool AtEnd(const FieldReader& reader) { return reader.position >= reader.data.size(); }
+bool AtEnd(const FieldReader& reader) {
+    return reader.position >= reader.data.size();
+}
 
-char Peek(const FieldReader& reader) { return reader.data[reader.position]; }
+char Peek(const FieldReader& reader) {
+    return reader.data[reader.position];
+}
 
 void SkipBlanks(FieldReader& reader) {
     while (!AtEnd(reader) && Peek(reader) == ' ')
@@ -96,7 +100,9 @@ std::string ReadNumberField(FieldReader& reader) {
     return value;
 }
 
-std::string QuotedField(const std::string& text) { return "\"" + text + "\""; }
+std::string QuotedField(const std::string& text) {
+    return "\"" + text + "\"";
+}
 
 std::string FieldLine(std::initializer_list<std::string> fields) {
     std::string line;

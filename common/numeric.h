@@ -15,4 +15,6 @@ double NumericValue(std::string_view text);
 std::int64_t RoundToInteger(double value);
 
 // The two together: what an integer-valued field holds.
-inline std::int64_t IntegerValue(std::string_view text) { return RoundToInteger(NumericValue(text)); }
+inline std::int64_t IntegerValue(std::string_view text) {
+    return RoundToInteger(NumericValue(text));
+}

@@ -9,7 +9,9 @@ std::size_t NameStart(const std::string& path) {
 
 } // namespace
 
-std::string FileNameOf(const std::string& path) { return path.substr(NameStart(path)); }
+std::string FileNameOf(const std::string& path) {
+    return path.substr(NameStart(path));
+}
 
 std::string BaseNameOf(const std::string& path) {
     std::string name = FileNameOf(path);
@@ -17,4 +19,6 @@ std::string BaseNameOf(const std::string& path) {
     return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
-std::string FolderOf(const std::string& path) { return path.substr(0, NameStart(path)); }
+std::string FolderOf(const std::string& path) {
+    return path.substr(0, NameStart(path));
+}

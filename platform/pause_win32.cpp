@@ -2,4 +2,6 @@
 
 #include <windows.h>
 
-void Pause(unsigned milliseconds) { Sleep(milliseconds); }
+void Pause(unsigned milliseconds) {
+    Sleep(milliseconds);
+}

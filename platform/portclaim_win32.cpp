@@ -4,12 +4,16 @@
 
 #include <windows.h>
 
-#include <map>
-
 namespace {
 
-// The claim of each open port of this process.
-std::map<SerialHandle, HANDLE> claims;
+// The claim of each open port of this process. Plain data on purpose: other
+// programs call the configuration tool's exported functions with the
+// program loaded as a library, where no static constructor has run.
+struct Claim {
+    SerialHandle port;
+    HANDLE mutex;
+};
+Claim claims[16];
 
 std::wstring ClaimName(std::string device) {
     if (device.rfind("\\\\.\\", 0) == 0)
@@ -30,14 +34,21 @@ bool ClaimPort(SerialHandle port, const std::string& deviceName) {
         CloseHandle(claim);
         return false;
     }
-    claims[port] = claim;
+    for (Claim& slot : claims) {
+        if (slot.mutex == nullptr) {
+            slot = {port, claim};
+            return true;
+        }
+    }
+    CloseHandle(claim); // more ports open at once than any tool uses
     return true;
 }
 
 void ReleasePortClaim(SerialHandle port) {
-    auto found = claims.find(port);
-    if (found == claims.end())
-        return;
-    CloseHandle(found->second);
-    claims.erase(found);
+    for (Claim& slot : claims) {
+        if (slot.mutex != nullptr && slot.port == port) {
+            CloseHandle(slot.mutex);
+            slot = {kNoSerialPort, nullptr};
+        }
+    }
 }

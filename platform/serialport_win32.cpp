@@ -6,7 +6,9 @@
 
 namespace {
 
-HANDLE ToHandle(SerialHandle port) { return reinterpret_cast<HANDLE>(port); }
+HANDLE ToHandle(SerialHandle port) {
+    return reinterpret_cast<HANDLE>(port);
+}
 
 } // namespace
 

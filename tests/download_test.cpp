@@ -65,7 +65,11 @@ TEST_F(Download, PlainSaveAndConfirmationBytesInOrder) {
         {"save page 3", true, "3", false, "\x1bXC", {"write 3: 1B 58 43"}},
         {"save page 0", true, "0", false, std::string("\x1bX@"), {"write 3: 1B 58 40"}},
         {"empty page is 0", true, "", false, std::string("\x1bX@"), {"write 3: 1B 58 40"}},
-        {"save page 16 and confirm", true, "16", true, "\x1bXP\xc0",
+        {"save page 16 and confirm",
+         true,
+         "16",
+         true,
+         "\x1bXP\xc0",
          {"write 3: 1B 58 50", "pause 1000", "write 1: C0"}},
     };
     for (const Case& c : cases) {
@@ -104,10 +108,17 @@ TEST_F(Download, DeviceNames) {
     struct Case {
         const char* port;
         const char* device; // "" when no device may be named
-    } cases[] = {{"1", "COM1"},          {"9", "COM9"},       {"10", "\\\\.\\COM10"},
-                 {"12", "\\\\.\\COM12"}, {"98", "\\\\.\\COM98"}, {"", ""},
-                 {"0", ""},              {"100", ""},         {"123456789012", ""},
-                 {"009", ""},            {"-1", ""}};
+    } cases[] = {{"1", "COM1"},
+                 {"9", "COM9"},
+                 {"10", "\\\\.\\COM10"},
+                 {"12", "\\\\.\\COM12"},
+                 {"98", "\\\\.\\COM98"},
+                 {"", ""},
+                 {"0", ""},
+                 {"100", ""},
+                 {"123456789012", ""},
+                 {"009", ""},
+                 {"-1", ""}};
     for (const Case& c : cases)
         EXPECT_EQ(DisplayDeviceName(c.port), c.device) << c.port;
 
@@ -137,15 +148,15 @@ TEST_F(Download, PortsThatCannotBeUsed) {
 TEST_F(Download, LineSettingsRefused) {
     FakeSerial.refuseDefinition = true;
     EXPECT_EQ(DownloadBitmap(bitmap, "3", false, "0", false), "BADPORT");
-    EXPECT_EQ(FakeEvents, (Events{"open COM3", "settings COM3 9600,N,8,1", "close COM3", kPortFailed,
-                                  kPortInvalid}));
+    EXPECT_EQ(FakeEvents, (Events{"open COM3", "settings COM3 9600,N,8,1", "close COM3",
+                                  kPortFailed, kPortInvalid}));
 
     SetUp();
     FakeSerial.refuseState = true;
     EXPECT_EQ(DownloadBitmap(bitmap, "3", false, "0", false), "BADPORT");
-    EXPECT_EQ(FakeEvents, (Events{"open COM3", "settings COM3 9600,N,8,1", "close COM3",
-                                  "message Download cancelled: Port could not be initialized.",
-                                  kPortInvalid}));
+    EXPECT_EQ(FakeEvents,
+              (Events{"open COM3", "settings COM3 9600,N,8,1", "close COM3",
+                      "message Download cancelled: Port could not be initialized.", kPortInvalid}));
     EXPECT_EQ(Settings(), "<missing>");
 }
 
@@ -168,13 +179,15 @@ TEST_F(Download, FailedOrShortWritesEndTheTransaction) {
         for (bool shortWrite : {false, true}) {
             SetUp();
             (shortWrite ? FakeSerial.shortWriteNumber : FakeSerial.failWriteNumber) = write;
-            std::string what = (shortWrite ? "short write " : "failed write ") + std::to_string(write);
+            std::string what =
+                (shortWrite ? "short write " : "failed write ") + std::to_string(write);
             EXPECT_EQ(DownloadBitmap(bitmap, "3", true, "2", true), "BADPORT") << what;
             int closes = 0;
             for (const std::string& e : FakeEvents)
                 closes += e == "close COM3";
             EXPECT_EQ(closes, 1) << what;
-            EXPECT_EQ(FakeEvents.back(), "message Download cancelled: Data could not be sent to the port.")
+            EXPECT_EQ(FakeEvents.back(),
+                      "message Download cancelled: Data could not be sent to the port.")
                 << what;
             EXPECT_EQ(FakeEvents[FakeEvents.size() - 2], "close COM3") << what;
             EXPECT_EQ(ListFile(), "<missing>") << what;
@@ -194,8 +207,8 @@ TEST_F(Download, PortNinetyNineExportsToTheClipboard) {
     SetUp();
     FakeClipboardFails = true;
     EXPECT_EQ(DownloadBitmap(bitmap, "99", false, "0", false), "");
-    EXPECT_EQ(FakeEvents,
-              (Events{"clipboard failed", "message Download cancelled: Could not open the clipboard."}));
+    EXPECT_EQ(FakeEvents, (Events{"clipboard failed",
+                                  "message Download cancelled: Could not open the clipboard."}));
 }
 
 TEST_F(Download, RejectedFileComesBeforeThePort) {
@@ -211,7 +224,8 @@ TEST_F(Download, RejectedFileComesBeforeThePort) {
 TEST_F(Download, TwoCallsOpenAndCloseTwice) {
     EXPECT_EQ(DownloadBitmap(bitmap, "3", false, "0", false), "OK");
     EXPECT_EQ(DownloadBitmap(DataFile("frame-black-first.bmp"), "3", false, "0", false), "OK");
-    EXPECT_EQ(FakeSerialBytes, kImageCommand + image + kImageCommand + ExpectedImage("frame-black-first"));
+    EXPECT_EQ(FakeSerialBytes,
+              kImageCommand + image + kImageCommand + ExpectedImage("frame-black-first"));
     int opens = 0;
     for (const std::string& e : FakeEvents)
         opens += e == "open COM3";

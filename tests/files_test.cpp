@@ -42,7 +42,7 @@ TEST_F(BitmapToolFiles, SettingsRoundTripAndDefaults) {
     struct Case {
         const char* bytes;
         const char* port;
-    } cases[] = {{"\"12\"\r\n", "12"}, {"12\r\n", "12"}, {"\r\n", "1"},       {"", "1"},
+    } cases[] = {{"\"12\"\r\n", "12"}, {"12\r\n", "12"}, {"\r\n", "1"},      {"", "1"},
                  {"\"\"\r\n", "1"},    {"\"07\"", "07"}, {"abc\r\n", "abc"}, {"\x1a\"5\"", "1"}};
     for (const Case& c : cases) {
         WriteTestFile(folder + "kplbmptool.dat", c.bytes);
@@ -55,7 +55,8 @@ TEST_F(BitmapToolFiles, RecordScreenWritesSeventeenLines) {
     EXPECT_EQ(FileContents(folder + "kplscreens.lst"), ListText({{5, "C:\\pics\\logo.bmp"}}));
 
     std::string expectedStart = "0,\"\"\r\n1,\"\"\r\n2,\"\"\r\n";
-    EXPECT_EQ(FileContents(folder + "kplscreens.lst").substr(0, expectedStart.size()), expectedStart);
+    EXPECT_EQ(FileContents(folder + "kplscreens.lst").substr(0, expectedStart.size()),
+              expectedStart);
 
     RecordScreen("2", "a.bmp");
     RecordScreen("3", "b.bmp");
@@ -87,8 +88,11 @@ TEST_F(BitmapToolFiles, HandWrittenLists) {
         {"number is not the slot", "7,\"a.bmp\"\r\n", {{0, "a.bmp"}}},
         {"three lines", "0,\"a\"\r\n1,\"b\"\r\n2,\"c\"\r\n", {{0, "a"}, {1, "b"}, {2, "c"}}},
         // Unquoted, the comma ends the path and "q.bmp" is read as the next number.
-        {"quoted comma", "0,\"C:\\x,y.bmp\"\r\n1,D:\\p,q.bmp\r\n", {{0, "C:\\x,y.bmp"}, {1, "D:\\p"}}},
-        {"slots 2 and 5", ListText({{2, "two.bmp"}, {5, "five.bmp"}}),
+        {"quoted comma",
+         "0,\"C:\\x,y.bmp\"\r\n1,D:\\p,q.bmp\r\n",
+         {{0, "C:\\x,y.bmp"}, {1, "D:\\p"}}},
+        {"slots 2 and 5",
+         ListText({{2, "two.bmp"}, {5, "five.bmp"}}),
          {{2, "two.bmp"}, {5, "five.bmp"}}},
         {"missing file", "<none>", {}},
     };

@@ -10,7 +10,8 @@ TEST(BuildHexText, MatchesTheTextWorkedOutFromImageMagicksPixels) {
     for (const char* name : {"shapes-white-first", "frame-black-first", "checker"}) {
         std::string path = DataFile(std::string(name) + ".bmp");
         ASSERT_TRUE(ReadBitmapFile(path));
-        EXPECT_EQ(BuildHexText(DisplayImage, path), FileContents(DataFile(std::string(name) + ".hex")))
+        EXPECT_EQ(BuildHexText(DisplayImage, path),
+                  FileContents(DataFile(std::string(name) + ".hex")))
             << name;
     }
 }
@@ -53,10 +54,11 @@ TEST(BuildHexText, CommentLineCarriesTheBaseName) {
     std::string allOnes = "  DT\t0xFF";
     for (int i = 0; i < 15; ++i)
         allOnes += ", 0xFF";
-    EXPECT_EQ(BuildHexText(image, "x"), "; x\r" + [&] {
-        std::string lines;
-        for (int n = 0; n < 30; ++n)
-            lines += allOnes + "\r";
-        return lines;
-    }());
+    EXPECT_EQ(
+        BuildHexText(image, "x"), "; x\r" + [&] {
+            std::string lines;
+            for (int n = 0; n < 30; ++n)
+                lines += allOnes + "\r";
+            return lines;
+        }());
 }

@@ -77,9 +77,9 @@ TEST(ReadBitmapFile, ImageMagickPicturesMatchTheirPixels) {
 TEST(ReadBitmapFile, SinglePixelsAtCornersAndBandEdges) {
     struct Case {
         const char* what;
-        std::size_t offset;  // file byte holding the one index-0 pixel
-        std::uint8_t value;  // that byte; every other pixel byte is 0xFF
-        std::size_t index;   // DisplayImage byte that lights
+        std::size_t offset; // file byte holding the one index-0 pixel
+        std::uint8_t value; // that byte; every other pixel byte is 0xFF
+        std::size_t index;  // DisplayImage byte that lights
         std::uint8_t bit;
     } cases[] = {
         {"top left", 558, 0x7F, 0, 0x01},
@@ -132,9 +132,12 @@ TEST(ReadBitmapFile, RejectedFilesLeaveTheImageUntouched) {
         const char* what;
         std::string path;
     } cases[] = {
-        {"573 bytes", folder + "short.bmp"}, {"575 bytes", folder + "long.bmp"},
-        {"empty", folder + "empty.bmp"},     {"missing", folder + "missing.bmp"},
-        {"empty path", ""},                  {"a folder", folder + "sub"},
+        {"573 bytes", folder + "short.bmp"},
+        {"575 bytes", folder + "long.bmp"},
+        {"empty", folder + "empty.bmp"},
+        {"missing", folder + "missing.bmp"},
+        {"empty path", ""},
+        {"a folder", folder + "sub"},
     };
     WriteTestFile(folder + "short.bmp", good.substr(0, 573));
     WriteTestFile(folder + "long.bmp", good + std::string(1, '\0'));

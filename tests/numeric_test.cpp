@@ -12,22 +12,20 @@ struct NumericCase {
 class NumericValueTest : public testing::TestWithParam<NumericCase> {};
 
 TEST_P(NumericValueTest, ReadsTheNumberAtTheStart) {
-    EXPECT_DOUBLE_EQ(NumericValue(GetParam().text), GetParam().value) << '"' << GetParam().text << '"';
+    EXPECT_DOUBLE_EQ(NumericValue(GetParam().text), GetParam().value)
+        << '"' << GetParam().text << '"';
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, NumericValueTest,
-                         testing::Values(NumericCase{"12", 12}, NumericCase{"07", 7},
-                                         NumericCase{"", 0}, NumericCase{"abc", 0},
-                                         NumericCase{"COM3", 0}, NumericCase{"  \t\r\n42", 42},
-                                         NumericCase{"-5", -5}, NumericCase{"+5", 5},
-                                         NumericCase{"3.75", 3.75}, NumericCase{".5", 0.5},
-                                         NumericCase{"5.", 5}, NumericCase{"1e2", 100},
-                                         NumericCase{"1E+2", 100}, NumericCase{"25d-1", 2.5},
-                                         NumericCase{"2D1", 20}, NumericCase{"3e", 3},
-                                         NumericCase{"3e+", 3}, NumericCase{"12abc", 12},
-                                         NumericCase{"12 34", 12}, NumericCase{"-", 0},
-                                         NumericCase{".", 0}, NumericCase{"\"3\"", 0},
-                                         NumericCase{"300", 300}));
+INSTANTIATE_TEST_SUITE_P(
+    Texts, NumericValueTest,
+    testing::Values(NumericCase{"12", 12}, NumericCase{"07", 7}, NumericCase{"", 0},
+                    NumericCase{"abc", 0}, NumericCase{"COM3", 0}, NumericCase{"  \t\r\n42", 42},
+                    NumericCase{"-5", -5}, NumericCase{"+5", 5}, NumericCase{"3.75", 3.75},
+                    NumericCase{".5", 0.5}, NumericCase{"5.", 5}, NumericCase{"1e2", 100},
+                    NumericCase{"1E+2", 100}, NumericCase{"25d-1", 2.5}, NumericCase{"2D1", 20},
+                    NumericCase{"3e", 3}, NumericCase{"3e+", 3}, NumericCase{"12abc", 12},
+                    NumericCase{"12 34", 12}, NumericCase{"-", 0}, NumericCase{".", 0},
+                    NumericCase{"\"3\"", 0}, NumericCase{"300", 300}));
 
 TEST(RoundToInteger, TiesGoToTheEvenNeighbour) {
     EXPECT_EQ(RoundToInteger(0.5), 0);

@@ -16,6 +16,8 @@
 
 #include <windows.h>
 
+#include <oleauto.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <sstream>
@@ -30,9 +32,13 @@ std::string Environment(const char* name) {
     return value ? value : "";
 }
 
-std::string ComPort() { return Environment("KPL_COM_PORT"); }
+std::string ComPort() {
+    return Environment("KPL_COM_PORT");
+}
 
-std::string SimFile(const std::string& name) { return Environment("KPL_SIM_OUT") + "\\" + name; }
+std::string SimFile(const std::string& name) {
+    return Environment("KPL_SIM_OUT") + "\\" + name;
+}
 
 // Waits until the emulator has received at least `count` bytes in all.
 std::string WaitForReceived(std::size_t count) {
@@ -104,7 +110,9 @@ class SerialLine : public testing::Test {
     }
 
     // What arrived at the emulator since the test began.
-    std::string ReceivedSince(std::size_t count) { return WaitForReceived(start + count).substr(start); }
+    std::string ReceivedSince(std::size_t count) {
+        return WaitForReceived(start + count).substr(start);
+    }
     std::vector<LogLine> LogSince() {
         std::vector<LogLine> all = EmulatorLog();
         return std::vector<LogLine>(all.begin() + static_cast<long>(logStart), all.end());
@@ -230,7 +238,46 @@ TEST_F(SerialLine, TransactionTime) {
     auto begin = std::chrono::steady_clock::now();
     for (int i = 0; i < runs; ++i)
         ASSERT_EQ(DownloadBitmap(bitmap, ComPort(), true, "3", false), "OK");
-    auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+    auto ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
     EXPECT_EQ(ReceivedSince(486 * runs).size(), 486u * runs);
     std::printf("one transaction (open, 486 bytes, record, close): %.1f ms\n", ms / runs);
+}
+
+// The configuration tool's exported functions, found by name and called
+// with a real OLE string, as other programs call them. This program carries
+// the same exports as the tool (Wine binds no imports of a program file
+// loaded as a library, so the tool itself cannot be loaded here).
+TEST_F(SerialLine, ExportedSerialFunctions) {
+    HMODULE library = GetModuleHandleA(nullptr);
+    using OpenFunction = std::int32_t(__stdcall*)(std::int32_t, std::int32_t);
+    using SendFunction = void(__stdcall*)(BSTR*);
+    using CloseFunction = std::int32_t(__stdcall*)();
+    // Through the generic function type, as GetProcAddress's callers must.
+    using AnyFunction = void (*)();
+    auto open = reinterpret_cast<OpenFunction>(
+        reinterpret_cast<AnyFunction>(GetProcAddress(library, "SER_OPEN")));
+    auto send = reinterpret_cast<SendFunction>(
+        reinterpret_cast<AnyFunction>(GetProcAddress(library, "SER_RAWSEND")));
+    auto close = reinterpret_cast<CloseFunction>(
+        reinterpret_cast<AnyFunction>(GetProcAddress(library, "SER_CLOSE")));
+    ASSERT_TRUE(open && send && close);
+
+    std::string bytes = "\x1bW\xc1\xc0";
+    for (int b = 0x80; b <= 0xFF; ++b)
+        bytes += static_cast<char>(b);
+    BSTR data = SysAllocStringByteLen(bytes.data(), static_cast<UINT>(bytes.size()));
+    BSTR empty = nullptr;
+
+    EXPECT_EQ(open(100, 9600), 0);
+    EXPECT_EQ(open(std::stoi(ComPort()), 19200), 0);
+    send(&data); // no port open: nothing goes out
+    EXPECT_EQ(close(), 1);
+    ASSERT_EQ(open(std::stoi(ComPort()), 9600), 1);
+    send(&empty);
+    send(&data);
+    EXPECT_EQ(close(), 1);
+    EXPECT_EQ(close(), 1);
+    SysFreeString(data);
+    EXPECT_EQ(ReceivedSince(bytes.size()), bytes);
 }

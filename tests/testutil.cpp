@@ -54,4 +54,6 @@ void WriteTestFile(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-void MakeFolder(const std::string& path) { fs::create_directories(Native(path)); }
+void MakeFolder(const std::string& path) {
+    fs::create_directories(Native(path));
+}

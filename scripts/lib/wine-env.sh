@@ -5,7 +5,7 @@
 KPL_ROOT=${KPL_ROOT:-$(cd "$(dirname "$0")/.." && pwd)}
 WINE64=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
-export WINEARCH=win64 WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64 WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 
 KPL_PIDS=""
 
@@ -70,4 +70,27 @@ wine_env_cleanup() {
     for pid in $KPL_PIDS; do kill "$pid" 2>/dev/null; done
     wait 2>/dev/null
     KPL_PIDS=""
+}
+
+# The Windows form of a Linux path, as programs under Wine see it.
+wine_path() {
+    printf 'Z:%s\n' "$1" | tr / '\\'
+}
+
+# $1: GoogleTest report (Linux path); $2...: a Windows test program and its
+# arguments. Runs it in a Wine desktop window of its own, which draws
+# window frames as Windows does (bare X windows have none without a window
+# manager). Explorer does not pass the exit code on, so the report decides:
+# fails when it is missing or counts a failure.
+wine_env_desktop_tests() {
+    report=$1
+    shift
+    rm -f "$report"
+    "$WINE64" explorer /desktop=kpltests,1024x768 "$@" --gtest_output="xml:$(wine_path "$report")" || true
+    if [ ! -f "$report" ]; then
+        echo "no test report: $report" >&2
+        return 1
+    fi
+    head=$(grep -m1 '<testsuites' "$report")
+    echo "$head" | grep -q ' failures="0"' && echo "$head" | grep -q ' errors="0"'
 }

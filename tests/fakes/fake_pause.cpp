@@ -1,4 +1,6 @@
 #include "platform/pause.h"
 #include "tests/fakes/fakes.h"
 
-void Pause(unsigned milliseconds) { FakeEvents.push_back("pause " + std::to_string(milliseconds)); }
+void Pause(unsigned milliseconds) {
+    FakeEvents.push_back("pause " + std::to_string(milliseconds));
+}

@@ -1,4 +1,6 @@
 #include "platform/programpath.h"
 #include "tests/fakes/fakes.h"
 
-std::string ProgramFilePath() { return FakeProgramPath; }
+std::string ProgramFilePath() {
+    return FakeProgramPath;
+}

@@ -24,7 +24,9 @@ SerialHandle FakeOpenSerial(const std::string& deviceName) {
     return nextHandle++;
 }
 
-SerialHandle OpenDisplayDevice(const std::string& deviceName) { return FakeOpenSerial(deviceName); }
+SerialHandle OpenDisplayDevice(const std::string& deviceName) {
+    return FakeOpenSerial(deviceName);
+}
 
 LineSetupResult ApplyLineDefinition(SerialHandle port, const std::string& definition) {
     FakeEvents.push_back("settings " + openPorts[port] + " " + definition);
@@ -52,7 +54,8 @@ bool WriteSerial(SerialHandle port, const void* data, std::size_t length, std::s
     if (writeCount == FakeSerial.shortWriteNumber && length > 0)
         --written;
     FakeSerialBytes += bytes.substr(0, written);
-    FakeEvents.push_back("write " + std::to_string(written) + ": " + HexBytes(bytes.substr(0, written)));
+    FakeEvents.push_back("write " + std::to_string(written) + ": " +
+                         HexBytes(bytes.substr(0, written)));
     return true;
 }
 

@@ -1,0 +1,583 @@
+// The bitmap tool used as a user uses it: the real program runs under Wine
+// from a folder of its own, this program clicks through its dialog, and
+// the bytes arrive at the display emulator at the far end of
+// COM<KPL_COM_PORT>. Run by scripts/e2e, which sets up the line.
+#include "tests/testutil.h"
+#include "tests/uidriver/simoutput.h"
+#include "tests/uidriver/uidriver.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <functional>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+const std::string kCaption = "KPL-120 Bitmap Tool 1.1 (www.example.com)";
+const std::string kOpenBitmap = "Open .BMP File";
+const std::string kOpenList = "Open .LST File";
+const std::string kImageCommand = "\x1b"
+                                  "DG";
+
+// The main dialog's controls.
+constexpr int kPreviewFrame = 1001, kFlashFrame = 1002, kPreview = 1004, kLoadList = 1005,
+              kLoadBitmap = 1006, kSaveFlash = 1007, kPage = 1008, kPageSpin = 1009, kPort = 1012,
+              kPortSpin = 1013, kPortLabel = 1014, kSend = 1015, kDownloadFrame = 1017,
+              kPageLabel = 1018, kConfirm = 1019;
+const int kTableOrder[] = {1001, 1002, 1004, 1005, 1006, 1007, 1008, 1009,
+                           1012, 1013, 1014, 1015, 1017, 1018, 1019};
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::string ComPort() {
+    return Environment("KPL_COM_PORT");
+}
+
+// The image bytes of a test picture, from its hex text.
+std::string ImageOf(const std::string& name) {
+    std::string text = FileContents(DataFile(name + ".hex"));
+    std::string bytes;
+    for (std::size_t at = text.find("0x"); at != std::string::npos; at = text.find("0x", at + 4))
+        bytes += static_cast<char>(std::stoi(text.substr(at + 2, 2), nullptr, 16));
+    return bytes;
+}
+
+// ImageMagick's own reading of a test picture: true where it is black.
+std::vector<bool> BlackPixelsOf(const std::string& name) {
+    std::istringstream in(FileContents(DataFile(name + ".pbm")));
+    std::string magic;
+    int width = 0, height = 0;
+    in >> magic >> width >> height;
+    std::vector<bool> black;
+    int bit = 0;
+    while (in >> bit)
+        black.push_back(bit == 1);
+    return black;
+}
+
+// The colour of each pixel (x, y) of the preview.
+using PixelRule = std::function<std::uint32_t(int, int)>;
+
+// A test picture at twice its size: each pixel a 2 x 2 block.
+PixelRule PictureRule(const std::string& name) {
+    std::vector<bool> black = BlackPixelsOf(name);
+    if (black.size() != 120u * 32)
+        return [](int, int) { return 0xBADBADu; };
+    return [black](int x, int y) {
+        return black[static_cast<std::size_t>((y / 2) * 120 + x / 2)] ? 0x000000u : 0xFFFFFFu;
+    };
+}
+
+PixelRule PlainRule(std::uint32_t colour) {
+    return [colour](int, int) { return colour; };
+}
+
+// How many pixels break the rule; why: the first of them.
+int WrongPixels(const Pixels& shown, const PixelRule& rule, std::string& why) {
+    int wrong = 0;
+    for (int y = 0; y < shown.height; ++y) {
+        for (int x = 0; x < shown.width; ++x) {
+            if (shown.At(x, y) == rule(x, y) || wrong++ > 0)
+                continue;
+            std::ostringstream first;
+            first << "(" << x << ", " << y << ") is " << std::hex << shown.At(x, y) << ", not "
+                  << rule(x, y);
+            why = first.str();
+        }
+    }
+    return wrong;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+std::string WindowClass(HWND window) {
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+// A list file with these paths in these slots.
+std::string ListText(const std::map<int, std::string>& entries) {
+    std::string text;
+    for (int k = 0; k < 17; ++k) {
+        auto entry = entries.find(k);
+        text +=
+            std::to_string(k) + ",\"" + (entry != entries.end() ? entry->second : "") + "\"\r\n";
+    }
+    return text;
+}
+
+std::string Shown(const MessageSeen& seen) {
+    return seen.title + ": " + seen.text;
+}
+
+std::vector<std::string> Shown(const std::vector<MessageSeen>& all) {
+    std::vector<std::string> texts;
+    for (const MessageSeen& seen : all)
+        texts.push_back(Shown(seen));
+    return texts;
+}
+
+class BitmapTool : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_FALSE(ComPort().empty()) << "KPL_COM_PORT is not set: run through scripts/e2e";
+        work = ScratchFolder();
+        toolFolder = work + "tool\\";
+        receivedBefore = SimReceived().size();
+        logBefore = SimLog().size();
+    }
+    void TearDown() override {
+        if (ToolIsRunning(tool)) {
+            EXPECT_EQ(CloseTool(tool), 0) << "the tool did not end of itself";
+        }
+    }
+
+    void Start() {
+        ASSERT_TRUE(StartTool(KPL_BMPTOOL_EXE, toolFolder, kCaption, tool));
+        // A measurement for the record, not a pass/fail figure.
+        std::printf("start-up to a visible dialog: %.0f ms\n", tool.startMs);
+    }
+
+    // The user's actions.
+    void OpenBitmap(const std::string& path) {
+        Click(tool, kLoadBitmap);
+        ASSERT_TRUE(ChooseFile(tool, kOpenBitmap, path));
+        ASSERT_TRUE(WaitUntilIdle(tool));
+    }
+    void OpenList(const std::string& path) {
+        Click(tool, kLoadList);
+        ASSERT_TRUE(ChooseFile(tool, kOpenList, path));
+        ASSERT_TRUE(WaitUntilIdle(tool));
+    }
+    std::string WriteList(const std::string& name, const std::map<int, std::string>& entries) {
+        WriteTestFile(work + name, ListText(entries));
+        return work + name;
+    }
+    std::vector<std::string> SendAndAnswer(std::size_t messages, int timeoutMs = 30000) {
+        Click(tool, kSend);
+        std::vector<std::string> seen = Shown(AnswerMessages(tool, messages, timeoutMs));
+        EXPECT_TRUE(WaitUntilIdle(tool));
+        return seen;
+    }
+
+    // What reached the emulator since the test began.
+    std::string Received(std::size_t count) {
+        return WaitForSimBytes(receivedBefore + count).substr(receivedBefore);
+    }
+    std::vector<SimCommand> Commands(std::size_t count) {
+        std::vector<SimCommand> all = WaitForSimLog(logBefore + count);
+        return std::vector<SimCommand>(all.begin() + static_cast<long>(logBefore), all.end());
+    }
+    // Nothing more arrives within a little while.
+    std::string ReceivedSettled() {
+        Sleep(500);
+        return SimReceived().substr(receivedBefore);
+    }
+
+    // The preview shows the picture (or one of the pictures) within a
+    // second: the screen may lag behind the tool by a frame.
+    void ExpectPreviewShows(const std::string& name) { ExpectPreview({PictureRule(name)}, name); }
+    void ExpectPreviewAll(std::uint32_t colour) { ExpectPreview({PlainRule(colour)}, "plain"); }
+    void ExpectPreview(const std::vector<PixelRule>& rules, const std::string& what) {
+        std::string why;
+        for (double until = NowMs() + 1000; NowMs() < until; Sleep(50)) {
+            Pixels shown;
+            ASSERT_TRUE(CaptureClient(tool, kPreview, shown));
+            // The surface is the client area inside the sunken edge; the
+            // picture starts at its corner and runs past its right and bottom.
+            ASSERT_GE(shown.width, 230);
+            ASSERT_LE(shown.width, 240);
+            ASSERT_GE(shown.height, 56);
+            ASSERT_LE(shown.height, 64);
+            for (const PixelRule& rule : rules)
+                if (WrongPixels(shown, rule, why) == 0)
+                    return;
+        }
+        ADD_FAILURE() << what << ": " << why;
+    }
+
+    Tool tool;
+    std::string work;
+    std::string toolFolder;
+    std::size_t receivedBefore = 0;
+    std::size_t logBefore = 0;
+};
+
+std::uint32_t FaceColour() {
+    COLORREF face = GetSysColor(COLOR_BTNFACE);
+    return static_cast<std::uint32_t>(GetRValue(face)) << 16 | GetGValue(face) << 8 |
+           GetBValue(face);
+}
+
+} // namespace
+
+TEST_F(BitmapTool, StartsWithPortOnePageTwoAndTheFlashControlsDisabled) {
+    Start();
+    EXPECT_EQ(ControlText(tool, kPort), "1");
+    EXPECT_EQ(ControlText(tool, kPage), "2");
+    for (int id : {kPage, kPageLabel, kConfirm, kPageSpin})
+        EXPECT_FALSE(IsEnabled(tool, id)) << id;
+    for (int id : {kSaveFlash, kFlashFrame, kPort, kPortSpin, kPortLabel, kSend, kLoadList,
+                   kLoadBitmap, kPreview})
+        EXPECT_TRUE(IsEnabled(tool, id)) << id;
+    EXPECT_FALSE(IsChecked(tool, kSaveFlash));
+    EXPECT_FALSE(IsChecked(tool, kConfirm));
+    EXPECT_EQ(ControlText(tool, kPreviewFrame), "Preview Bitmap");
+    EXPECT_EQ(ControlText(tool, kDownloadFrame), "Download");
+    EXPECT_EQ(ControlText(tool, kLoadBitmap), "Load .BMP File");
+    EXPECT_EQ(ControlText(tool, kConfirm), "Show KPL Confirmation (v2)");
+
+    RECT client;
+    GetClientRect(tool.dialog, &client);
+    EXPECT_EQ(client.right, 400);
+    EXPECT_EQ(client.bottom, 234);
+    // Centred on the work area.
+    RECT window, work;
+    GetWindowRect(tool.dialog, &window);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_NEAR((window.left + window.right) / 2, (work.left + work.right) / 2, 1);
+    EXPECT_NEAR((window.top + window.bottom) / 2, (work.top + work.bottom) / 2, 1);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(tool.dialog, GWL_EXSTYLE)) & WS_EX_CONTROLPARENT,
+              static_cast<DWORD>(WS_EX_CONTROLPARENT));
+    DWORD style = static_cast<DWORD>(GetWindowLongW(tool.dialog, GWL_STYLE));
+    EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0u);
+    EXPECT_EQ(style & (WS_SYSMENU | WS_MINIMIZEBOX),
+              static_cast<DWORD>(WS_SYSMENU | WS_MINIMIZEBOX));
+
+    // Z order is table order, and each up-down took the edit before it.
+    std::vector<int> order;
+    for (HWND child = GetWindow(tool.dialog, GW_CHILD); child;
+         child = GetWindow(child, GW_HWNDNEXT))
+        order.push_back(GetDlgCtrlID(child));
+    EXPECT_EQ(order, std::vector<int>(std::begin(kTableOrder), std::end(kTableOrder)));
+    EXPECT_EQ(Lower(WindowClass(GetDlgItem(tool.dialog, kPageSpin))), "msctls_updown32");
+    DWORD_PTR buddy = 0;
+    SendMessageTimeoutW(GetDlgItem(tool.dialog, kPageSpin), UDM_GETBUDDY, 0, 0, SMTO_NORMAL, 5000,
+                        &buddy);
+    EXPECT_EQ(reinterpret_cast<HWND>(buddy), GetDlgItem(tool.dialog, kPage));
+    SendMessageTimeoutW(GetDlgItem(tool.dialog, kPortSpin), UDM_GETBUDDY, 0, 0, SMTO_NORMAL, 5000,
+                        &buddy);
+    EXPECT_EQ(reinterpret_cast<HWND>(buddy), GetDlgItem(tool.dialog, kPort));
+
+    // Nothing is saved on closing.
+    EXPECT_EQ(CloseTool(tool), 0);
+    EXPECT_EQ(FileContents(toolFolder + "kplbmptool.dat"), "<missing>");
+    EXPECT_EQ(FileContents(toolFolder + "kplscreens.lst"), "<missing>");
+}
+
+TEST_F(BitmapTool, StartsWithTheSavedPort) {
+    MakeFolder(toolFolder);
+    WriteTestFile(toolFolder + "kplbmptool.dat", "\"" + ComPort() + "\"\r\n");
+    Start();
+    EXPECT_EQ(ControlText(tool, kPort), ComPort());
+}
+
+TEST_F(BitmapTool, EscapeAndEnterLeaveItOpenTheCloseBoxEndsIt) {
+    Start();
+    for (WPARAM key : {VK_ESCAPE, VK_RETURN}) {
+        PostMessageW(tool.dialog, WM_KEYDOWN, key, 0);
+        PostMessageW(tool.dialog, WM_KEYUP, key, 0);
+        ASSERT_TRUE(WaitUntilIdle(tool));
+        EXPECT_TRUE(ToolIsRunning(tool)) << key;
+        EXPECT_TRUE(IsWindowVisible(tool.dialog)) << key;
+    }
+    EXPECT_EQ(CloseTool(tool), 0);
+}
+
+TEST_F(BitmapTool, SaveCheckBoxEnablesThePageControlsAndKeepsTheirValues) {
+    Start();
+    ClickAndWait(tool, kSaveFlash);
+    ASSERT_TRUE(IsChecked(tool, kSaveFlash));
+    for (int id : {kPage, kPageLabel, kConfirm, kPageSpin})
+        EXPECT_TRUE(IsEnabled(tool, id)) << id;
+    TypeInto(tool, kPage, "7");
+    ClickAndWait(tool, kConfirm);
+    ClickAndWait(tool, kSaveFlash);
+    for (int id : {kPage, kPageLabel, kConfirm, kPageSpin})
+        EXPECT_FALSE(IsEnabled(tool, id)) << id;
+    EXPECT_EQ(ControlText(tool, kPage), "7");
+    EXPECT_TRUE(IsChecked(tool, kConfirm));
+}
+
+TEST_F(BitmapTool, ArrowsWrapAtTheEndsOfTheirRanges) {
+    Start();
+    ClickAndWait(tool, kSaveFlash);
+    ClickArrow(tool, kPageSpin, true);
+    EXPECT_EQ(ControlText(tool, kPage), "3");
+    TypeInto(tool, kPage, "16");
+    ClickArrow(tool, kPageSpin, true);
+    EXPECT_EQ(ControlText(tool, kPage), "0");
+    ClickArrow(tool, kPageSpin, false);
+    EXPECT_EQ(ControlText(tool, kPage), "16");
+    TypeInto(tool, kPort, "99");
+    ClickArrow(tool, kPortSpin, true);
+    EXPECT_EQ(ControlText(tool, kPort), "1");
+    ClickArrow(tool, kPortSpin, false);
+    EXPECT_EQ(ControlText(tool, kPort), "99");
+}
+
+TEST_F(BitmapTool, TheFileDialogBlocksTheMainDialogAndCancelChangesNothing) {
+    Start();
+    Click(tool, kLoadBitmap);
+    // The file dialog is owned by the main dialog, which it disables.
+    double until = NowMs() + 10000;
+    while (IsWindowEnabled(tool.dialog) && NowMs() < until)
+        Sleep(20);
+    EXPECT_FALSE(IsWindowEnabled(tool.dialog));
+    ASSERT_TRUE(CancelFileDialog(tool, kOpenBitmap));
+    ASSERT_TRUE(WaitUntilIdle(tool));
+    EXPECT_TRUE(IsWindowEnabled(tool.dialog));
+    EXPECT_EQ(ControlText(tool, kPreviewFrame), "Preview Bitmap");
+    EXPECT_EQ(ControlText(tool, kDownloadFrame), "Download");
+    // Sending with nothing opened.
+    EXPECT_EQ(SendAndAnswer(1), std::vector<std::string>{"Bad File: Missing or invalid BMP file."});
+    EXPECT_EQ(ReceivedSettled(), "");
+}
+
+TEST_F(BitmapTool, OpensABitmapAndSendsIt) {
+    Start();
+    std::string bitmap = DataFile("checker.bmp");
+    OpenBitmap(bitmap);
+    EXPECT_EQ(ControlText(tool, kDownloadFrame), "Download BMP");
+    EXPECT_EQ(ControlText(tool, kPreviewFrame), "Preview Bitmap checker.bmp");
+    ExpectPreviewShows("checker");
+
+    TypeInto(tool, kPort, ComPort());
+    EXPECT_EQ(SendAndAnswer(1), std::vector<std::string>{"Done: Bitmap file downloaded"});
+    EXPECT_EQ(Received(483), kImageCommand + ImageOf("checker"));
+    std::vector<SimCommand> commands = Commands(1);
+    ASSERT_EQ(commands.size(), 1u);
+    EXPECT_EQ(commands[0].name, "IMAGE");
+    EXPECT_EQ(FileContents(toolFolder + "kplbmptool.dat"), "\"" + ComPort() + "\"\r\n");
+    EXPECT_EQ(FileContents(toolFolder + "kplscreens.lst"), "<missing>");
+    EXPECT_EQ(ReceivedSettled().size(), 483u);
+}
+
+TEST_F(BitmapTool, SavesIntoAFlashPageAndAsksForTheConfirmation) {
+    Start();
+    std::string bitmap = DataFile("frame-black-first.bmp");
+    OpenBitmap(bitmap);
+    TypeInto(tool, kPort, ComPort());
+    ClickAndWait(tool, kSaveFlash);
+    TypeInto(tool, kPage, "5");
+    ClickAndWait(tool, kConfirm);
+    EXPECT_EQ(SendAndAnswer(1), std::vector<std::string>{"Done: Bitmap file downloaded"});
+    EXPECT_EQ(Received(487), kImageCommand + ImageOf("frame-black-first") + "\x1bXE\xc0");
+
+    std::vector<SimCommand> commands = Commands(3);
+    ASSERT_EQ(commands.size(), 3u);
+    EXPECT_EQ(commands[0].name, "IMAGE");
+    EXPECT_EQ(commands[1].name, "SAVE");
+    EXPECT_EQ(commands[1].details, "page=05");
+    EXPECT_EQ(commands[2].name, "CONFIRM");
+    EXPECT_GE(commands[2].firstMs - commands[1].lastMs, 980);
+
+    std::string list = FileContents(toolFolder + "kplscreens.lst");
+    EXPECT_EQ(list, ListText({{5, bitmap}}));
+}
+
+TEST_F(BitmapTool, SavesWithoutTheConfirmation) {
+    Start();
+    OpenBitmap(DataFile("shapes-white-first.bmp"));
+    TypeInto(tool, kPort, ComPort());
+    ClickAndWait(tool, kSaveFlash);
+    TypeInto(tool, kPage, "0");
+    EXPECT_EQ(SendAndAnswer(1), std::vector<std::string>{"Done: Bitmap file downloaded"});
+    EXPECT_EQ(Received(486), kImageCommand + ImageOf("shapes-white-first") + "\x1bX@");
+    EXPECT_EQ(ReceivedSettled().size(), 486u);
+}
+
+TEST_F(BitmapTool, RefusesAFileOneByteShort) {
+    Start();
+    OpenBitmap(DataFile("checker.bmp"));
+    std::string shortFile = work + "short.bmp";
+    WriteTestFile(shortFile, FileContents(DataFile("checker.bmp")).substr(0, 573));
+    Click(tool, kLoadBitmap);
+    ASSERT_TRUE(ChooseFile(tool, kOpenBitmap, shortFile));
+    MessageSeen seen;
+    ASSERT_TRUE(AnswerMessage(tool, seen));
+    EXPECT_EQ(seen.title, "Incompatible File");
+    EXPECT_EQ(seen.text,
+              "\"short.bmp\" is not a compatible file.\rMust be 120x32 monochrome .BMP.");
+    ASSERT_TRUE(WaitUntilIdle(tool));
+    // The bitmap opened before stays.
+    EXPECT_EQ(ControlText(tool, kPreviewFrame), "Preview Bitmap checker.bmp");
+    ExpectPreviewShows("checker");
+}
+
+TEST_F(BitmapTool, SendsAListIntoThePagesOfItsSlots) {
+    Start();
+    std::string checker = DataFile("checker.bmp"), frame = DataFile("frame-black-first.bmp");
+    OpenList(WriteList("two.lst", {{2, checker}, {5, frame}}));
+    EXPECT_EQ(ControlText(tool, kDownloadFrame), "Download/save 2 files ");
+    EXPECT_EQ(ControlText(tool, kPreviewFrame), "\"two\" ready to send.");
+    for (int id : {kSaveFlash, kPage, kConfirm, kFlashFrame, kPageLabel, kPageSpin})
+        EXPECT_FALSE(IsEnabled(tool, id)) << id;
+    TypeInto(tool, kPage, "9"); // not looked at in a batch
+    TypeInto(tool, kPort, ComPort());
+
+    EXPECT_EQ(SendAndAnswer(1), std::vector<std::string>{"Done:  2 files downloaded."});
+    EXPECT_EQ(Received(972), kImageCommand + ImageOf("checker") + "\x1bXB" + kImageCommand +
+                                 ImageOf("frame-black-first") + "\x1bXE");
+    std::vector<SimCommand> commands = Commands(4);
+    ASSERT_EQ(commands.size(), 4u);
+    EXPECT_EQ(commands[1].details, "page=02");
+    EXPECT_EQ(commands[3].details, "page=05");
+    // 500 ms between the entries.
+    EXPECT_GE(commands[2].firstMs - commands[1].lastMs, 480);
+    EXPECT_EQ(ControlText(tool, kPreviewFrame), "\"two\" ready to send.");
+    ExpectPreviewAll(0xFFFFFF);
+    EXPECT_EQ(FileContents(toolFolder + "kplscreens.lst"), "<missing>");
+}
+
+TEST_F(BitmapTool, SkipsAListEntryThatIsMissing) {
+    Start();
+    OpenList(WriteList("gap.lst", {{0, work + "gone.bmp"}, {1, DataFile("checker.bmp")}}));
+    TypeInto(tool, kPort, ComPort());
+    EXPECT_EQ(SendAndAnswer(2), (std::vector<std::string>{"Bad File: Missing or invalid BMP file.",
+                                                          "Done:  1 file downloaded."}));
+    EXPECT_EQ(Received(486), kImageCommand + ImageOf("checker") + "\x1bXA");
+    EXPECT_EQ(ReceivedSettled().size(), 486u);
+}
+
+TEST_F(BitmapTool, StopsABatchAtAPortThatCannotBeOpened) {
+    Start();
+    OpenList(WriteList("none.lst", {{3, DataFile("checker.bmp")}, {4, DataFile("checker.bmp")}}));
+    // No device stands behind COM42 here.
+    TypeInto(tool, kPort, "42");
+    EXPECT_EQ(SendAndAnswer(3),
+              (std::vector<std::string>{"Download cancelled: Port unavailable or in use.",
+                                        "Download cancelled: Port invalid or unavailable",
+                                        "Done:  0 files downloaded."}));
+    EXPECT_EQ(ReceivedSettled(), "");
+    EXPECT_EQ(FileContents(toolFolder + "kplbmptool.dat"), "<missing>");
+}
+
+TEST_F(BitmapTool, StopsABatchAtAPortHeldByAnotherProgram) {
+    Start();
+    OpenList(WriteList("held.lst", {{3, DataFile("checker.bmp")}, {4, DataFile("checker.bmp")}}));
+    TypeInto(tool, kPort, ComPort());
+
+    // port_holder (beside this program) opens the port through the tools'
+    // own serial layer and keeps it until told to let go.
+    HANDLE held = CreateEventA(nullptr, TRUE, FALSE, "kpl120.e2e.held");
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, "kpl120.e2e.release");
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string program = self;
+    program = program.substr(0, program.rfind('\\') + 1) + "port_holder.exe";
+    std::string command = "port_holder.exe COM" + ComPort() + " kpl120.e2e.held kpl120.e2e.release";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION holder = {};
+    ASSERT_TRUE(CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &holder));
+    ASSERT_EQ(WaitForSingleObject(held, 20000), WAIT_OBJECT_0);
+
+    std::vector<std::string> seen = SendAndAnswer(3);
+    SetEvent(release);
+    WaitForSingleObject(holder.hProcess, 20000);
+    CloseHandle(holder.hProcess);
+    CloseHandle(holder.hThread);
+    CloseHandle(held);
+    CloseHandle(release);
+    EXPECT_EQ(seen, (std::vector<std::string>{"Download cancelled: Port unavailable or in use.",
+                                              "Download cancelled: Port invalid or unavailable",
+                                              "Done:  0 files downloaded."}));
+    EXPECT_EQ(ReceivedSettled(), "");
+
+    // Once it lets go, the same batch goes through.
+    EXPECT_EQ(SendAndAnswer(1), std::vector<std::string>{"Done:  2 files downloaded."});
+    EXPECT_EQ(Received(972).size(), 972u);
+}
+
+TEST_F(BitmapTool, PortNinetyNinePutsTheHexTextOnTheClipboard) {
+    Start();
+    OpenBitmap(DataFile("checker.bmp"));
+    TypeInto(tool, kPort, "99");
+    EXPECT_EQ(SendAndAnswer(1),
+              std::vector<std::string>{"Ready to Paste: Bitmap data in hex on clipboard"});
+    EXPECT_EQ(ClipboardText(), FileContents(DataFile("checker.hex")));
+    EXPECT_EQ(ReceivedSettled(), "");
+    EXPECT_EQ(FileContents(toolFolder + "kplbmptool.dat"), "<missing>");
+}
+
+TEST_F(BitmapTool, PortNinetyNineBatchPastesEachEntryInTurn) {
+    Start();
+    OpenList(WriteList("paste.lst", {{0, DataFile("frame-black-first.bmp")},
+                                     {9, DataFile("shapes-white-first.bmp")}}));
+    TypeInto(tool, kPort, "99");
+    EXPECT_EQ(SendAndAnswer(3),
+              (std::vector<std::string>{"Ready to Paste: Bitmap data in hex on clipboard",
+                                        "Ready to Paste: Bitmap data in hex on clipboard",
+                                        "Done:  2 files downloaded."}));
+    EXPECT_EQ(ClipboardText(), FileContents(DataFile("shapes-white-first.hex")));
+    EXPECT_EQ(ReceivedSettled(), "");
+}
+
+TEST_F(BitmapTool, PreviewShowsEachPictureAtTwiceItsSize) {
+    Start();
+    ExpectPreviewAll(FaceColour());
+    OpenBitmap(DataFile("frame-black-first.bmp"));
+    ExpectPreviewShows("frame-black-first");
+    // A colour table that lists white first is drawn by its colours.
+    OpenBitmap(DataFile("shapes-white-first.bmp"));
+    ExpectPreviewShows("shapes-white-first");
+
+    std::string shots = Environment("KPL_SHOT_DIR");
+    if (!shots.empty()) {
+        Pixels window;
+        ASSERT_TRUE(CaptureWindow(tool, window));
+        EXPECT_TRUE(SavePixels(window, shots + "\\kplbmptool.bmp"));
+    }
+
+    OpenList(WriteList("clear.lst", {{1, DataFile("checker.bmp")}}));
+    ExpectPreviewAll(0xFFFFFF);
+}
+
+TEST_F(BitmapTool, SeventeenEntryBatchTime) {
+    // A measurement, not a pass/fail figure: the batch against its floor.
+    Start();
+    std::map<int, std::string> all;
+    for (int k = 0; k < 17; ++k)
+        all[k] = DataFile(k % 2 ? "checker.bmp" : "frame-black-first.bmp");
+    OpenList(WriteList("full.lst", all));
+    TypeInto(tool, kPort, ComPort());
+    double begin = NowMs();
+    Click(tool, kSend);
+    // Each entry's picture is on the screen while it is sent.
+    Sleep(2200);
+    ExpectPreview({PictureRule("checker"), PictureRule("frame-black-first")}, "during the batch");
+    std::string shots = Environment("KPL_SHOT_DIR");
+    Pixels window;
+    if (!shots.empty() && CaptureWindow(tool, window))
+        SavePixels(window, shots + "\\kplbmptool-batch.bmp");
+    MessageSeen done;
+    ASSERT_TRUE(AnswerMessage(tool, done, 60000));
+    double ms = NowMs() - begin;
+    EXPECT_EQ(Shown(done), "Done:  17 files downloaded.");
+    EXPECT_EQ(Received(17 * 486).size(), 17u * 486);
+    std::vector<SimCommand> commands = Commands(34);
+    ASSERT_EQ(commands.size(), 34u);
+    for (int k = 0; k < 17; ++k)
+        EXPECT_EQ(commands[static_cast<std::size_t>(2 * k + 1)].details,
+                  "page=" + std::string(k < 10 ? "0" : "") + std::to_string(k));
+    double lineMs = 17 * 486 * 10 * 1000.0 / 9600; // start, 8 data, stop bits
+    std::printf("17-entry batch: %.0f ms from the click to the Done message; floor %.0f ms of "
+                "pauses, plus %.0f ms of line time at 9600 baud on a real port (a pty does not "
+                "pace); at the emulator %lld ms from the first byte to the last\n",
+                ms, 17 * 500.0, lineMs, commands.back().lastMs - commands.front().firstMs);
+}

@@ -1,0 +1,6 @@
+#include "platform/startup.h"
+#include "tests/fakes/fakes.h"
+
+void InitialiseCommonControls() {
+    FakeEvents.push_back("common controls");
+}
