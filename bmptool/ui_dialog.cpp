@@ -58,11 +58,7 @@ WindowHandle MainDialog = kNoWindow;
 FontHandle DialogFont = kNoFont;
 
 FontDescription DialogFontDescription(int pixelsPerInch) {
-    FontDescription description;
-    description.height = FontHeightForPoints(kDialogFontPoints, pixelsPerInch);
-    description.weight = kBoldWeight;
-    description.faceName = "MS Sans Serif";
-    return description;
+    return SansSerifFont(kDialogFontPoints, kBoldWeight, pixelsPerInch);
 }
 
 void ShowMainDialog(WindowHandle owner) {

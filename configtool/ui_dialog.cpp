@@ -29,14 +29,6 @@ FontHandle GroupFont = kNoFont;
 FontHandle SendFont = kNoFont;
 FontHandle PortFont = kNoFont;
 
-FontDescription SansSerif(int points, int weight, int pixelsPerInch) {
-    FontDescription description;
-    description.height = FontHeightForPoints(points, pixelsPerInch);
-    description.weight = weight;
-    description.faceName = "MS Sans Serif";
-    return description;
-}
-
 // BN_CLICKED, or 1 (what an accelerator sends).
 bool IsClick(int notification) {
     return notification == 0 || notification == 1;
@@ -80,15 +72,15 @@ const std::array<DialogControl, kConfigDialogControlCount> ConfigDialogControls 
 WindowHandle ConfigDialog = kNoWindow;
 
 FontDescription GroupFontDescription(int pixelsPerInch) {
-    return SansSerif(8, kBoldWeight, pixelsPerInch);
+    return SansSerifFont(8, kBoldWeight, pixelsPerInch);
 }
 
 FontDescription SendFontDescription(int pixelsPerInch) {
-    return SansSerif(10, kBoldWeight, pixelsPerInch);
+    return SansSerifFont(10, kBoldWeight, pixelsPerInch);
 }
 
 FontDescription PortFontDescription(int pixelsPerInch) {
-    return SansSerif(10, kRegularWeight, pixelsPerInch);
+    return SansSerifFont(10, kRegularWeight, pixelsPerInch);
 }
 
 void ShowConfigDialog(WindowHandle owner) {

@@ -69,6 +69,15 @@ inline int FontHeightForPoints(int points, int pixelsPerInch) {
     return -(points * pixelsPerInch / 72);
 }
 
+// "MS Sans Serif", the face of both tools' own fonts, at a size in points.
+inline FontDescription SansSerifFont(int points, int weight, int pixelsPerInch) {
+    FontDescription description;
+    description.height = FontHeightForPoints(points, pixelsPerInch);
+    description.weight = weight;
+    description.faceName = "MS Sans Serif";
+    return description;
+}
+
 // Returns kNoWindow when the dialog could not be made. The window is not
 // shown until RunModalDialog. owner may be kNoWindow (the desktop).
 WindowHandle CreateDialogWindow(const DialogFrame& frame, WindowHandle owner);
