@@ -30,13 +30,7 @@ SerialHandle OpenCommDevice(const std::string& deviceName) {
     inheritable.bInheritHandle = TRUE;
     HANDLE port = CreateFileW(AnsiToWide(deviceName).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                               &inheritable, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (port == INVALID_HANDLE_VALUE)
-        return kNoSerialPort;
-    if (!ClaimPort(reinterpret_cast<SerialHandle>(port), deviceName)) {
-        CloseHandle(port);
-        return kNoSerialPort;
-    }
-    return reinterpret_cast<SerialHandle>(port);
+    return ClaimOpenedPort(port, deviceName);
 }
 
 bool IsCharacterDevice(SerialHandle port) {

@@ -26,22 +26,26 @@ std::wstring ClaimName(std::string device) {
 
 } // namespace
 
-bool ClaimPort(SerialHandle port, const std::string& deviceName) {
+SerialHandle ClaimOpenedPort(void* opened, const std::string& deviceName) {
+    if (opened == INVALID_HANDLE_VALUE || opened == nullptr)
+        return kNoSerialPort;
+    auto port = reinterpret_cast<SerialHandle>(opened);
     HANDLE claim = CreateMutexW(nullptr, FALSE, ClaimName(deviceName).c_str());
     if (!claim)
-        return true; // no claim to be had: rely on the system's own refusal
+        return port; // no claim to be had: rely on the system's own refusal
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         CloseHandle(claim);
-        return false;
+        CloseHandle(opened);
+        return kNoSerialPort;
     }
     for (Claim& slot : claims) {
         if (slot.mutex == nullptr) {
             slot = {port, claim};
-            return true;
+            return port;
         }
     }
     CloseHandle(claim); // more ports open at once than any tool uses
-    return true;
+    return port;
 }
 
 void ReleasePortClaim(SerialHandle port) {

@@ -8,9 +8,11 @@
 
 #include <string>
 
-// False when another open port (in any process) holds the claim on the
-// same device; "COM7" and "\\.\COM7" are the same device.
-bool ClaimPort(SerialHandle port, const std::string& deviceName);
+// Takes the handle CreateFile gave for the device and claims the port for
+// it. kNoSerialPort, with the handle closed, when the open failed or another
+// open port (in any process) holds the claim; "COM7" and "\\.\COM7" are the
+// same device.
+SerialHandle ClaimOpenedPort(void* opened, const std::string& deviceName);
 
 // Gives the claim of a port back; nothing when it has none.
 void ReleasePortClaim(SerialHandle port);

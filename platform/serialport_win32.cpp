@@ -15,13 +15,7 @@ HANDLE ToHandle(SerialHandle port) {
 SerialHandle OpenDisplayDevice(const std::string& deviceName) {
     HANDLE port = CreateFileA(deviceName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
-    if (port == INVALID_HANDLE_VALUE)
-        return kNoSerialPort;
-    if (!ClaimPort(reinterpret_cast<SerialHandle>(port), deviceName)) {
-        CloseHandle(port);
-        return kNoSerialPort;
-    }
-    return reinterpret_cast<SerialHandle>(port);
+    return ClaimOpenedPort(port, deviceName);
 }
 
 LineSetupResult ApplyLineDefinition(SerialHandle port, const std::string& definition) {
