@@ -40,15 +40,6 @@ std::string ComPort() {
     return Environment("KPL_COM_PORT");
 }
 
-// The image bytes of a test picture, from its hex text.
-std::string ImageOf(const std::string& name) {
-    std::string text = FileContents(DataFile(name + ".hex"));
-    std::string bytes;
-    for (std::size_t at = text.find("0x"); at != std::string::npos; at = text.find("0x", at + 4))
-        bytes += static_cast<char>(std::stoi(text.substr(at + 2, 2), nullptr, 16));
-    return bytes;
-}
-
 // ImageMagick's own reading of a test picture: true where it is black.
 std::vector<bool> BlackPixelsOf(const std::string& name) {
     std::istringstream in(FileContents(DataFile(name + ".pbm")));
@@ -357,7 +348,7 @@ TEST_F(BitmapTool, OpensABitmapAndSendsIt) {
 
     TypeInto(tool, kPort, ComPort());
     EXPECT_EQ(SendAndAnswer(1), std::vector<std::string>{"Done: Bitmap file downloaded"});
-    EXPECT_EQ(Received(483), kImageCommand + ImageOf("checker"));
+    EXPECT_EQ(Received(483), kImageCommand + ImageBytesOf("checker"));
     std::vector<SimCommand> commands = Commands(1);
     ASSERT_EQ(commands.size(), 1u);
     EXPECT_EQ(commands[0].name, "IMAGE");
@@ -375,7 +366,7 @@ TEST_F(BitmapTool, SavesIntoAFlashPageAndAsksForTheConfirmation) {
     TypeInto(tool, kPage, "5");
     ClickAndWait(tool, kConfirm);
     EXPECT_EQ(SendAndAnswer(1), std::vector<std::string>{"Done: Bitmap file downloaded"});
-    EXPECT_EQ(Received(487), kImageCommand + ImageOf("frame-black-first") + "\x1bXE\xc0");
+    EXPECT_EQ(Received(487), kImageCommand + ImageBytesOf("frame-black-first") + "\x1bXE\xc0");
 
     std::vector<SimCommand> commands = Commands(3);
     ASSERT_EQ(commands.size(), 3u);
@@ -396,7 +387,7 @@ TEST_F(BitmapTool, SavesWithoutTheConfirmation) {
     ClickAndWait(tool, kSaveFlash);
     TypeInto(tool, kPage, "0");
     EXPECT_EQ(SendAndAnswer(1), std::vector<std::string>{"Done: Bitmap file downloaded"});
-    EXPECT_EQ(Received(486), kImageCommand + ImageOf("shapes-white-first") + "\x1bX@");
+    EXPECT_EQ(Received(486), kImageCommand + ImageBytesOf("shapes-white-first") + "\x1bX@");
     EXPECT_EQ(ReceivedSettled().size(), 486u);
 }
 
@@ -430,8 +421,8 @@ TEST_F(BitmapTool, SendsAListIntoThePagesOfItsSlots) {
     TypeInto(tool, kPort, ComPort());
 
     EXPECT_EQ(SendAndAnswer(1), std::vector<std::string>{"Done:  2 files downloaded."});
-    EXPECT_EQ(Received(972), kImageCommand + ImageOf("checker") + "\x1bXB" + kImageCommand +
-                                 ImageOf("frame-black-first") + "\x1bXE");
+    EXPECT_EQ(Received(972), kImageCommand + ImageBytesOf("checker") + "\x1bXB" + kImageCommand +
+                                 ImageBytesOf("frame-black-first") + "\x1bXE");
     std::vector<SimCommand> commands = Commands(4);
     ASSERT_EQ(commands.size(), 4u);
     EXPECT_EQ(commands[1].details, "page=02");
@@ -449,7 +440,7 @@ TEST_F(BitmapTool, SkipsAListEntryThatIsMissing) {
     TypeInto(tool, kPort, ComPort());
     EXPECT_EQ(SendAndAnswer(2), (std::vector<std::string>{"Bad File: Missing or invalid BMP file.",
                                                           "Done:  1 file downloaded."}));
-    EXPECT_EQ(Received(486), kImageCommand + ImageOf("checker") + "\x1bXA");
+    EXPECT_EQ(Received(486), kImageCommand + ImageBytesOf("checker") + "\x1bXA");
     EXPECT_EQ(ReceivedSettled().size(), 486u);
 }
 

@@ -21,16 +21,6 @@ namespace {
 
 using Events = std::vector<std::string>;
 
-// The bytes of a test picture's image, from the hex text worked out
-// outside the code under test.
-std::string ImageOf(const std::string& name) {
-    std::string text = FileContents(DataFile(name + ".hex"));
-    std::string bytes;
-    for (std::size_t at = text.find("0x"); at != std::string::npos; at = text.find("0x", at + 4))
-        bytes += static_cast<char>(std::stoi(text.substr(at + 2, 2), nullptr, 16));
-    return bytes;
-}
-
 const std::string kImageCommand = "\x1b"
                                   "DG";
 const std::string kBadFile = "message Bad File: Missing or invalid BMP file.";
@@ -219,7 +209,7 @@ TEST_F(MainDialogFlows, SendOneBitmapTakesTheFieldsAsTheyStand) {
         if (c.confirm)
             ClickCheckBox(IDC_CONFIRM);
         Send("9");
-        EXPECT_EQ(FakeSerialBytes, kImageCommand + ImageOf("frame-black-first") + c.tail);
+        EXPECT_EQ(FakeSerialBytes, kImageCommand + ImageBytesOf("frame-black-first") + c.tail);
         EXPECT_EQ(FakeEvents.back(), "message Done: Bitmap file downloaded");
         EXPECT_EQ(FileContents(folder + "kplbmptool.dat"), "\"9\"\r\n");
         // A single bitmap saved to flash is recorded in the default list.
@@ -349,7 +339,7 @@ TEST_F(MainDialogFlows, ABitmapAfterAListRestoresTheFlashGroupAsTheCheckBoxStand
     }
     FakeControls[IDC_SAVE_FLASH].checked = false;
     Send("9");
-    EXPECT_EQ(FakeSerialBytes, kImageCommand + ImageOf("frame-black-first"));
+    EXPECT_EQ(FakeSerialBytes, kImageCommand + ImageBytesOf("frame-black-first"));
     EXPECT_EQ(FakeEvents.back(), "message Done: Bitmap file downloaded");
 }
 
@@ -361,9 +351,9 @@ TEST_F(MainDialogFlows, BatchSendsEachEntryToThePageOfItsSlot) {
     FakeControls[IDC_SAVE_FLASH].checked = false;
     FakeControls[IDC_CONFIRM].checked = true;
     Send("9");
-    EXPECT_EQ(FakeEvents,
-              Join({EntryEvents(checker, ImageOf("checker"), 2),
-                    EntryEvents(frame, ImageOf("frame-black-first"), 16), BatchEnd("2 files")}));
+    EXPECT_EQ(FakeEvents, Join({EntryEvents(checker, ImageBytesOf("checker"), 2),
+                                EntryEvents(frame, ImageBytesOf("frame-black-first"), 16),
+                                BatchEnd("2 files")}));
     EXPECT_EQ(Text(IDC_PREVIEW_FRAME), "\"two\" ready to send.");
     // A batch records nothing in the default list and keeps its own.
     EXPECT_EQ(FileContents(folder + "kplscreens.lst"), "<missing>");

@@ -13,16 +13,6 @@ namespace {
 
 using Events = std::vector<std::string>;
 
-// The image bytes of a test picture, from the hex text worked out by
-// ImageMagick and Python (not by the code under test).
-std::string ExpectedImage(const std::string& name) {
-    std::string text = FileContents(DataFile(name + ".hex"));
-    std::string bytes;
-    for (std::size_t at = text.find("0x"); at != std::string::npos; at = text.find("0x", at + 4))
-        bytes += static_cast<char>(std::stoi(text.substr(at + 2, 2), nullptr, 16));
-    return bytes;
-}
-
 class Download : public testing::Test {
   protected:
     void SetUp() override {
@@ -31,7 +21,7 @@ class Download : public testing::Test {
         FakeProgramPath = folder + "kplbmptool.exe";
         ResetBitmapToolState();
         bitmap = DataFile("checker.bmp");
-        image = ExpectedImage("checker");
+        image = ImageBytesOf("checker");
         ASSERT_EQ(image.size(), 480u);
     }
     void TearDown() override { EXPECT_EQ(FakeOpenPorts, 0) << "a port was left open"; }
@@ -225,7 +215,7 @@ TEST_F(Download, TwoCallsOpenAndCloseTwice) {
     EXPECT_EQ(DownloadBitmap(bitmap, "3", false, "0", false), "OK");
     EXPECT_EQ(DownloadBitmap(DataFile("frame-black-first.bmp"), "3", false, "0", false), "OK");
     EXPECT_EQ(FakeSerialBytes,
-              kImageCommand + image + kImageCommand + ExpectedImage("frame-black-first"));
+              kImageCommand + image + kImageCommand + ImageBytesOf("frame-black-first"));
     int opens = 0;
     for (const std::string& e : FakeEvents)
         opens += e == "open COM3";

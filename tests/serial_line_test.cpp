@@ -73,14 +73,6 @@ std::vector<LogLine> EmulatorLog() {
     return lines;
 }
 
-std::string ImageBytes(const std::string& hexName) {
-    std::string text = FileContents(DataFile(hexName + ".hex"));
-    std::string bytes;
-    for (std::size_t at = text.find("0x"); at != std::string::npos; at = text.find("0x", at + 4))
-        bytes += static_cast<char>(std::stoi(text.substr(at + 2, 2), nullptr, 16));
-    return bytes;
-}
-
 std::string ReadClipboard() {
     std::string text = "<no text>";
     if (!OpenClipboard(nullptr))
@@ -130,7 +122,7 @@ const std::string kImageCommand = "\x1b"
 TEST_F(SerialLine, PlainDownloadIs483Bytes) {
     std::string bitmap = DataFile("checker.bmp");
     ASSERT_EQ(DownloadBitmap(bitmap, ComPort(), false, "2", true), "OK");
-    EXPECT_EQ(ReceivedSince(483), kImageCommand + ImageBytes("checker"));
+    EXPECT_EQ(ReceivedSince(483), kImageCommand + ImageBytesOf("checker"));
     EXPECT_EQ(FakeEvents, (Events{"message Done: Bitmap file downloaded"}));
     EXPECT_EQ(FileContents(ProgramFolder() + "kplbmptool.dat"), "\"" + ComPort() + "\"\r\n");
     EXPECT_EQ(FileContents(ProgramFolder() + "kplscreens.lst"), "<missing>");
@@ -139,7 +131,7 @@ TEST_F(SerialLine, PlainDownloadIs483Bytes) {
 TEST_F(SerialLine, SaveToPageIs486Bytes) {
     std::string bitmap = DataFile("frame-black-first.bmp");
     ASSERT_EQ(DownloadBitmap(bitmap, ComPort(), true, "7", false), "OK");
-    EXPECT_EQ(ReceivedSince(486), kImageCommand + ImageBytes("frame-black-first") + "\x1bXG");
+    EXPECT_EQ(ReceivedSince(486), kImageCommand + ImageBytesOf("frame-black-first") + "\x1bXG");
     std::string list;
     for (int k = 0; k < 17; ++k)
         list += std::to_string(k) + ",\"" + (k == 7 ? bitmap : "") + "\"\r\n";
@@ -150,7 +142,7 @@ TEST_F(SerialLine, ConfirmationComesAfterASecond) {
     std::string bitmap = DataFile("shapes-white-first.bmp");
     ASSERT_EQ(DownloadBitmap(bitmap, ComPort(), true, "16", true), "OK");
     EXPECT_EQ(ReceivedSince(487),
-              kImageCommand + ImageBytes("shapes-white-first") + "\x1bXP" + "\xc0");
+              kImageCommand + ImageBytesOf("shapes-white-first") + "\x1bXP" + "\xc0");
 
     std::vector<LogLine> log = LogSince();
     ASSERT_EQ(log.size(), 3u);

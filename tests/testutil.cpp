@@ -57,3 +57,11 @@ void WriteTestFile(const std::string& path, const std::string& bytes) {
 void MakeFolder(const std::string& path) {
     fs::create_directories(Native(path));
 }
+
+std::string ImageBytesOf(const std::string& name) {
+    std::string text = FileContents(DataFile(name + ".hex"));
+    std::string bytes;
+    for (std::size_t at = text.find("0x"); at != std::string::npos; at = text.find("0x", at + 4))
+        bytes += static_cast<char>(std::stoi(text.substr(at + 2, 2), nullptr, 16));
+    return bytes;
+}
