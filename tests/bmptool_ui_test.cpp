@@ -40,10 +40,8 @@ Events Join(std::initializer_list<Events> parts) {
 class MainDialogFlows : public testing::Test {
   protected:
     void SetUp() override {
-        ResetFakes();
+        folder = ResetFakesInFreshFolder("kplbmptool.exe");
         ResetDialogFakes();
-        folder = ScratchFolder();
-        FakeProgramPath = folder + "kplbmptool.exe";
         ResetBitmapToolState();
         // The dialog as it stands after start-up; the fake keeps its
         // controls once the run is over.

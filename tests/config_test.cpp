@@ -27,10 +27,8 @@ class ConfigTool : public testing::Test {
   protected:
     void SetUp() override {
         SerialClose();
-        ResetFakes();
+        folder = ResetFakesInFreshFolder("kplconfigtool.exe");
         ResetFakeCommPort();
-        folder = ScratchFolder();
-        FakeProgramPath = folder + "kplconfigtool.exe";
         ResetDialog();
     }
     void TearDown() override { EXPECT_EQ(FakeOpenPorts, 0) << "a port was left open"; }

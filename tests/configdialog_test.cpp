@@ -63,11 +63,9 @@ const ExpectedControl kExpected[] = {
 class ConfigDialogTest : public testing::Test {
   protected:
     void SetUp() override {
-        ResetFakes();
+        folder = ResetFakesInFreshFolder("kplconfigtool.exe");
         ResetFakeCommPort();
         ResetDialogFakes();
-        folder = ScratchFolder();
-        FakeProgramPath = folder + "kplconfigtool.exe";
         SavedFocus = kNoWindow;
     }
     std::string folder;

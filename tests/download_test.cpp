@@ -16,9 +16,7 @@ using Events = std::vector<std::string>;
 class Download : public testing::Test {
   protected:
     void SetUp() override {
-        ResetFakes();
-        folder = ScratchFolder();
-        FakeProgramPath = folder + "kplbmptool.exe";
+        folder = ResetFakesInFreshFolder("kplbmptool.exe");
         ResetBitmapToolState();
         bitmap = DataFile("checker.bmp");
         image = ImageBytesOf("checker");

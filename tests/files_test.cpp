@@ -13,9 +13,7 @@ namespace {
 class BitmapToolFiles : public testing::Test {
   protected:
     void SetUp() override {
-        ResetFakes();
-        folder = ScratchFolder();
-        FakeProgramPath = folder + "kplbmptool.exe";
+        folder = ResetFakesInFreshFolder("kplbmptool.exe");
         ResetBitmapToolState();
     }
     std::string folder;

@@ -72,10 +72,8 @@ std::string Describe(const DialogControl& c) {
 class MainDialogBuild : public testing::Test {
   protected:
     void SetUp() override {
-        ResetFakes();
+        folder = ResetFakesInFreshFolder("kplbmptool.exe");
         ResetDialogFakes();
-        folder = ScratchFolder();
-        FakeProgramPath = folder + "kplbmptool.exe";
         ResetBitmapToolState();
     }
 

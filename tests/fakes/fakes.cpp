@@ -1,5 +1,7 @@
 #include "tests/fakes/fakes.h"
 
+#include "tests/testutil.h"
+
 #include <cstdio>
 
 std::vector<std::string> FakeEvents;
@@ -32,4 +34,11 @@ std::string HexBytes(const std::string& bytes) {
         out += buffer;
     }
     return out;
+}
+
+std::string ResetFakesInFreshFolder(const std::string& programFile) {
+    ResetFakes();
+    std::string folder = ScratchFolder();
+    FakeProgramPath = folder + programFile;
+    return folder;
 }

@@ -48,5 +48,9 @@ extern std::map<int, FakeControl> FakeControls;
 
 void ResetFakes();
 
+// ResetFakes(), then the program file placed in a new empty folder, whose
+// path (ending in a backslash) is returned: the tool's ProgramFolder.
+std::string ResetFakesInFreshFolder(const std::string& programFile);
+
 // Hex bytes as the event log writes them: "1B 44 47".
 std::string HexBytes(const std::string& bytes);
