@@ -1,6 +1,7 @@
 // One transaction with the display: a BMP file to the screen, optionally
 // into a flash page with a confirmation request, or, with the pseudo port
-// 99, to the clipboard as hexadecimal text.
+// 99, to the clipboard as hexadecimal text. The bytes, pauses and the port's
+// lifetime are display/transaction's; this is the bitmap tool's face of it.
 #pragma once
 
 #include <string>
@@ -17,19 +18,6 @@ std::string DownloadBitmap(const std::string& path, const std::string& portText,
 // names no port the tool may open (longer than two characters, or outside
 // 1 to 99).
 std::string DisplayDeviceName(const std::string& portText);
-
-// Opens and sets up the port (9600,N,8,1) and saves the port text; shows
-// its own message and leaves no port open when it fails.
-bool OpenDisplayPort(const std::string& portText);
-
-// The send steps. Each returns false when its write failed or fell short,
-// having closed the port.
-bool SendImageCommand();
-bool SendImageData();
-bool SendSaveCommand(const std::string& pageText);
-bool SendConfirmRequest();
-
-void CloseDisplayPort();
 
 // Puts the hex text of DisplayImage, named after the file, on the clipboard.
 bool ExportHexToClipboard(const std::string& path);

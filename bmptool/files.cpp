@@ -4,6 +4,9 @@
 #include "common/fieldfile.h"
 #include "common/numeric.h"
 #include "common/programfolder.h"
+#include "display/screenlist.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -28,18 +31,14 @@ void SaveSettings(const std::string& portText) {
 }
 
 void LoadListFile(const std::string& path) {
-    FieldReader reader = OpenFieldFile(path);
-    for (int slot = 0; slot < kFlashPages; ++slot) {
-        ReadNumberField(reader);
-        ScreenList[slot] = ReadTextField(reader);
-    }
+    ScreenPaths paths = ReadScreenList(path);
+    std::copy(paths.begin(), paths.end(), ScreenList.begin());
 }
 
 std::string ScreenListFileText() {
-    std::string text;
-    for (int slot = 0; slot < kFlashPages; ++slot)
-        text += FieldLine({std::to_string(slot), QuotedField(ScreenList[slot])});
-    return text;
+    ScreenPaths paths;
+    std::copy(ScreenList.begin(), ScreenList.begin() + kFlashPages, paths.begin());
+    return ScreenListText(paths);
 }
 
 void RecordScreen(const std::string& pageText, const std::string& bitmapPath) {

@@ -1,13 +1,14 @@
 // The bitmap tool's program-wide values, alive for the whole run.
 #pragma once
 
+#include "display/image.h"
+
 #include <array>
 #include <string>
 
 // Slots 0 to 16 hold the bitmap for flash pages 0 to 16; slot 17 belongs
 // to no page and is never read from or written to a file.
 constexpr int kScreenSlots = 18;
-constexpr int kFlashPages = 17;
 using ScreenSlots = std::array<std::string, kScreenSlots>;
 extern ScreenSlots ScreenList;
 

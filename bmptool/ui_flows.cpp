@@ -8,6 +8,7 @@
 #include "bmptool/ui_ids.h"
 #include "common/focus.h"
 #include "common/pathparts.h"
+#include "display/transaction.h"
 #include "platform/controls.h"
 #include "platform/messagebox.h"
 #include "platform/pause.h"

@@ -17,9 +17,6 @@ void OpenBitmap();
 void FollowSaveCheckBox();
 void SendToDisplay();
 
-// Between batch entries, and after the last one.
-constexpr unsigned kBatchPauseMs = 500;
-
 // " 1 file " or " N files ": the count in the download caption and in the
 // batch's closing message.
 std::string FileCountText(int count);

@@ -5,6 +5,8 @@
 #include "common/programfolder.h"
 #include "configtool/controlids.h"
 #include "configtool/serial.h"
+#include "display/commands.h"
+#include "display/options.h"
 #include "platform/controls.h"
 #include "platform/files.h"
 #include "platform/messagebox.h"
@@ -18,20 +20,11 @@ std::string ConfirmText;
 
 namespace {
 
-// The display's bit for each option box; not in screen order.
-struct OptionBit {
-    int control;
-    std::uint8_t mask;
-};
-constexpr OptionBit kOptionBits[] = {
-    {IDC_BACKLIGHT, 0x01},      {IDC_SPLASH, 0x02},    {IDC_WRITE_PROTECT, 0x04},
-    {IDC_FONT_WIDE, 0x08},      {IDC_FONT_TALL, 0x10}, {IDC_Y_ORIGIN_BOTTOM, 0x20},
-    {IDC_FONT_OVERWRITE, 0x80},
-};
+// The box of each option.
+constexpr int kOptionBox[kOptionCount] = {IDC_BACKLIGHT,      IDC_SPLASH,    IDC_WRITE_PROTECT,
+                                          IDC_FONT_OVERWRITE, IDC_FONT_WIDE, IDC_FONT_TALL,
+                                          IDC_Y_ORIGIN_BOTTOM};
 
-constexpr char kEsc = 0x1B;
-constexpr std::uint8_t kArgumentOffset = 0x40; // numeric arguments travel as value + 0x40
-constexpr char kConfirmRequest = static_cast<char>(0xC0);
 constexpr std::int32_t kBaud = 9600;
 
 std::string SettingsPath() {
@@ -49,24 +42,17 @@ std::int32_t PortNumber(const std::string& text) {
 } // namespace
 
 std::uint8_t EncodeOptions() {
-    std::uint8_t value = 0;
-    for (const OptionBit& option : kOptionBits)
-        if (IsControlChecked(option.control))
-            value |= option.mask;
-    return value;
+    DisplayOptions options;
+    for (int option = 0; option < kOptionCount; ++option)
+        options[option] = IsControlChecked(kOptionBox[option]);
+    return ConfigValueOf(options);
 }
 
 void ApplyOptions(std::uint8_t configValue) {
-    for (const OptionBit& option : kOptionBits)
-        if (configValue & option.mask)
-            SetControlChecked(option.control, true);
-}
-
-std::string BuildConfigCommand(std::uint8_t configValue, bool confirm) {
-    std::string command = {kEsc, 'W', static_cast<char>(kArgumentOffset | configValue)};
-    if (confirm)
-        command += kConfirmRequest;
-    return command;
+    DisplayOptions options = OptionsOf(configValue);
+    for (int option = 0; option < kOptionCount; ++option)
+        if (options[option])
+            SetControlChecked(kOptionBox[option], true);
 }
 
 void SaveConfigSettings() {

@@ -20,10 +20,6 @@ std::uint8_t EncodeOptions();
 // bit is clear are left as they are.
 void ApplyOptions(std::uint8_t configValue);
 
-// ESC "W", 0x40 + ConfigValue, and 0xC0 when the display is to show its
-// confirmation screen.
-std::string BuildConfigCommand(std::uint8_t configValue, bool confirm);
-
 // Rewrites "kplconfig.dat" in the program's folder with PortText,
 // ConfigText and ConfirmText. A failed write is not reported.
 void SaveConfigSettings();

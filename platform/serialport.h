@@ -1,6 +1,7 @@
-// Serial port seam. Both tools open a port for one transaction, write to it
-// and close it; nothing is ever read back. Device names are ANSI text such
-// as "COM9" or "\\.\COM10".
+// Serial port seam. The programs open a port for one transaction, write to
+// it and close it; nothing is ever read back. Device names are ANSI text
+// such as "COM9" or "\\.\COM10" on Windows, device paths such as
+// "/dev/ttyUSB0" on POSIX systems (serialport_posix.cpp: termios).
 #pragma once
 
 #include <cstddef>
@@ -13,7 +14,10 @@ constexpr SerialHandle kNoSerialPort = 0;
 // The bitmap tool's open: CreateFileA with read and write access (a port
 // opened for writing alone takes no line settings under Wine), share mode
 // 0, OPEN_EXISTING. kNoSerialPort when it cannot be opened, also when
-// another program holds it (under Wine too: see portclaim_win32.h).
+// another program holds it (under Wine too: see portclaim_win32.h). On
+// POSIX: open(2) read-write without becoming the controlling terminal,
+// taken exclusively (TIOCEXCL and an advisory flock) so that a port another
+// program holds does not open.
 SerialHandle OpenDisplayDevice(const std::string& deviceName);
 
 enum class LineSetupResult {
@@ -32,3 +36,12 @@ bool WriteSerial(SerialHandle port, const void* data, std::size_t length, std::s
 
 // CloseHandle; nothing is purged or flushed first.
 void CloseSerial(SerialHandle port);
+
+// Why the latest open, set-up or write of this thread failed, as the system
+// tells it.
+enum class SerialFailure { None, Missing, Busy, Permission, NotSerial, Other };
+struct SerialError {
+    SerialFailure kind = SerialFailure::None;
+    std::string text;
+};
+SerialError LastSerialError();

@@ -1,6 +1,6 @@
 #include "bmptool/download.h"
 
-#include "bmptool/hexexport.h"
+#include "display/hextext.h"
 #include "bmptool/state.h"
 #include "tests/fakes/fakes.h"
 #include "tests/testutil.h"

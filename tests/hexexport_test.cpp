@@ -1,4 +1,5 @@
-#include "bmptool/hexexport.h"
+#include "bmptool/image.h"
+#include "display/hextext.h"
 
 #include "tests/testutil.h"
 

@@ -5,7 +5,7 @@
 // recorded instead of shown.
 #include "bmptool/download.h"
 
-#include "bmptool/hexexport.h"
+#include "display/hextext.h"
 #include "bmptool/state.h"
 #include "common/programfolder.h"
 #include "configtool/serial.h"

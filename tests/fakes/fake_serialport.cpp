@@ -69,3 +69,7 @@ void CloseSerial(SerialHandle port) {
     openPorts.erase(found);
     --FakeOpenPorts;
 }
+
+SerialError LastSerialError() {
+    return {};
+}

@@ -3,7 +3,7 @@
 // each read, so the same input always decodes the same way.
 #pragma once
 
-#include "bmptool/image.h"
+#include "display/image.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -54,5 +54,4 @@ DisplayImageBytes CommandImage(const KplCommand& command);
 // The flash page of a Save command, or -1 when its byte is outside 0x40 to 0x50.
 int CommandSavePage(const KplCommand& command);
 
-constexpr int kFlashPages = 17;
 constexpr std::size_t kImageCommandSize = 3 + kDisplayImageSize;

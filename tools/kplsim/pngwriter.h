@@ -1,7 +1,7 @@
 // The screen as a PNG picture.
 #pragma once
 
-#include "bmptool/image.h"
+#include "display/image.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "bmptool/hexexport.h"
+#include "display/hextext.h"
 
 #include "common/pathparts.h"
 

@@ -1,7 +1,8 @@
-// The image as assembler-style hexadecimal text for the clipboard.
+// An image as assembler-style hexadecimal text, ready to paste into a
+// controller program (the bitmap tool puts it on the clipboard).
 #pragma once
 
-#include "bmptool/image.h"
+#include "display/image.h"
 
 #include <string>
 
