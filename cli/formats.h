@@ -1,0 +1,34 @@
+// The files kpl writes and reads back, and the terminal drawing.
+#pragma once
+
+#include "display/image.h"
+
+#include <string>
+
+enum class OutputFormat {
+    Bmp, // the 574-byte BMP the bitmap tool reads, colour table black first
+    Png,
+    Raw, // the 480 display-image bytes
+    Hex, // the assembler text, byte for byte what port 99 puts on the clipboard
+    C,   // a C array of the 480 bytes
+};
+
+// "bmp", "png", "raw", "hex", "c"; false for anything else.
+bool FormatNamed(const std::string& name, OutputFormat& format);
+
+// By the extension of a path (".bmp", ".png", ".raw"/".bin", ".hex"/".asm",
+// ".c"/".h", any case); false when it names none.
+bool FormatOfPath(const std::string& path, OutputFormat& format);
+
+// The file's bytes. `name` is the picture's base name, used by the hex
+// text's comment line and the C array's identifier.
+std::string EncodeImage(const DisplayImageBytes& image, OutputFormat format,
+                        const std::string& name);
+
+// Back from 480 raw bytes or the assembler text to an image; false, with
+// the reason in `why`, for anything else.
+bool DecodeImage(const std::string& bytes, DisplayImageBytes& image, std::string& why);
+
+// 16 lines of 120 Unicode half blocks (two pixel rows a character), or with
+// `ascii` 32 lines of '#' and '.'; every line ends with '\n'.
+std::string TerminalPicture(const DisplayImageBytes& image, bool ascii);
