@@ -15,7 +15,7 @@ HANDLE ToHandle(SerialHandle port) {
 SerialHandle OpenDisplayDevice(const std::string& deviceName) {
     HANDLE port = CreateFileA(deviceName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
-    return ClaimOpenedPort(port, deviceName);
+    return ClaimOpenedPort(port, deviceName.c_str());
 }
 
 LineSetupResult ApplyLineDefinition(SerialHandle port, const std::string& definition) {
