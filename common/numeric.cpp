@@ -60,6 +60,16 @@ double NumericValue(std::string_view text) {
     return std::strtod(number.c_str(), nullptr);
 }
 
+std::uint8_t LowEightBits(double value) {
+    if (!std::isfinite(value))
+        return 0;
+    // fmod is exact, and so is adding 256 to a negative remainder.
+    double remainder = std::fmod(std::nearbyint(value), 256.0);
+    if (remainder < 0)
+        remainder += 256.0;
+    return static_cast<std::uint8_t>(remainder);
+}
+
 std::int64_t RoundToInteger(double value) {
     if (std::isnan(value))
         return 0;

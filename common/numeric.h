@@ -14,6 +14,12 @@ double NumericValue(std::string_view text);
 // and gives 0 for NaN, so that absurd input cannot overflow a caller.
 std::int64_t RoundToInteger(double value);
 
+// The low eight bits of the value rounded to the nearest integer (ties to
+// the even one), negative values in two's complement. Exact at every
+// magnitude, nothing saturates: each double of magnitude 2^60 or more is a
+// multiple of 256 and gives 0, and so do infinities and NaN.
+std::uint8_t LowEightBits(double value);
+
 // The two together: what an integer-valued field holds.
 inline std::int64_t IntegerValue(std::string_view text) {
     return RoundToInteger(NumericValue(text));

@@ -72,8 +72,7 @@ void LoadConfigSettings() {
     double portNumber = NumericValue(port);
     if (portNumber >= 1 && portNumber <= 99)
         SetControlText(IDC_PORT, port);
-    // The low eight bits, negative values in two's complement.
-    ApplyOptions(static_cast<std::uint8_t>(static_cast<std::uint64_t>(IntegerValue(options))));
+    ApplyOptions(LowEightBits(NumericValue(options)));
     if (confirm == "1")
         SetControlChecked(IDC_CONFIRM, true);
 }

@@ -2,6 +2,9 @@
 
 #include "platform/commport.h"
 
+#include <array>
+#include <cstddef>
+
 namespace {
 
 // The port of the latest successful open; never more than one.
@@ -66,10 +69,19 @@ bool AcceptedBaud(std::int32_t baud) {
     return false;
 }
 
-std::string DeviceName(std::int32_t port) {
-    std::string name = "COM" + std::to_string(port);
+// "COM7" or "\\.\COM12", built in place: the exports may not allocate.
+using DeviceName = std::array<char, sizeof "\\\\.\\COM99">;
+
+DeviceName DeviceNameOf(std::int32_t port) {
+    DeviceName name{};
+    std::size_t at = 0;
     // Only COM1 to COM9 have the plain DOS names.
-    return port > 9 ? "\\\\.\\" + name : name;
+    for (const char* c = port > 9 ? "\\\\.\\COM" : "COM"; *c != '\0'; ++c)
+        name[at++] = *c;
+    if (port > 9)
+        name[at++] = static_cast<char>('0' + port / 10);
+    name[at] = static_cast<char>('0' + port % 10);
+    return name;
 }
 
 // A step the driver rejects is left out; the rest still run.
@@ -91,16 +103,16 @@ void ApplyStep(SerialHandle port, const SetupStep& step, std::uint32_t baud) {
 
 } // namespace
 
-int SerialOpen(std::int32_t port, std::int32_t baud) {
+int SerialOpen(std::int32_t port, std::int32_t baud) noexcept {
     // The slot is emptied first, so a refused open leaves no port behind.
     SerialClose();
     if (port < kLowestPort || port > kHighestPort)
         return 0;
-    std::string name = DeviceName(port);
+    DeviceName name = DeviceNameOf(port);
     if (!AcceptedBaud(baud))
         return 0;
 
-    SerialHandle opened = OpenCommDevice(name);
+    SerialHandle opened = OpenCommDevice(name.data());
     if (opened == kNoSerialPort)
         return 0;
     if (!IsCharacterDevice(opened)) {
@@ -115,7 +127,7 @@ int SerialOpen(std::int32_t port, std::int32_t baud) {
     return 1;
 }
 
-bool SerialSend(const std::string& bytes) {
+bool SerialSend(std::string_view bytes) noexcept {
     if (CurrentPort == kNoSerialPort)
         return false;
     if (bytes.empty())
@@ -124,19 +136,19 @@ bool SerialSend(const std::string& bytes) {
     return WriteSerial(CurrentPort, bytes.data(), bytes.size(), written) && written == bytes.size();
 }
 
-int SerialClose() {
+int SerialClose() noexcept {
     if (CurrentPort != kNoSerialPort)
         CloseSerial(CurrentPort);
     CurrentPort = kNoSerialPort;
     return 1;
 }
 
-std::string OleStringBytes(const void* const* handle) {
+std::string_view OleStringBytes(const void* const* handle) noexcept {
     if (handle == nullptr || *handle == nullptr)
-        return std::string();
+        return std::string_view();
     const auto* data = static_cast<const unsigned char*>(*handle);
     std::uint32_t length = 0;
     for (int k = 1; k <= 4; ++k)
         length = (length << 8) | data[-k];
-    return std::string(reinterpret_cast<const char*>(data), length);
+    return std::string_view(reinterpret_cast<const char*>(data), length);
 }

@@ -7,14 +7,14 @@
 #include "platform/serialport.h"
 
 #include <cstdint>
-#include <string>
 
 // CreateFileW of the device name with GENERIC_READ | GENERIC_WRITE, share
 // mode 0 (a port held by another program does not open, under Wine too:
 // see portclaim_win32.h), an inheritable
 // handle, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, no overlapped I/O.
-// kNoSerialPort when it cannot be opened.
-SerialHandle OpenCommDevice(const std::string& deviceName);
+// kNoSerialPort when it cannot be opened. Allocates nothing and throws
+// nothing (the library's exports run it for other programs).
+SerialHandle OpenCommDevice(const char* deviceName);
 
 // GetFileType is FILE_TYPE_CHAR. The caller closes a handle that is not.
 bool IsCharacterDevice(SerialHandle port);

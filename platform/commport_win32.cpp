@@ -1,7 +1,6 @@
 #include "platform/commport.h"
 
 #include "platform/portclaim_win32.h"
-#include "platform/textconv_win32.h"
 
 #include <windows.h>
 
@@ -23,13 +22,16 @@ bool GetState(SerialHandle port, DCB& settings) {
 
 } // namespace
 
-SerialHandle OpenCommDevice(const std::string& deviceName) {
+SerialHandle OpenCommDevice(const char* deviceName) {
+    wchar_t name[32];
+    if (MultiByteToWideChar(CP_ACP, 0, deviceName, -1, name, sizeof name / sizeof name[0]) == 0)
+        return kNoSerialPort;
     SECURITY_ATTRIBUTES inheritable;
     inheritable.nLength = sizeof inheritable;
     inheritable.lpSecurityDescriptor = nullptr;
     inheritable.bInheritHandle = TRUE;
-    HANDLE port = CreateFileW(AnsiToWide(deviceName).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                              &inheritable, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE port = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, &inheritable, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     return ClaimOpenedPort(port, deviceName);
 }
 

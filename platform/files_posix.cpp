@@ -6,7 +6,11 @@
 
 namespace {
 
+// Empty, which names no file, for a path holding a NUL byte: the calls would
+// stop there and take the part before it for the name of another file.
 std::string NativePath(std::string path) {
+    if (path.find('\0') != std::string::npos)
+        return std::string();
     for (char& c : path)
         if (c == '\\')
             c = '/';
@@ -56,5 +60,6 @@ bool ReplaceFileContents(const std::string& path, const std::string& contents) {
 
 bool IsRegularFile(const std::string& path) {
     struct stat info;
-    return !path.empty() && stat(NativePath(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    std::string name = NativePath(path);
+    return !name.empty() && stat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }

@@ -35,9 +35,10 @@ bool ReadFileBytes(const std::string& path, std::size_t maxBytes, std::string& c
                    std::uint64_t& length) {
     contents.clear();
     length = 0;
-    if (path.empty())
+    std::wstring name = WidePath(path);
+    if (name.empty())
         return false;
-    HANDLE file = CreateFileW(AnsiToWide(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+    HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
@@ -66,7 +67,7 @@ bool ReadFileBytes(const std::string& path, std::size_t maxBytes, std::string& c
 }
 
 bool ReplaceFileContents(const std::string& path, const std::string& contents) {
-    std::wstring target = AnsiToWide(path);
+    std::wstring target = WidePath(path);
     if (target.empty())
         return false;
     std::wstring temporary = target + L".tmp";
@@ -92,8 +93,9 @@ bool ReplaceFileContents(const std::string& path, const std::string& contents) {
 }
 
 bool IsRegularFile(const std::string& path) {
-    if (path.empty())
+    std::wstring name = WidePath(path);
+    if (name.empty())
         return false;
-    DWORD attributes = GetFileAttributesW(AnsiToWide(path).c_str());
+    DWORD attributes = GetFileAttributesW(name.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }

@@ -1,8 +1,9 @@
 #include "platform/portclaim_win32.h"
 
-#include "platform/textconv_win32.h"
-
 #include <windows.h>
+
+#include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -15,22 +16,33 @@ struct Claim {
 };
 Claim claims[16];
 
-std::wstring ClaimName(std::string device) {
-    if (device.rfind("\\\\.\\", 0) == 0)
-        device.erase(0, 4);
-    for (char& c : device)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return L"kpl120.port." + AnsiToWide(device);
+// The mutex name of a device, "kpl120.port.COM7", built in place: the
+// configuration tool's exports may not allocate. False when it does not fit.
+constexpr wchar_t kClaimPrefix[] = L"kpl120.port.";
+constexpr int kClaimPrefixLength = sizeof kClaimPrefix / sizeof kClaimPrefix[0] - 1;
+constexpr int kClaimNameRoom = 64;
+
+bool ClaimName(const char* device, wchar_t (&name)[kClaimNameRoom]) {
+    if (std::strncmp(device, "\\\\.\\", 4) == 0)
+        device += 4;
+    std::wmemcpy(name, kClaimPrefix, kClaimPrefixLength);
+    wchar_t* rest = name + kClaimPrefixLength;
+    if (MultiByteToWideChar(CP_ACP, 0, device, -1, rest, kClaimNameRoom - kClaimPrefixLength) == 0)
+        return false;
+    for (wchar_t* c = rest; *c != L'\0'; ++c)
+        if (*c >= L'a' && *c <= L'z')
+            *c = static_cast<wchar_t>(*c - L'a' + L'A');
+    return true;
 }
 
 } // namespace
 
-SerialHandle ClaimOpenedPort(void* opened, const std::string& deviceName) {
+SerialHandle ClaimOpenedPort(void* opened, const char* deviceName) {
     if (opened == INVALID_HANDLE_VALUE || opened == nullptr)
         return kNoSerialPort;
     auto port = reinterpret_cast<SerialHandle>(opened);
-    HANDLE claim = CreateMutexW(nullptr, FALSE, ClaimName(deviceName).c_str());
+    wchar_t name[kClaimNameRoom];
+    HANDLE claim = ClaimName(deviceName, name) ? CreateMutexW(nullptr, FALSE, name) : nullptr;
     if (!claim)
         return port; // no claim to be had: rely on the system's own refusal
     if (GetLastError() == ERROR_ALREADY_EXISTS) {

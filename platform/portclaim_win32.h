@@ -6,13 +6,11 @@
 
 #include "platform/serialport.h"
 
-#include <string>
-
 // Takes the handle CreateFile gave for the device and claims the port for
 // it. kNoSerialPort, with the handle closed, when the open failed or another
 // open port (in any process) holds the claim; "COM7" and "\\.\COM7" are the
-// same device.
-SerialHandle ClaimOpenedPort(void* opened, const std::string& deviceName);
+// same device. Allocates nothing and throws nothing.
+SerialHandle ClaimOpenedPort(void* opened, const char* deviceName);
 
 // Gives the claim of a port back; nothing when it has none.
 void ReleasePortClaim(SerialHandle port);

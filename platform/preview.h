@@ -12,8 +12,9 @@ void CreatePreviewSurface(int controlId);
 
 // Draws the BMP file at 240 x 64 from the surface's top-left corner (the
 // loader scales it; a 120 x 32 file is shown at twice its size). A file
-// that loads neither as a bitmap nor as an icon leaves the picture as it
-// was, silently. Nothing happens without a surface.
+// that loads neither as a bitmap nor as an icon, or a path holding a NUL
+// byte, leaves the picture as it was, silently. Nothing happens without a
+// surface.
 void DrawPreview(const std::string& path);
 
 // Fills the whole surface with the current background colour.

@@ -104,7 +104,9 @@ void DrawPreview(const std::string& path) {
     DeleteObject(Surface.background);
     Surface.background = CreateSolidBrush(kWhite);
 
-    std::wstring file = AnsiToWide(path);
+    std::wstring file = WidePath(path);
+    if (file.empty())
+        return;
     auto picture = static_cast<HBITMAP>(LoadImageW(nullptr, file.c_str(), IMAGE_BITMAP,
                                                    kPictureWidth, kPictureHeight, LR_LOADFROMFILE));
     if (picture != nullptr) {

@@ -45,7 +45,7 @@ SerialHandle OpenDisplayDevice(const std::string& deviceName) {
         NoteError(GetLastError());
         return kNoSerialPort;
     }
-    SerialHandle claimed = ClaimOpenedPort(port, deviceName);
+    SerialHandle claimed = ClaimOpenedPort(port, deviceName.c_str());
     if (claimed == kNoSerialPort)
         lastError = {SerialFailure::Busy, "in use by another program"};
     return claimed;

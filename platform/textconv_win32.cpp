@@ -12,6 +12,12 @@ std::wstring AnsiToWide(const std::string& text) {
     return wide;
 }
 
+std::wstring WidePath(const std::string& path) {
+    if (path.find('\0') != std::string::npos)
+        return std::wstring();
+    return AnsiToWide(path);
+}
+
 std::string WideToAnsi(const std::wstring& text) {
     if (text.empty())
         return std::string();

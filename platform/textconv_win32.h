@@ -5,3 +5,8 @@
 
 std::wstring AnsiToWide(const std::string& text);
 std::string WideToAnsi(const std::wstring& text);
+
+// A path for the Win32 file calls. Empty, which names no file, when the
+// path holds a NUL byte: the calls would stop there and take the part
+// before it for the name of another file.
+std::wstring WidePath(const std::string& path);

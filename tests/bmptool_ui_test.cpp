@@ -373,16 +373,20 @@ TEST_F(MainDialogFlows, BatchStopsAtAPortThatCannotBeUsed) {
 }
 
 // A bad entry (missing, or of the wrong length: image_test) is skipped and
-// not counted, on a serial port as here.
+// not counted, on a serial port as here. A NUL byte in a hand-written list
+// makes a path that names no file, not the file named by the part before it.
 TEST_F(MainDialogFlows, BatchToPortNinetyNinePutsEachGoodEntryOnTheClipboard) {
-    OpenListFile(WriteList("paste.lst", {{1, frame}, {3, folder + "gone.bmp"}, {8, checker}}));
+    const std::string cut = frame + std::string(1, '\0') + ".bmp";
+    OpenListFile(
+        WriteList("paste.lst", {{1, frame}, {3, folder + "gone.bmp"}, {8, checker}, {9, cut}}));
     Send("99");
     const std::string ready = "message Ready to Paste: Bitmap data in hex on clipboard";
     EXPECT_EQ(FakeEvents,
               Join({{"repaint 1001 frame-black-first", "preview draw " + frame, "clipboard", ready,
                      "pause 500", "repaint 1001 gone", "preview draw " + folder + "gone.bmp",
                      kBadFile, "pause 500", "repaint 1001 checker", "preview draw " + checker,
-                     "clipboard", ready, "pause 500"},
+                     "clipboard", ready, "pause 500", "repaint 1001 " + BaseNameOf(cut),
+                     "preview draw " + cut, kBadFile, "pause 500"},
                     BatchEnd("2 files")}));
     // The last accepted entry's text stays.
     EXPECT_EQ(FakeClipboard, FileContents(DataFile("checker.hex")));

@@ -119,6 +119,17 @@ TEST_F(ConfigTool, LoadingTheSettings) {
         {"bits 2 and 7", "\"1\",\"132\",\"0\"\r\n", "1", {IDC_WRITE_PROTECT, IDC_FONT_OVERWRITE}},
         {"-1 is all bits", "\"1\",\"-1\",\"0\"\r\n", "1", kAllOptions},
         {"17.5 rounds to 18", "\"1\",\"17.5\",\"0\"\r\n", "1", {IDC_SPLASH, IDC_FONT_TALL}},
+        // Low eight bits of numbers beyond 64 bits: 1e20 and 2^64 are
+        // multiples of 256, as is anything read as infinite.
+        {"1e20", "\"1\",\"1e20\",\"0\"\r\n", "1", {}},
+        {"2^64", "\"1\",\"18446744073709551616\",\"0\"\r\n", "1", {}},
+        {"1e999", "\"1\",\"1e999\",\"0\"\r\n", "1", {}},
+        // -(2^55 + 8), whose low eight bits are 0xF8.
+        {"-36028797018963976",
+         "\"1\",\"-36028797018963976\",\"0\"\r\n",
+         "1",
+         {IDC_FONT_WIDE, IDC_FONT_TALL, IDC_Y_ORIGIN_BOTTOM, IDC_FONT_OVERWRITE}},
+        {"not a number", "\"1\",\"all\",\"0\"\r\n", "1", {}},
         {"confirmation 01", "\"1\",\"0\",\"01\"\r\n", "1", {}},
         {"confirmation 1.0", "\"1\",\"0\",\"1.0\"\r\n", "1", {}},
         {"only the port", "\"5\"\r\n", "5", {}},

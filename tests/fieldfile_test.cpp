@@ -107,6 +107,9 @@ TEST(FieldFile, FailedWriteLeavesTheOldFile) {
     MakeFolder(path + ".tmp"); // the temporary file cannot be created
     EXPECT_FALSE(WriteFieldFile(path, "\"6\"\r\n"));
     EXPECT_EQ(FileContents(path), "\"5\"\r\n");
+    // A NUL byte makes a name no file has, not the part before it.
+    EXPECT_FALSE(WriteFieldFile(folder + "cut.dat" + std::string(1, '\0') + "x", "\"6\"\r\n"));
+    EXPECT_EQ(FileContents(folder + "cut.dat"), "<missing>");
 }
 
 TEST(FieldFile, StaleTemporaryFileDoesNotBlockAWrite) {

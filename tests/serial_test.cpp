@@ -56,6 +56,15 @@ std::vector<Events> SetupSteps(const std::string& device, int baud) {
     };
 }
 
+// An OLE string as it lies in memory: the byte count (little-endian), the
+// data, and a two-byte terminator that is not part of it.
+std::string OleBuffer(std::uint32_t count, const std::string& data) {
+    std::string buffer;
+    for (int shift = 0; shift < 32; shift += 8)
+        buffer += static_cast<char>(count >> shift);
+    return buffer + data + std::string(2, '\0');
+}
+
 Events OpenEvents(const std::string& device, const std::vector<Events>& steps) {
     Events events = {"open " + device, "file type " + device, "clear break " + device};
     for (const Events& step : steps)
@@ -215,15 +224,36 @@ TEST_F(SerialLibrary, BytesGoOutUnchangedInOneWriteThatMustTakeThemAll) {
     }
 }
 
-TEST(OleString, LengthPrefixGivesTheBytes) {
-    // As an OLE string lies in memory: the byte count (little-endian), the
-    // data, and a two-byte terminator that is not part of it.
-    auto build = [](std::uint32_t count, const std::string& data) {
-        std::string buffer;
-        for (int shift = 0; shift < 32; shift += 8)
-            buffer += static_cast<char>(count >> shift);
-        return buffer + data + std::string(2, '\0');
+// SER_RAWSEND is these two calls on the caller's string.
+TEST_F(SerialLibrary, ARawSendWritesFromTheCallersOwnString) {
+    struct Case {
+        const char* what;
+        std::uint32_t count;
+        std::string data;
+        int failWrite;
+        Events events;
+    } cases[] = {
+        {"as stored", 4, "\x1bW\xc1\xc0", 0, {"write 4: 1B 57 C1 C0"}},
+        // A count beyond the data is the caller's fault and cannot be seen
+        // from here: it is handed on, neither read nor copied.
+        {"count beyond the data", 0xFFFFFFFF, "\x1bW", 1, {"write failed"}},
     };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        FakeSerial.failWriteNumber = c.failWrite;
+        std::string buffer = OleBuffer(c.count, c.data);
+        const void* handle = buffer.data() + 4;
+        ASSERT_EQ(SerialOpen(3, 9600), 1);
+        FakeEvents.clear();
+        SerialSend(OleStringBytes(&handle));
+        EXPECT_EQ(FakeLastWrite.data, handle);
+        EXPECT_EQ(FakeLastWrite.length, c.count);
+        EXPECT_EQ(FakeEvents, c.events);
+    }
+}
+
+TEST(OleString, LengthPrefixGivesTheBytes) {
     std::string everyByte;
     for (int b = 0; b < 256; ++b)
         everyByte += static_cast<char>(255 - b);
@@ -239,7 +269,7 @@ TEST(OleString, LengthPrefixGivesTheBytes) {
         {"empty", 0, "", ""},
     };
     for (const Case& c : cases) {
-        std::string buffer = build(c.count, c.data);
+        std::string buffer = OleBuffer(c.count, c.data);
         const void* handle = buffer.data() + 4;
         EXPECT_EQ(OleStringBytes(&handle), c.expected) << c.what;
     }

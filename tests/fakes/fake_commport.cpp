@@ -76,7 +76,7 @@ void ResetFakeCommPort() {
     getLineCount = setLineCount = getQueuesCount = setQueuesCount = 0;
 }
 
-SerialHandle OpenCommDevice(const std::string& deviceName) {
+SerialHandle OpenCommDevice(const char* deviceName) {
     if (FakeComm.onOpen)
         FakeComm.onOpen();
     SerialHandle port = FakeOpenSerial(deviceName);

@@ -38,13 +38,15 @@ LineSetupResult ApplyLineDefinition(SerialHandle port, const std::string& defini
 }
 
 bool WriteSerial(SerialHandle port, const void* data, std::size_t length, std::size_t& written) {
-    std::string bytes(static_cast<const char*>(data), length);
+    FakeLastWrite = {data, length};
     ++writeCount;
     if (openPorts.count(port) == 0) {
         FakeEvents.push_back("write to a closed port");
         written = 0;
         return false;
     }
+    // A refused write reads nothing, so a test may hand over a length
+    // beyond its buffer.
     if (writeCount == FakeSerial.failWriteNumber) {
         FakeEvents.push_back("write failed");
         written = 0;
@@ -53,9 +55,9 @@ bool WriteSerial(SerialHandle port, const void* data, std::size_t length, std::s
     written = length;
     if (writeCount == FakeSerial.shortWriteNumber && length > 0)
         --written;
-    FakeSerialBytes += bytes.substr(0, written);
-    FakeEvents.push_back("write " + std::to_string(written) + ": " +
-                         HexBytes(bytes.substr(0, written)));
+    std::string bytes(static_cast<const char*>(data), written);
+    FakeSerialBytes += bytes;
+    FakeEvents.push_back("write " + std::to_string(written) + ": " + HexBytes(bytes));
     return true;
 }
 

@@ -9,6 +9,7 @@ std::string FakeProgramPath = "C:\\Tools\\kplbmptool.exe";
 FakeSerialBehaviour FakeSerial;
 std::string FakeSerialBytes;
 int FakeOpenPorts = 0;
+FakeWriteSource FakeLastWrite;
 std::string FakeClipboard;
 bool FakeClipboardFails = false;
 std::map<int, FakeControl> FakeControls;
@@ -19,6 +20,7 @@ void ResetFakes() {
     FakeSerial = FakeSerialBehaviour();
     FakeSerialBytes.clear();
     FakeOpenPorts = 0;
+    FakeLastWrite = FakeWriteSource();
     FakeClipboard.clear();
     FakeClipboardFails = false;
     FakeControls.clear();

@@ -3,6 +3,7 @@
 // line to FakeEvents; each test starts with ResetFakes().
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -30,6 +31,12 @@ extern FakeSerialBehaviour FakeSerial;
 extern std::string FakeSerialBytes;
 // Ports open right now (to catch leaks and double closes).
 extern int FakeOpenPorts;
+// The latest write's buffer, as the writer handed it over.
+struct FakeWriteSource {
+    const void* data = nullptr;
+    std::size_t length = 0;
+};
+extern FakeWriteSource FakeLastWrite;
 
 // Opens a fake port by name (shared by the serial fakes of both tools).
 std::intptr_t FakeOpenSerial(const std::string& deviceName);
