@@ -122,7 +122,8 @@ void FocusWindow(WindowHandle window);
 // The explorer-style open-file dialog, single selection, initially empty
 // file name; the file must exist, the read-only box is hidden and the
 // current directory is left as it was. The owner (when given) is disabled
-// while it is open. Returns the chosen path, or "" when cancelled.
+// while it is open. Returns the chosen path, or "" when cancelled (or when
+// the dialog's library cannot be loaded; it is loaded on first use).
 struct OpenFileRequest {
     std::string title;
     std::string initialFolder;

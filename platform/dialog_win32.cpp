@@ -204,7 +204,30 @@ void FocusWindow(WindowHandle window) {
     SetFocus(Window(window));
 }
 
+namespace {
+
+using OpenFileNameFunction = BOOL(WINAPI*)(OPENFILENAMEW*);
+
+// comdlg32 and the shell libraries it brings are loaded on the first
+// open-file dialog rather than at start-up, and then kept.
+OpenFileNameFunction OpenFileNameDialog() {
+    static OpenFileNameFunction function = nullptr;
+    if (function == nullptr) {
+        HMODULE library = LoadLibraryW(L"comdlg32.dll");
+        if (library != nullptr)
+            // Through void(*)() so that the cast of a looked-up address is allowed.
+            function = reinterpret_cast<OpenFileNameFunction>(
+                reinterpret_cast<void (*)()>(GetProcAddress(library, "GetOpenFileNameW")));
+    }
+    return function;
+}
+
+} // namespace
+
 std::string AskOpenFileName(const OpenFileRequest& request) {
+    OpenFileNameFunction openFileName = OpenFileNameDialog();
+    if (openFileName == nullptr)
+        return std::string();
     std::wstring filter = AnsiToWide(request.filterName);
     filter.push_back(L'\0');
     filter += AnsiToWide(request.filterPattern);
@@ -226,7 +249,7 @@ std::string AskOpenFileName(const OpenFileRequest& request) {
     dialog.lpstrTitle = title.c_str();
     dialog.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
     dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (!GetOpenFileNameW(&dialog))
+    if (!openFileName(&dialog))
         return std::string();
     return WideToAnsi(file.data());
 }

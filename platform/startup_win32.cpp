@@ -20,5 +20,8 @@ void InitialiseCommonControls() {
     } else {
         InitCommonControls();
     }
+    // Only drops the count taken above: the program imports comctl32 (for
+    // InitCommonControls), so the library that registered the up-down
+    // control class stays loaded as long as the dialogs live.
     FreeLibrary(library);
 }
