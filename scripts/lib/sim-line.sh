@@ -37,9 +37,11 @@ sim_line_start() {
 }
 
 sim_line_cleanup() {
-    # kplsim first: it would complain of the line going away.
-    for pid in $(echo "$SIM_LINE_PIDS" | tr ' ' '\n' | tac); do kill "$pid" 2>/dev/null; done
-    wait 2>/dev/null
+    # kplsim first, and gone before the line goes (it would complain).
+    for pid in $(echo "$SIM_LINE_PIDS" | tr ' ' '\n' | tac); do
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
     SIM_LINE_PIDS=""
 }
 
