@@ -27,9 +27,32 @@ std::string TwoDigits(std::int64_t number) {
     return text;
 }
 
+// Whether the file opens for reading; if not, why not.
+bool Readable(const std::string& path, std::string& why) {
+    std::string nothing;
+    std::uint64_t length = 0;
+    if (ReadFileBytes(path, 0, nothing, length))
+        return true;
+    why = ReadProblem(path);
+    return false;
+}
+
+bool Readable(const std::string& path) {
+    std::string why;
+    if (Readable(path, why))
+        return true;
+    Complain(path, why);
+    return false;
+}
+
+bool Load(const std::string& picture, const ConversionOptions& options, DisplayImageBytes& image,
+          std::string& why) {
+    return Readable(picture, why) && LoadPicture(picture, options, image, why);
+}
+
 bool Load(const std::string& picture, const ConversionOptions& options, DisplayImageBytes& image) {
     std::string why;
-    if (LoadPicture(picture, options, image, why))
+    if (Load(picture, options, image, why))
         return true;
     Complain(picture, why);
     return false;
@@ -155,12 +178,8 @@ int BatchCommand(const std::string& list, const ConversionOptions& options,
     PortName name;
     if (!Resolve(port, name))
         return kExitUsage;
-    std::string ignored;
-    std::uint64_t length = 0;
-    if (!ReadFileBytes(list, 0, ignored, length)) {
-        Complain(list, ReadProblem(list));
+    if (!Readable(list))
         return kExitUnreadable;
-    }
     ScreenPaths paths = ReadScreenList(list);
     int entries = static_cast<int>(
         std::count_if(paths.begin(), paths.end(), [](const std::string& p) { return !p.empty(); }));
@@ -181,7 +200,7 @@ int BatchCommand(const std::string& list, const ConversionOptions& options,
         DisplayImageBytes image;
         std::string why;
         std::string picture = EntryPath(list, paths[slot]);
-        if (!LoadPicture(picture, options, image, why)) {
+        if (!Load(picture, options, image, why)) {
             std::puts("skipped");
             Complain(picture, why);
             status = kExitUnreadable;
