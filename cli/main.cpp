@@ -5,19 +5,32 @@
 
 #include "CLI.hpp"
 
+#include <functional>
+
 namespace {
 
 constexpr char kVersion[] = "kpl 1.1";
 
-struct PictureArguments {
-    std::string picture;
-    ConversionOptions options;
+// What the command line gave; each command reads its own fields (only one
+// command runs).
+struct Arguments {
+    std::string input; // the picture, list or decoded file
+    std::string output;
+    std::string format;
+    std::string port;
+    ConversionOptions conversion;
+    bool ascii = false;
+    std::int64_t page = -1;
+    bool confirm = false;
+    DisplayOptions display{};
 };
 
-void AddPicture(CLI::App& command, PictureArguments& arguments, const std::string& name,
-                const std::string& what) {
-    command.add_option(name, arguments.picture, what)->required();
-    ConversionOptions& options = arguments.options;
+struct Command {
+    CLI::App* parser;
+    std::function<int()> run;
+};
+
+void AddConversion(CLI::App& command, ConversionOptions& options) {
     CLI::Option* fit = command.add_flag_callback(
         "--fit", [&options] { options.fitting = Fitting::Fit; },
         "scale to fit, keeping the aspect, on white (the default)");
@@ -58,6 +71,91 @@ CLI::Option* AddPort(CLI::App& command, std::string& port) {
     return command.add_option("-p,--port", port, help)->type_name("PORT")->envname("KPL_PORT");
 }
 
+void AddOutput(CLI::App& command, Arguments& args, const std::string& formats) {
+    command.add_option("-o,--output", args.output, "the file to write")
+        ->type_name("OUT")
+        ->required();
+    command
+        .add_option("-f,--format", args.format, formats + " (default: by the output's extension)")
+        ->type_name("FORMAT");
+}
+
+Command AddConvert(CLI::App& app, Arguments& args) {
+    CLI::App* command =
+        app.add_subcommand("convert", "convert a picture into a file of the display's image");
+    command->add_option("PICTURE", args.input, "PNG, JPEG, GIF, BMP, PNM or TGA")->required();
+    AddConversion(*command, args.conversion);
+    AddOutput(*command, args, "bmp, png, raw, hex or c");
+    return {command, [&args] {
+                return ConvertCommand(args.input, args.conversion, args.output, args.format);
+            }};
+}
+
+Command AddShow(CLI::App& app, Arguments& args) {
+    CLI::App* command = app.add_subcommand("show", "draw the converted picture in the terminal");
+    command->add_option("PICTURE", args.input, "the picture")->required();
+    AddConversion(*command, args.conversion);
+    command->add_flag("-a,--ascii", args.ascii, "draw with # and . instead of half blocks");
+    return {command, [&args] { return ShowCommand(args.input, args.conversion, args.ascii); }};
+}
+
+Command AddSend(CLI::App& app, Arguments& args) {
+    CLI::App* command = app.add_subcommand("send", "convert a picture and send it to the display");
+    command->add_option("PICTURE", args.input, "the picture")->required();
+    AddConversion(*command, args.conversion);
+    AddPort(*command, args.port);
+    CLI::Option* page = command->add_option("--page", args.page, "also store it in this flash page")
+                            ->check(CLI::Range(0, kFlashPages - 1));
+    command->add_flag("--confirm", args.confirm, "then ask the display (v2) to confirm")
+        ->needs(page);
+    return {command, [&args] {
+                return SendCommand(args.input, args.conversion, args.port, args.page, args.confirm);
+            }};
+}
+
+Command AddBatch(CLI::App& app, Arguments& args) {
+    CLI::App* command =
+        app.add_subcommand("batch", "send every picture of a list file to the page of its line");
+    command->add_option("LIST", args.input, "the list (\".LST\": up to 17 lines of page and path)")
+        ->required();
+    AddConversion(*command, args.conversion);
+    AddPort(*command, args.port);
+    return {command, [&args] { return BatchCommand(args.input, args.conversion, args.port); }};
+}
+
+Command AddConfig(CLI::App& app, Arguments& args) {
+    CLI::App* command =
+        app.add_subcommand("config", "send the display's start-up options (unset ones are off)");
+    AddPort(*command, args.port);
+    command->add_flag("--backlight", args.display[kBacklight], "backlight on");
+    command->add_flag("--splash", args.display[kSplashScreen], "show the splash screen (page 2)");
+    CLI::Option* protect = command->add_flag("--write-protect", args.display[kWriteProtect],
+                                             "write-protect all screen pages");
+    // Exclusive, as in the configuration tool's dialog.
+    command
+        ->add_flag("--font-overwrite", args.display[kFontOverwrite],
+                   "allow font overwrite (no write protection)")
+        ->excludes(protect);
+    command->add_flag("--font-wide", args.display[kFontWide], "wide font");
+    command->add_flag("--font-tall", args.display[kFontTall], "tall font");
+    command->add_flag("--y-origin-bottom", args.display[kYOriginBottom], "Y origin at the bottom");
+    command->add_flag("--confirm", args.confirm, "then ask the display (v2) to confirm");
+    return {command, [&args] { return ConfigCommand(args.port, args.display, args.confirm); }};
+}
+
+Command AddDecode(CLI::App& app, Arguments& args) {
+    CLI::App* command = app.add_subcommand(
+        "decode", "turn 480 raw bytes or their assembler text back into a picture");
+    command->add_option("INPUT", args.input, "the raw bytes or the text")->required();
+    AddOutput(*command, args, "bmp or png");
+    return {command, [&args] { return DecodeCommand(args.input, args.output, args.format); }};
+}
+
+Command AddPorts(CLI::App& app) {
+    return {app.add_subcommand("ports", "list this machine's serial ports, to find the display's"),
+            [] { return PortsCommand(); }};
+}
+
 constexpr char kCommands[] = "convert, show, send, batch, config, decode or ports";
 
 // One line in kpl's own form, naming the command that was being read.
@@ -82,88 +180,14 @@ int main(int argc, char** argv) {
     CLI::App app("kpl: pictures for the KPL-120 display, and the display's settings", "kpl");
     app.set_version_flag("-V,--version", kVersion);
     app.require_subcommand(1);
-    app.failure_message(CLI::FailureMessage::simple);
-
-    PictureArguments convert;
-    std::string convertOut;
-    std::string convertFormat;
-    CLI::App* convertCommand =
-        app.add_subcommand("convert", "convert a picture into a file of the display's image");
-    AddPicture(*convertCommand, convert, "PICTURE", "the picture: PNG, JPEG, GIF, BMP, PNM or TGA");
-    convertCommand->add_option("-o,--output", convertOut, "the file to write")
-        ->type_name("OUT")
-        ->required();
-    convertCommand
-        ->add_option("-f,--format", convertFormat,
-                     "bmp, png, raw, hex or c (default: by the output's extension)")
-        ->type_name("FORMAT");
-
-    PictureArguments show;
-    bool ascii = false;
-    CLI::App* showCommand =
-        app.add_subcommand("show", "draw the converted picture in the terminal");
-    AddPicture(*showCommand, show, "PICTURE", "the picture");
-    showCommand->add_flag("-a,--ascii", ascii, "draw with # and . instead of half blocks");
-
-    PictureArguments send;
-    std::string sendPort;
-    std::int64_t page = -1;
-    bool sendConfirm = false;
-    CLI::App* sendCommand =
-        app.add_subcommand("send", "convert a picture and send it to the display");
-    AddPicture(*sendCommand, send, "PICTURE", "the picture");
-    AddPort(*sendCommand, sendPort);
-    CLI::Option* pageOption =
-        sendCommand->add_option("--page", page, "also store it in this flash page, 0-16")
-            ->check(CLI::Range(0, kFlashPages - 1));
-    sendCommand->add_flag("--confirm", sendConfirm, "then ask the display (v2) to confirm")
-        ->needs(pageOption);
-
-    PictureArguments batch;
-    std::string batchPort;
-    CLI::App* batchCommand =
-        app.add_subcommand("batch", "send every picture of a list file to the page of its line");
-    AddPicture(*batchCommand, batch, "LIST",
-               "the list file (\".LST\": up to 17 lines of page and path)");
-    AddPort(*batchCommand, batchPort);
-
-    std::string configPort;
-    DisplayOptions displayOptions{};
-    bool configConfirm = false;
-    CLI::App* configCommand =
-        app.add_subcommand("config", "send the display's start-up options (unset ones are off)");
-    AddPort(*configCommand, configPort);
-    configCommand->add_flag("--backlight", displayOptions[kBacklight], "backlight on");
-    configCommand->add_flag("--splash", displayOptions[kSplashScreen],
-                            "show the splash screen (page 2)");
-    CLI::Option* protect = configCommand->add_flag("--write-protect", displayOptions[kWriteProtect],
-                                                   "write-protect all screen pages");
-    configCommand
-        ->add_flag("--font-overwrite", displayOptions[kFontOverwrite],
-                   "allow font overwrite (no write protection)")
-        ->excludes(protect);
-    configCommand->add_flag("--font-wide", displayOptions[kFontWide], "wide font");
-    configCommand->add_flag("--font-tall", displayOptions[kFontTall], "tall font");
-    configCommand->add_flag("--y-origin-bottom", displayOptions[kYOriginBottom],
-                            "Y origin at the bottom");
-    configCommand->add_flag("--confirm", configConfirm, "then ask the display (v2) to confirm");
-
-    std::string decodeInput;
-    std::string decodeOut;
-    std::string decodeFormat;
-    CLI::App* decodeCommand = app.add_subcommand(
-        "decode", "turn 480 raw bytes or their assembler text back into a picture");
-    decodeCommand->add_option("INPUT", decodeInput, "the raw bytes or the text")->required();
-    decodeCommand->add_option("-o,--output", decodeOut, "the picture to write")
-        ->type_name("OUT")
-        ->required();
-    decodeCommand
-        ->add_option("-f,--format", decodeFormat, "bmp or png (default: by the output's extension)")
-        ->type_name("FORMAT");
-
-    CLI::App* portsCommand =
-        app.add_subcommand("ports", "list this machine's serial ports, to find the display's");
-
+    Arguments arguments;
+    const Command commands[] = {AddConvert(app, arguments),
+                                AddShow(app, arguments),
+                                AddSend(app, arguments),
+                                AddBatch(app, arguments),
+                                AddConfig(app, arguments),
+                                AddDecode(app, arguments),
+                                AddPorts(app)};
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {
@@ -175,20 +199,8 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& error) {
         return UsageError(app, error, argc, argv);
     }
-
-    if (convertCommand->parsed())
-        return ConvertCommand(convert.picture, convert.options, convertOut, convertFormat);
-    if (showCommand->parsed())
-        return ShowCommand(show.picture, show.options, ascii);
-    if (sendCommand->parsed())
-        return SendCommand(send.picture, send.options, sendPort, page, sendConfirm);
-    if (batchCommand->parsed())
-        return BatchCommand(batch.picture, batch.options, batchPort);
-    if (configCommand->parsed())
-        return ConfigCommand(configPort, displayOptions, configConfirm);
-    if (decodeCommand->parsed())
-        return DecodeCommand(decodeInput, decodeOut, decodeFormat);
-    if (portsCommand->parsed())
-        return PortsCommand();
+    for (const Command& command : commands)
+        if (command.parser->parsed())
+            return command.run();
     return kExitUsage;
 }
