@@ -68,8 +68,11 @@ bool IsToolBitmap(const std::string& bytes) {
            word(18) == kDisplayWidth && word(28) == 1;
 }
 
-bool IsPng(const std::string& bytes) {
-    return bytes.compare(0, 8, "\x89PNG\r\n\x1a\n", 8) == 0;
+// A PNG may make one colour transparent without an alpha channel, by a
+// tRNS chunk, which comes before the pixel data.
+bool IsPngWithTransparentColour(const std::string& bytes) {
+    return bytes.compare(0, 8, "\x89PNG\r\n\x1a\n", 8) == 0 &&
+           bytes.find("tRNS") < bytes.find("IDAT");
 }
 
 bool IsBinaryPnm(const std::string& bytes) {
@@ -145,12 +148,11 @@ bool DecodedGrey(const std::string& bytes, Pixels& pixels, int& w, int& h, std::
               " pixels, more than 64 megapixels";
         return false;
     }
-    // A PNG may make a colour transparent without an alpha channel. stb
-    // makes a 16-bit PNM's colour grey wrongly (reading past its buffer), so
-    // a PNM comes as it is and is made grey here.
-    int wanted = channels == 2 || channels == 4 || IsPng(bytes) ? 2
-                 : IsBinaryPnm(bytes)                           ? channels
-                                                                : 1;
+    // stb makes a 16-bit PNM's colour grey wrongly (reading past its
+    // buffer), so a PNM comes as it is and is made grey here.
+    int wanted = channels == 2 || channels == 4 || IsPngWithTransparentColour(bytes) ? 2
+                 : IsBinaryPnm(bytes)                                                ? channels
+                                                                                     : 1;
     source = Source{&bytes, 0, false};
     pixels.reset(stbi_load_from_callbacks(&callbacks, &source, &w, &h, &channels, wanted));
     if (source.overrun || !pixels) {
