@@ -1,0 +1,206 @@
+// kpl: the KPL-120 display from the command line. Parses the command and
+// its options and hands them to the command's function.
+#include "cli/commands.h"
+#include "cli/report.h"
+
+#include "CLI.hpp"
+
+#include <functional>
+
+namespace {
+
+constexpr char kVersion[] = "kpl 1.1";
+
+// What the command line gave; each command reads its own fields (only one
+// command runs).
+struct Arguments {
+    std::string input; // the picture, list or decoded file
+    std::string output;
+    std::string format;
+    std::string port;
+    ConversionOptions conversion;
+    bool ascii = false;
+    std::int64_t page = -1;
+    bool confirm = false;
+    DisplayOptions display{};
+};
+
+struct Command {
+    CLI::App* parser;
+    std::function<int()> run;
+};
+
+void AddConversion(CLI::App& command, ConversionOptions& options) {
+    CLI::Option* fit = command.add_flag_callback(
+        "--fit", [&options] { options.fitting = Fitting::Fit; },
+        "scale to fit, keeping the aspect, on white (the default)");
+    CLI::Option* fill = command.add_flag_callback(
+        "--fill", [&options] { options.fitting = Fitting::Fill; },
+        "scale to cover the screen, keeping the aspect, cropping the rest");
+    CLI::Option* stretch = command.add_flag_callback(
+        "--stretch", [&options] { options.fitting = Fitting::Stretch; },
+        "scale to 120 x 32 whatever the aspect");
+    fit->excludes(fill)->excludes(stretch);
+    fill->excludes(stretch);
+    CLI::Option* threshold = command
+                                 .add_option("-t,--threshold", options.threshold,
+                                             "luminance below which a pixel is dark (default 128)")
+                                 ->type_name("N")
+                                 ->check(CLI::Range(0, 255));
+    command
+        .add_option_function<std::string>(
+            "-d,--dither",
+            [&options](const std::string& name) {
+                options.dithering = name == "atkinson" ? Dithering::Atkinson
+                                    : name == "bayer"  ? Dithering::Bayer
+                                                       : Dithering::FloydSteinberg;
+            },
+            "dither instead of a threshold")
+        ->type_name("METHOD")
+        ->check(CLI::IsMember({"floyd-steinberg", "atkinson", "bayer"}))
+        ->excludes(threshold);
+    command.add_flag("-i,--invert", options.invert, "swap dark and light");
+}
+
+CLI::Option* AddPort(CLI::App& command, std::string& port) {
+#ifdef _WIN32
+    const char* help = "the COM port, e.g. COM3 or 3";
+#else
+    const char* help = "the serial device, e.g. /dev/ttyUSB0";
+#endif
+    return command.add_option("-p,--port", port, help)->type_name("PORT")->envname("KPL_PORT");
+}
+
+void AddOutput(CLI::App& command, Arguments& args, const std::string& formats) {
+    command.add_option("-o,--output", args.output, "the file to write")
+        ->type_name("OUT")
+        ->required();
+    command
+        .add_option("-f,--format", args.format, formats + " (default: by the output's extension)")
+        ->type_name("FORMAT");
+}
+
+Command AddConvert(CLI::App& app, Arguments& args) {
+    CLI::App* command =
+        app.add_subcommand("convert", "convert a picture into a file of the display's image");
+    command->add_option("PICTURE", args.input, "PNG, JPEG, GIF, BMP, PNM or TGA")->required();
+    AddConversion(*command, args.conversion);
+    AddOutput(*command, args, "bmp, png, raw, hex or c");
+    return {command, [&args] {
+                return ConvertCommand(args.input, args.conversion, args.output, args.format);
+            }};
+}
+
+Command AddShow(CLI::App& app, Arguments& args) {
+    CLI::App* command = app.add_subcommand("show", "draw the converted picture in the terminal");
+    command->add_option("PICTURE", args.input, "the picture")->required();
+    AddConversion(*command, args.conversion);
+    command->add_flag("-a,--ascii", args.ascii, "draw with # and . instead of half blocks");
+    return {command, [&args] { return ShowCommand(args.input, args.conversion, args.ascii); }};
+}
+
+Command AddSend(CLI::App& app, Arguments& args) {
+    CLI::App* command = app.add_subcommand("send", "convert a picture and send it to the display");
+    command->add_option("PICTURE", args.input, "the picture")->required();
+    AddConversion(*command, args.conversion);
+    AddPort(*command, args.port);
+    CLI::Option* page = command->add_option("--page", args.page, "also store it in this flash page")
+                            ->check(CLI::Range(0, kFlashPages - 1));
+    command->add_flag("--confirm", args.confirm, "then ask the display (v2) to confirm")
+        ->needs(page);
+    return {command, [&args] {
+                return SendCommand(args.input, args.conversion, args.port, args.page, args.confirm);
+            }};
+}
+
+Command AddBatch(CLI::App& app, Arguments& args) {
+    CLI::App* command =
+        app.add_subcommand("batch", "send every picture of a list file to the page of its line");
+    command->add_option("LIST", args.input, "the list (\".LST\": up to 17 lines of page and path)")
+        ->required();
+    AddConversion(*command, args.conversion);
+    AddPort(*command, args.port);
+    return {command, [&args] { return BatchCommand(args.input, args.conversion, args.port); }};
+}
+
+Command AddConfig(CLI::App& app, Arguments& args) {
+    CLI::App* command =
+        app.add_subcommand("config", "send the display's start-up options (unset ones are off)");
+    AddPort(*command, args.port);
+    command->add_flag("--backlight", args.display[kBacklight], "backlight on");
+    command->add_flag("--splash", args.display[kSplashScreen], "show the splash screen (page 2)");
+    CLI::Option* protect = command->add_flag("--write-protect", args.display[kWriteProtect],
+                                             "write-protect all screen pages");
+    // Exclusive, as in the configuration tool's dialog.
+    command
+        ->add_flag("--font-overwrite", args.display[kFontOverwrite],
+                   "allow font overwrite (no write protection)")
+        ->excludes(protect);
+    command->add_flag("--font-wide", args.display[kFontWide], "wide font");
+    command->add_flag("--font-tall", args.display[kFontTall], "tall font");
+    command->add_flag("--y-origin-bottom", args.display[kYOriginBottom], "Y origin at the bottom");
+    command->add_flag("--confirm", args.confirm, "then ask the display (v2) to confirm");
+    return {command, [&args] { return ConfigCommand(args.port, args.display, args.confirm); }};
+}
+
+Command AddDecode(CLI::App& app, Arguments& args) {
+    CLI::App* command = app.add_subcommand(
+        "decode", "turn 480 raw bytes or their assembler text back into a picture");
+    command->add_option("INPUT", args.input, "the raw bytes or the text")->required();
+    AddOutput(*command, args, "bmp or png");
+    return {command, [&args] { return DecodeCommand(args.input, args.output, args.format); }};
+}
+
+Command AddPorts(CLI::App& app) {
+    return {app.add_subcommand("ports", "list this machine's serial ports, to find the display's"),
+            [] { return PortsCommand(); }};
+}
+
+constexpr char kCommands[] = "convert, show, send, batch, config, decode or ports";
+
+// One line in kpl's own form, naming the command that was being read.
+int UsageError(const CLI::App& app, const CLI::ParseError& error, int argc, char** argv) {
+    if (app.get_subcommands().empty()) {
+        if (argc > 1 && argv[1][0] != '-')
+            Complain(argv[1], std::string("no such command: ") + kCommands);
+        else if (argc > 1)
+            Complain(argv[1], "no such option (kpl --help tells more)");
+        else
+            Complain("command", std::string("none given: ") + kCommands);
+        return kExitUsage;
+    }
+    std::string command = app.get_subcommands().back()->get_name();
+    Complain(command, std::string(error.what()) + " (kpl " + command + " --help tells more)");
+    return kExitUsage;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app("kpl: pictures for the KPL-120 display, and the display's settings", "kpl");
+    app.set_version_flag("-V,--version", kVersion);
+    app.require_subcommand(1);
+    Arguments arguments;
+    const Command commands[] = {AddConvert(app, arguments),
+                                AddShow(app, arguments),
+                                AddSend(app, arguments),
+                                AddBatch(app, arguments),
+                                AddConfig(app, arguments),
+                                AddDecode(app, arguments),
+                                AddPorts(app)};
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& help) {
+        return app.exit(help);
+    } catch (const CLI::CallForAllHelp& help) {
+        return app.exit(help);
+    } catch (const CLI::CallForVersion& version) {
+        return app.exit(version);
+    } catch (const CLI::ParseError& error) {
+        return UsageError(app, error, argc, argv);
+    }
+    for (const Command& command : commands)
+        if (command.parser->parsed())
+            return command.run();
+    return kExitUsage;
+}

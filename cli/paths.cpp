@@ -1,0 +1,46 @@
+#include "cli/paths.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+std::size_t LastSeparator(const std::string& path) {
+    return path.find_last_of("/\\");
+}
+
+bool IsAbsolute(const std::string& path) {
+    if (!path.empty() && (path[0] == '/' || path[0] == '\\'))
+        return true;
+    // "C:\..." (and "C:x", which is relative to that drive, not to the list)
+    return path.size() >= 2 && path[1] == ':' &&
+           ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+}
+
+} // namespace
+
+std::string PictureBaseName(const std::string& path) {
+    std::size_t separator = LastSeparator(path);
+    std::string name = separator == std::string::npos ? path : path.substr(separator + 1);
+    std::size_t dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+std::string EntryPath(const std::string& listPath, const std::string& entry) {
+    std::size_t separator = LastSeparator(listPath);
+    if (IsAbsolute(entry) || separator == std::string::npos)
+        return entry;
+    return listPath.substr(0, separator + 1) + entry;
+}
+
+std::string ReadProblem(const std::string& path) {
+    std::error_code error;
+    std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found)
+        return "no such file";
+    if (status.type() == std::filesystem::file_type::directory)
+        return "a folder, not a file";
+    if (error)
+        return error.message();
+    return "cannot be opened for reading";
+}

@@ -1,0 +1,64 @@
+#include "cli/portname.h"
+
+#include <cctype>
+
+namespace {
+
+bool AllDigits(const std::string& text) {
+    if (text.empty())
+        return false;
+    for (char c : text)
+        if (!std::isdigit(static_cast<unsigned char>(c)))
+            return false;
+    return true;
+}
+
+#ifdef _WIN32
+bool StartsWithNoCase(const std::string& text, const std::string& start) {
+    if (text.size() < start.size())
+        return false;
+    for (std::size_t i = 0; i < start.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(text[i])) != start[i])
+            return false;
+    return true;
+}
+#endif
+
+#if defined(__APPLE__)
+constexpr char kExamplePort[] = "/dev/cu.usbserial-10";
+#elif !defined(_WIN32)
+constexpr char kExamplePort[] = "/dev/ttyUSB0";
+#endif
+
+} // namespace
+
+bool ResolvePort(const std::string& text, PortName& port, std::string& why) {
+#ifdef _WIN32
+    std::string number = text;
+    if (StartsWithNoCase(number, "\\\\.\\"))
+        number.erase(0, 4);
+    if (StartsWithNoCase(number, "COM"))
+        number.erase(0, 3);
+    // COM256 is the last port number Windows hands out.
+    if (!AllDigits(number) || number.size() > 3 || std::stoi(number) < 1 ||
+        std::stoi(number) > 256) {
+        why = "not a COM port: give its name or number, e.g. COM3 or 3 (kpl ports lists them)";
+        return false;
+    }
+    port.label = "COM" + std::to_string(std::stoi(number));
+    port.device = std::stoi(number) > 9 ? "\\\\.\\" + port.label : port.label;
+#else
+    if (text.empty()) {
+        why = "no port given";
+        return false;
+    }
+    if (AllDigits(text)) {
+        why = std::string("a port is a device path here, e.g. ") + kExamplePort +
+              " (kpl ports lists them)";
+        return false;
+    }
+    port.device = text;
+    port.label = text;
+#endif
+    return true;
+}

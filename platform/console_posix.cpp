@@ -1,0 +1,3 @@
+#include "platform/console.h"
+
+void UseUtf8Output() {}
