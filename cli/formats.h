@@ -20,13 +20,18 @@ bool FormatNamed(const std::string& name, OutputFormat& format);
 // ".c"/".h", any case); false when it names none.
 bool FormatOfPath(const std::string& path, OutputFormat& format);
 
+// A path's name for EncodeImage: without folders (after the last '/', '\\'
+// or ':') and without the extension; "pictures/logo.png" gives "logo".
+std::string PictureName(const std::string& path);
+
 // The file's bytes. `name` is the picture's base name, used by the hex
 // text's comment line and the C array's identifier.
 std::string EncodeImage(const DisplayImageBytes& image, OutputFormat format,
                         const std::string& name);
 
 // Back from 480 raw bytes or the assembler text to an image; false, with
-// the reason in `why`, for anything else.
+// the reason in `why` (a phrase to follow the file's name, e.g. "line 3 has
+// ..."), for anything else. Line ends may be CR, LF or CR LF.
 bool DecodeImage(const std::string& bytes, DisplayImageBytes& image, std::string& why);
 
 // 16 lines of 120 Unicode half blocks (two pixel rows a character), or with

@@ -23,6 +23,7 @@ struct ConversionOptions {
 // PNG, JPEG, GIF, BMP of any depth and size, PNM, TGA. A 574-byte file of
 // the bitmap tool's kind is read as that tool reads it (then only invert
 // applies). False, with the reason in `why`, when the file cannot be read
-// or decoded, or claims more than 64 megapixels.
+// or decoded, or claims more than 64 megapixels; the reason is a phrase to
+// follow the file's name, e.g. "is truncated".
 bool LoadPicture(const std::string& path, const ConversionOptions& options,
                  DisplayImageBytes& image, std::string& why);
