@@ -1,6 +1,7 @@
 #include "cli/picture.h"
 
 #include "cli/dither.h"
+#include "cli/jpegcheck.h"
 #include "platform/files.h"
 
 #include "stb_image.h"
@@ -132,6 +133,10 @@ bool Fitted(const unsigned char* grey, int w, int h, Fitting fitting,
 // first, so that a picture is refused for its size before any memory is
 // taken for it.
 bool DecodedGrey(const std::string& bytes, Pixels& pixels, int& w, int& h, std::string& why) {
+    if (HasOverfullHuffmanTable(bytes)) {
+        why = "cannot be decoded: Corrupt JPEG";
+        return false;
+    }
     int channels = 0;
     Source source{&bytes, 0, false};
     stbi_io_callbacks callbacks{ReadSource, SkipSource, SourceAtEnd};
