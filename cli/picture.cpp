@@ -163,6 +163,11 @@ bool DecodedGrey(const std::string& bytes, Pixels& pixels, int& w, int& h, std::
                              : std::string("cannot be decoded: ") + stbi_failure_reason();
         return false;
     }
+    // stb takes a PNM of no rows or columns; there is nothing to scale.
+    if (w < 1 || h < 1) {
+        why = "claims " + std::to_string(w) + " x " + std::to_string(h) + " pixels";
+        return false;
+    }
     if (wanted > 1)
         ToGrey(pixels.get(), std::size_t(w) * std::size_t(h), wanted);
     return true;
