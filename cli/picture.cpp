@@ -133,7 +133,7 @@ bool Fitted(const unsigned char* grey, int w, int h, Fitting fitting,
 // first, so that a picture is refused for its size before any memory is
 // taken for it.
 bool DecodedGrey(const std::string& bytes, Pixels& pixels, int& w, int& h, std::string& why) {
-    if (HasOverfullHuffmanTable(bytes)) {
+    if (HasUnsafeHuffmanTables(bytes)) {
         why = "cannot be decoded: Corrupt JPEG";
         return false;
     }

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // the sanitizers; small ones take the same paths.
     std::string bytes = InputText(data + 1, size - 1);
     int w = 0, h = 0, channels = 0;
-    if (!HasOverfullHuffmanTable(bytes) &&
+    if (!HasUnsafeHuffmanTables(bytes) &&
         stbi_info_from_memory(data + 1, static_cast<int>(size - 1), &w, &h, &channels) &&
         std::int64_t{w} * h > (1 << 18) && std::int64_t{w} * h <= 64000000)
         return 0;
