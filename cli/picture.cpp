@@ -1,6 +1,7 @@
 #include "cli/picture.h"
 
 #include "cli/dither.h"
+#include "cli/jpegcheck.h"
 #include "platform/files.h"
 
 #include "stb_image.h"
@@ -135,6 +136,10 @@ bool Fitted(const unsigned char* grey, int w, int h, Fitting fitting,
 // first, so that a picture is refused for its size before any memory is
 // taken for it.
 bool DecodedGrey(const std::string& bytes, Pixels& pixels, int& w, int& h, std::string& why) {
+    if (HasUnsafeHuffmanTables(bytes)) {
+        why = "cannot be decoded: Corrupt JPEG";
+        return false;
+    }
     int channels = 0;
     Source source{&bytes, 0, false};
     stbi_io_callbacks callbacks{ReadSource, SkipSource, SourceAtEnd};
@@ -158,6 +163,11 @@ bool DecodedGrey(const std::string& bytes, Pixels& pixels, int& w, int& h, std::
     if (source.overrun || !pixels) {
         why = source.overrun ? std::string("is truncated")
                              : std::string("cannot be decoded: ") + stbi_failure_reason();
+        return false;
+    }
+    // stb takes a PNM of no rows or columns; there is nothing to scale.
+    if (w < 1 || h < 1) {
+        why = "claims " + std::to_string(w) + " x " + std::to_string(h) + " pixels";
         return false;
     }
     if (wanted > 1)
