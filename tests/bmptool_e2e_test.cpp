@@ -127,8 +127,7 @@ class BitmapTool : public testing::Test {
         ASSERT_FALSE(ComPort().empty()) << "KPL_COM_PORT is not set: run through scripts/e2e";
         work = ScratchFolder();
         toolFolder = work + "tool\\";
-        receivedBefore = SimReceived().size();
-        logBefore = SimLog().size();
+        TakeStock();
     }
     void TearDown() override {
         if (ToolIsRunning(tool)) {
@@ -172,10 +171,19 @@ class BitmapTool : public testing::Test {
         std::vector<SimCommand> all = WaitForSimLog(logBefore + count);
         return std::vector<SimCommand>(all.begin() + static_cast<long>(logBefore), all.end());
     }
-    // Nothing more arrives within a little while.
+    // All that arrived since the last look, known to be all once the
+    // emulator has logged a marker sent after it (the tool is idle).
     std::string ReceivedSettled() {
-        Sleep(500);
-        return SimReceived().substr(receivedBefore);
+        std::size_t from = receivedBefore;
+        std::string received = TakeStock();
+        return received.size() < from ? "<not settled>" : received.substr(from);
+    }
+    std::string TakeStock() {
+        SimRecord record = SimSettle();
+        EXPECT_TRUE(record.settled) << "the emulator did not log the marker";
+        receivedBefore = record.afterMarker;
+        logBefore = record.commands;
+        return record.received;
     }
 
     // The preview shows the picture (or one of the pictures) within a
@@ -549,8 +557,9 @@ TEST_F(BitmapTool, SeventeenEntryBatchTime) {
     TypeInto(tool, kPort, ComPort());
     double begin = NowMs();
     Click(tool, kSend);
-    // Each entry's picture is on the screen while it is sent.
-    Sleep(2200);
+    // Each entry's picture is on the screen while it is sent; the batch
+    // pauses half a second after each.
+    ASSERT_GE(Commands(4).size(), 4u);
     ExpectPreview({PictureRule("checker"), PictureRule("frame-black-first")}, "during the batch");
     std::string shots = Environment("KPL_SHOT_DIR");
     Pixels window;

@@ -31,8 +31,7 @@ class ConfigTool : public testing::Test {
     void SetUp() override {
         ASSERT_FALSE(ComPort().empty()) << "KPL_COM_PORT is not set: run through scripts/e2e";
         toolFolder = ScratchFolder() + "tool\\";
-        receivedBefore = SimReceived().size();
-        logBefore = SimLog().size();
+        TakeStock();
     }
     void TearDown() override {
         if (ToolIsRunning(tool)) {
@@ -59,9 +58,19 @@ class ConfigTool : public testing::Test {
     std::string Received(std::size_t count) {
         return WaitForSimBytes(receivedBefore + count).substr(receivedBefore);
     }
+    // All that arrived since the last look, known to be all once the
+    // emulator has logged a marker sent after it (the tool is idle).
     std::string ReceivedSettled() {
-        Sleep(500);
-        return SimReceived().substr(receivedBefore);
+        std::size_t from = receivedBefore;
+        std::string received = TakeStock();
+        return received.size() < from ? "<not settled>" : received.substr(from);
+    }
+    std::string TakeStock() {
+        SimRecord record = SimSettle();
+        EXPECT_TRUE(record.settled) << "the emulator did not log the marker";
+        receivedBefore = record.afterMarker;
+        logBefore = record.commands;
+        return record.received;
     }
 
     Tool tool;
@@ -140,12 +149,12 @@ TEST_F(ConfigTool, SendsOptionsAndConfirmation) {
     ClickAndWait(tool, kConfirm);
     EXPECT_EQ(SendAndAnswer(), "Done: Configuration Sent");
     EXPECT_EQ(Received(4), "\x1bW\xc1\xc0");
-    EXPECT_EQ(ReceivedSettled().size(), 4u);
     std::vector<SimCommand> log = WaitForSimLog(logBefore + 2);
     ASSERT_GE(log.size(), logBefore + 2);
     EXPECT_EQ(log[logBefore].name, "CONFIG");
     EXPECT_EQ(log[logBefore].details, "value=0xC1");
     EXPECT_EQ(log[logBefore + 1].name, "CONFIRM");
+    EXPECT_EQ(ReceivedSettled().size(), 4u);
     EXPECT_EQ(FileContents(Settings()), "\"" + ComPort() + "\",\"129\",\"1\"\r\n");
 
     // The next start shows what was sent.

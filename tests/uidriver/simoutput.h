@@ -1,5 +1,6 @@
 // What the display emulator at the far end of the test line recorded:
-// KPL_SIM_OUT names its folder (as the test program sees it).
+// KPL_SIM_OUT names its folder (as the test program sees it), KPL_COM_PORT
+// the line's COM port.
 #pragma once
 
 #include <string>
@@ -12,14 +13,28 @@ std::string SimReceived();
 // returns them.
 std::string WaitForSimBytes(std::size_t count, int timeoutMs = 10000);
 
-// One line of the emulator's command log.
+// One line of the emulator's command log; it writes a line once the
+// command's last byte has arrived, so only whole lines are read.
 struct SimCommand {
     long long firstMs = 0;
     long long lastMs = 0;
-    std::string name;    // IMAGE, SAVE, CONFIRM, ...
-    std::string details; // "page=05"
+    std::string name;      // IMAGE, SAVE, CONFIRM, ...
+    std::string details;   // "page=05"
+    std::size_t bytes = 0; // the received bytes it stands for
 };
 std::vector<SimCommand> SimLog();
 
 // Waits until the log holds at least count commands.
 std::vector<SimCommand> WaitForSimLog(std::size_t count, int timeoutMs = 10000);
+
+// Puts a marker (ESC "M") on the line and waits until
+// the emulator has logged a command for every byte it received, the marker
+// included: all that was sent before has then arrived and been decoded.
+// Only while no program holds the port.
+struct SimRecord {
+    bool settled = false;
+    std::string received;        // the bytes before the marker
+    std::size_t afterMarker = 0; // bytes in all, marker included
+    std::size_t commands = 0;    // log lines, the marker's included
+};
+SimRecord SimSettle(int timeoutMs = 10000);
