@@ -470,29 +470,12 @@ TEST_F(BitmapTool, StopsABatchAtAPortHeldByAnotherProgram) {
     OpenList(WriteList("held.lst", {{3, DataFile("checker.bmp")}, {4, DataFile("checker.bmp")}}));
     TypeInto(tool, kPort, ComPort());
 
-    // port_holder (beside this program) opens the port through the tools'
-    // own serial layer and keeps it until told to let go.
-    HANDLE held = CreateEventA(nullptr, TRUE, FALSE, "kpl120.e2e.held");
-    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, "kpl120.e2e.release");
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string program = self;
-    program = program.substr(0, program.rfind('\\') + 1) + "port_holder.exe";
-    std::string command = "port_holder.exe COM" + ComPort() + " kpl120.e2e.held kpl120.e2e.release";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION holder = {};
-    ASSERT_TRUE(CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &holder));
-    ASSERT_EQ(WaitForSingleObject(held, 20000), WAIT_OBJECT_0);
-
-    std::vector<std::string> seen = SendAndAnswer(3);
-    SetEvent(release);
-    WaitForSingleObject(holder.hProcess, 20000);
-    CloseHandle(holder.hProcess);
-    CloseHandle(holder.hThread);
-    CloseHandle(held);
-    CloseHandle(release);
+    std::vector<std::string> seen;
+    {
+        PortHolder holder("COM" + ComPort());
+        ASSERT_TRUE(holder.Holding());
+        seen = SendAndAnswer(3);
+    }
     EXPECT_EQ(seen, (std::vector<std::string>{"Download cancelled: Port unavailable or in use.",
                                               "Download cancelled: Port invalid or unavailable",
                                               "Done:  0 files downloaded."}));
@@ -545,39 +528,4 @@ TEST_F(BitmapTool, PreviewShowsEachPictureAtTwiceItsSize) {
 
     OpenList(WriteList("clear.lst", {{1, DataFile("checker.bmp")}}));
     ExpectPreviewAll(0xFFFFFF);
-}
-
-TEST_F(BitmapTool, SeventeenEntryBatchTime) {
-    // A measurement, not a pass/fail figure: the batch against its floor.
-    Start();
-    std::map<int, std::string> all;
-    for (int k = 0; k < 17; ++k)
-        all[k] = DataFile(k % 2 ? "checker.bmp" : "frame-black-first.bmp");
-    OpenList(WriteList("full.lst", all));
-    TypeInto(tool, kPort, ComPort());
-    double begin = NowMs();
-    Click(tool, kSend);
-    // Each entry's picture is on the screen while it is sent; the batch
-    // pauses half a second after each.
-    ASSERT_GE(Commands(4).size(), 4u);
-    ExpectPreview({PictureRule("checker"), PictureRule("frame-black-first")}, "during the batch");
-    std::string shots = Environment("KPL_SHOT_DIR");
-    Pixels window;
-    if (!shots.empty() && CaptureWindow(tool, window))
-        SavePixels(window, shots + "\\kplbmptool-batch.bmp");
-    MessageSeen done;
-    ASSERT_TRUE(AnswerMessage(tool, done, 60000));
-    double ms = NowMs() - begin;
-    EXPECT_EQ(Shown(done), "Done:  17 files downloaded.");
-    EXPECT_EQ(Received(17 * 486).size(), 17u * 486);
-    std::vector<SimCommand> commands = Commands(34);
-    ASSERT_EQ(commands.size(), 34u);
-    for (int k = 0; k < 17; ++k)
-        EXPECT_EQ(commands[static_cast<std::size_t>(2 * k + 1)].details,
-                  "page=" + std::string(k < 10 ? "0" : "") + std::to_string(k));
-    double lineMs = 17 * 486 * 10 * 1000.0 / 9600; // start, 8 data, stop bits
-    std::printf("17-entry batch: %.0f ms from the click to the Done message; floor %.0f ms of "
-                "pauses, plus %.0f ms of line time at 9600 baud on a real port (a pty does not "
-                "pace); at the emulator %lld ms from the first byte to the last\n",
-                ms, 17 * 500.0, lineMs, commands.back().lastMs - commands.front().firstMs);
 }

@@ -121,3 +121,38 @@ SimRecord SimSettle(int timeoutMs) {
     record.commands = log.size();
     return record;
 }
+
+PortHolder::PortHolder(const std::string& device) {
+    held = CreateEventA(nullptr, TRUE, FALSE, "kpl120.test.held");
+    release = CreateEventA(nullptr, TRUE, FALSE, "kpl120.test.release");
+    ResetEvent(held);
+    ResetEvent(release);
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string program = self;
+    program = program.substr(0, program.rfind('\\') + 1) + "port_holder.exe";
+    std::string command = "port_holder.exe " + device + " kpl120.test.held kpl120.test.release";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    if (CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &started)) {
+        process = started.hProcess;
+        CloseHandle(started.hThread);
+        WaitForSingleObject(held, 20000);
+    }
+}
+
+bool PortHolder::Holding() const {
+    return WaitForSingleObject(held, 0) == WAIT_OBJECT_0;
+}
+
+PortHolder::~PortHolder() {
+    SetEvent(release);
+    if (process) {
+        WaitForSingleObject(process, 20000);
+        CloseHandle(process);
+    }
+    CloseHandle(held);
+    CloseHandle(release);
+}

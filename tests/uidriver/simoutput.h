@@ -38,3 +38,15 @@ struct SimRecord {
     std::size_t commands = 0;    // log lines, the marker's included
 };
 SimRecord SimSettle(int timeoutMs = 10000);
+
+// Another program holding a COM port while this object lives:
+// port_holder.exe, beside this program, opens it through the tools' own
+// serial layer.
+struct PortHolder {
+    explicit PortHolder(const std::string& device);
+    ~PortHolder();
+    bool Holding() const;
+    void* process = nullptr;
+    void* held = nullptr;
+    void* release = nullptr;
+};

@@ -259,10 +259,6 @@ bool IsEnabled(const Tool& tool, int id) {
     return IsWindowEnabled(GetDlgItem(tool.dialog, id));
 }
 
-bool IsVisible(const Tool& tool, int id) {
-    return IsWindowVisible(GetDlgItem(tool.dialog, id));
-}
-
 void Click(const Tool& tool, int id) {
     PostMessageW(GetDlgItem(tool.dialog, id), BM_CLICK, 0, 0);
 }

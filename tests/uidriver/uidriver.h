@@ -37,7 +37,6 @@ std::string ControlText(const Tool& tool, int id);
 void TypeInto(const Tool& tool, int id, const std::string& text); // replaces the text
 bool IsChecked(const Tool& tool, int id);
 bool IsEnabled(const Tool& tool, int id);
-bool IsVisible(const Tool& tool, int id);
 
 // A click that returns at once (the button may open a modal box).
 void Click(const Tool& tool, int id);
