@@ -43,21 +43,14 @@ std::string LineState() {
            std::to_string(state.fInX);
 }
 
-class SerialLine : public testing::Test {
+class SerialLine : public testing::Test, protected SimWatch {
   protected:
     void SetUp() override {
         ASSERT_FALSE(ComPort().empty()) << "KPL_COM_PORT is not set: run through scripts/e2e";
         Messages.clear();
         DeleteFileA((ProgramFolder() + "kplbmptool.dat").c_str());
-        SimRecord record = SimSettle();
-        ASSERT_TRUE(record.settled) << "the emulator did not log the marker";
-        start = record.afterMarker;
+        TakeStock();
     }
-    // What arrived at the emulator since the test began.
-    std::string ReceivedSince(std::size_t count) {
-        return WaitForSimBytes(start + count).substr(start);
-    }
-    std::size_t start = 0;
 };
 
 } // namespace
@@ -84,7 +77,24 @@ TEST_F(SerialLine, PortHeldByAnotherProgramIsRefusedByBothTools) {
     ASSERT_EQ(SerialOpen(std::stoi(ComPort()), 9600), 1);
     EXPECT_TRUE(SerialSend("\x1bW\xc1\xc0"));
     EXPECT_EQ(SerialClose(), 1);
-    EXPECT_EQ(ReceivedSince(483 + 4).substr(483), "\x1bW\xc1\xc0");
+    EXPECT_EQ(Received(483 + 4).substr(483), "\x1bW\xc1\xc0");
+}
+
+// scripts/e2e maps COM10 and COM99 to the test line too, and COM8 to a
+// plain file.
+TEST_F(SerialLine, PortsAboveNineByTheirDevicePathAndAFileIsNoPort) {
+    for (int port : {10, 99}) {
+        ASSERT_EQ(SerialOpen(port, 9600), 1) << port;
+        EXPECT_TRUE(SerialSend("\x1bW\xc5"));
+        EXPECT_EQ(SerialClose(), 1);
+    }
+    EXPECT_EQ(DownloadBitmap(DataFile("checker.bmp"), "10", false, "0", false), "OK");
+    EXPECT_EQ(Received(489), "\x1bW\xc5\x1bW\xc5\x1b"
+                             "DG" +
+                                 ImageBytesOf("checker"));
+    EXPECT_EQ(SerialOpen(8, 9600), 0);
+    EXPECT_FALSE(SerialSend("\x1bW\xc5"));
+    EXPECT_EQ(Messages, std::vector<std::string>{"Done: Bitmap file downloaded"});
 }
 
 // The configuration tool's exported functions, found by name and called
@@ -126,6 +136,6 @@ TEST_F(SerialLine, ExportedSerialFunctions) {
     EXPECT_EQ(close(), 1);
     EXPECT_EQ(close(), 1);
     SysFreeString(data);
-    EXPECT_EQ(ReceivedSince(bytes.size()), bytes);
+    EXPECT_EQ(Received(bytes.size()), bytes);
     EXPECT_EQ(LineState(), "9600 8N1 cts=0 xon=00");
 }

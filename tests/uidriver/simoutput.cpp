@@ -2,6 +2,8 @@
 
 #include "tests/testutil.h"
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 
 #include <chrono>
@@ -120,6 +122,29 @@ SimRecord SimSettle(int timeoutMs) {
     record.received = received.substr(0, received.size() < 2 ? 0 : received.size() - 2);
     record.commands = log.size();
     return record;
+}
+
+std::string SimWatch::TakeStock() {
+    SimRecord record = SimSettle();
+    EXPECT_TRUE(record.settled) << "the emulator did not log the marker";
+    receivedBefore = record.afterMarker;
+    logBefore = record.commands;
+    return record.received;
+}
+
+std::string SimWatch::Received(std::size_t count) {
+    return WaitForSimBytes(receivedBefore + count).substr(receivedBefore);
+}
+
+std::vector<SimCommand> SimWatch::Commands(std::size_t count) {
+    std::vector<SimCommand> all = WaitForSimLog(logBefore + count);
+    return std::vector<SimCommand>(all.begin() + static_cast<long>(logBefore), all.end());
+}
+
+std::string SimWatch::ReceivedSettled() {
+    std::size_t from = receivedBefore;
+    std::string received = TakeStock();
+    return received.size() < from ? "<not settled>" : received.substr(from);
 }
 
 PortHolder::PortHolder(const std::string& device) {
