@@ -138,4 +138,7 @@ TEST_F(SerialLine, ExportedSerialFunctions) {
     SysFreeString(data);
     EXPECT_EQ(Received(bytes.size()), bytes);
     EXPECT_EQ(LineState(), "9600 8N1 cts=0 xon=00");
+    // Closed for good: another program may take the port.
+    PortHolder holder("COM" + ComPort());
+    EXPECT_TRUE(holder.Holding());
 }
