@@ -154,6 +154,12 @@ TEST(Outputs, FilesAndLogLinesFollowTheCommands) {
         {{K::Truncated, 1400, 1409, {0x1B, 'D', 'G', 0x0F}},
          "1400 1409 TRUNCATED bytes=1B 44 47 0F"},
     };
+    // What the emulator prints of a picture: top row first, '#' dark.
+    std::string art(32 * 121, '.');
+    for (int row = 0; row < 32; ++row)
+        art[row * 121 + 120] = '\n';
+    art[0] = art[121] = art[31 * 121 + 119] = '#';
+    EXPECT_EQ(ScreenArt(first), art);
     std::string log;
     for (const auto& [command, line] : commands) {
         ApplyCommand(outputs, command);
