@@ -29,15 +29,6 @@ constexpr int kPreviewFrame = 1001, kFlashFrame = 1002, kPreview = 1004, kLoadLi
               kPortSpin = 1013, kPortLabel = 1014, kSend = 1015, kDownloadFrame = 1017,
               kPageLabel = 1018, kConfirm = 1019;
 
-std::string Environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
-
-std::string ComPort() {
-    return Environment("KPL_COM_PORT");
-}
-
 // ImageMagick's own reading of a test picture: true where it is black.
 std::vector<bool> BlackPixelsOf(const std::string& name) {
     std::istringstream in(FileContents(DataFile(name + ".pbm")));

@@ -21,11 +21,6 @@ constexpr int kBacklight = 1003, kSplash = 1004, kWriteProtect = 1005, kFontOver
 const int kOptionBoxes[] = {kBacklight, kSplash,   kWriteProtect, kFontOverwrite,
                             kFontWide,  kFontTall, kYOriginBottom};
 
-std::string ComPort() {
-    const char* value = std::getenv("KPL_COM_PORT");
-    return value ? value : "";
-}
-
 class ConfigTool : public testing::Test, protected SimWatch {
   protected:
     void SetUp() override {
@@ -117,6 +112,9 @@ TEST_F(ConfigTool, SavedPortOutOfRangeAndConfirmationOtherThanOneAreIgnored) {
     EXPECT_TRUE(IsChecked(tool, kBacklight));
     EXPECT_TRUE(IsChecked(tool, kFontTall));
     EXPECT_FALSE(IsChecked(tool, kConfirm));
+    EXPECT_EQ(CloseTool(tool), 0);
+    Start("\"99\",\"0\",\"1\"\r\n"); // the highest port is taken
+    EXPECT_EQ(ControlText(tool, kPort), "99");
 }
 
 TEST_F(ConfigTool, WriteProtectionAndFontOverwriteExcludeEachOther) {
@@ -149,6 +147,10 @@ TEST_F(ConfigTool, SendsOptionsAndConfirmation) {
     ClickAndWait(tool, kFontOverwrite);
     ClickAndWait(tool, kConfirm);
     EXPECT_EQ(SendAndAnswer(), "Done: Configuration Sent");
+    {
+        PortHolder other("COM" + ComPort()); // the tool has let the port go
+        EXPECT_TRUE(other.Holding());
+    }
     EXPECT_EQ(Received(4), "\x1bW\xc1\xc0");
     std::vector<SimCommand> log = Commands(2);
     ASSERT_EQ(log.size(), 2u);

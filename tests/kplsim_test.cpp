@@ -6,10 +6,15 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <pty.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -177,5 +182,48 @@ TEST(Outputs, FilesAndLogLinesFollowTheCommands) {
         ASSERT_TRUE(EncodeScreenPng(image, expected));
         EXPECT_EQ(FileText(folder / file), expected) << file;
     }
+    fs::remove_all(folder);
+}
+
+// A command cut short is logged once the gap has passed, with no more bytes
+// to wake the program; bytes still pending when it is stopped are logged too.
+TEST(Kplsim, LogsTheTruncatedAtTheGapAndThePendingOnStopping) {
+    fs::path folder = fs::temp_directory_path() / ("kplsim-run-" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    int master = -1, slave = -1;
+    char name[128] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    std::string out = folder.string();
+    const char* argv[] = {KPLSIM_PATH, name,    "--out", out.c_str(),
+                          "--quiet",   "--gap", "1000",  nullptr};
+    pid_t program = 0;
+    ASSERT_EQ(
+        posix_spawn(&program, KPLSIM_PATH, nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+    // Polls (for up to a minute) until the condition holds.
+    auto waitFor = [](auto done) {
+        for (int tries = 0; tries < 6000 && !done(); ++tries)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return done();
+    };
+    auto logHas = [&](const char* text) {
+        return waitFor(
+            [&] { return FileText(folder / "log.txt").find(text) != std::string::npos; });
+    };
+    ASSERT_TRUE(waitFor([&] { return fs::exists(folder / "log.txt"); }));
+    ASSERT_EQ(write(master,
+                    "\x1b"
+                    "DG\x01",
+                    4),
+              4);
+    EXPECT_TRUE(logHas(" TRUNCATED bytes=1B 44 47 01\n"));
+    ASSERT_EQ(write(master, "ab", 2), 2);
+    EXPECT_TRUE(waitFor([&] { return FileText(folder / "received.bin").size() == 6; }));
+    kill(program, SIGTERM);
+    int status = -1;
+    waitpid(program, &status, 0);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(logHas(" UNKNOWN bytes=61 62\n"));
+    close(master);
+    close(slave);
     fs::remove_all(folder);
 }

@@ -21,11 +21,6 @@ namespace {
 
 std::vector<std::string> Messages;
 
-std::string ComPort() {
-    const char* value = std::getenv("KPL_COM_PORT");
-    return value ? value : "";
-}
-
 // The line as the last program set it, read back through the port.
 std::string LineState() {
     HANDLE line = CreateFileA(("\\\\.\\COM" + ComPort()).c_str(), GENERIC_READ | GENERIC_WRITE, 0,

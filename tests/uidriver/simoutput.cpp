@@ -48,7 +48,7 @@ std::size_t CommandBytes(const SimCommand& command) {
 const char kMarker[] = "\x1bM";
 
 bool SendMarker() {
-    std::string port = "\\\\.\\COM" + Environment("KPL_COM_PORT");
+    std::string port = "\\\\.\\COM" + ComPort();
     HANDLE line = CreateFileA(port.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               0, nullptr);
     if (line == INVALID_HANDLE_VALUE)
@@ -60,6 +60,10 @@ bool SendMarker() {
 }
 
 } // namespace
+
+std::string ComPort() {
+    return Environment("KPL_COM_PORT");
+}
 
 std::string SimReceived() {
     std::string bytes = FileContents(SimFile("received.bin"));

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+// The number of the test line's COM port ("" when not set).
+std::string ComPort();
+
 // Every byte received so far ("" before the first).
 std::string SimReceived();
 
