@@ -28,17 +28,6 @@ constexpr int kPreviewFrame = 1001, kFlashFrame = 1002, kPreview = 1004, kLoadLi
               kLoadBitmap = 1006, kSaveFlash = 1007, kPage = 1008, kPageSpin = 1009, kPort = 1012,
               kPortSpin = 1013, kPortLabel = 1014, kSend = 1015, kDownloadFrame = 1017,
               kPageLabel = 1018, kConfirm = 1019;
-const int kTableOrder[] = {1001, 1002, 1004, 1005, 1006, 1007, 1008, 1009,
-                           1012, 1013, 1014, 1015, 1017, 1018, 1019};
-
-std::string Environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
-
-std::string ComPort() {
-    return Environment("KPL_COM_PORT");
-}
 
 // ImageMagick's own reading of a test picture: true where it is black.
 std::vector<bool> BlackPixelsOf(const std::string& name) {
@@ -86,19 +75,6 @@ int WrongPixels(const Pixels& shown, const PixelRule& rule, std::string& why) {
     return wrong;
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
-std::string WindowClass(HWND window) {
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
 // A list file with these paths in these slots.
 std::string ListText(const std::map<int, std::string>& entries) {
     std::string text;
@@ -121,14 +97,13 @@ std::vector<std::string> Shown(const std::vector<MessageSeen>& all) {
     return texts;
 }
 
-class BitmapTool : public testing::Test {
+class BitmapTool : public testing::Test, protected SimWatch {
   protected:
     void SetUp() override {
         ASSERT_FALSE(ComPort().empty()) << "KPL_COM_PORT is not set: run through scripts/e2e";
         work = ScratchFolder();
         toolFolder = work + "tool\\";
-        receivedBefore = SimReceived().size();
-        logBefore = SimLog().size();
+        TakeStock();
     }
     void TearDown() override {
         if (ToolIsRunning(tool)) {
@@ -136,11 +111,7 @@ class BitmapTool : public testing::Test {
         }
     }
 
-    void Start() {
-        ASSERT_TRUE(StartTool(KPL_BMPTOOL_EXE, toolFolder, kCaption, tool));
-        // A measurement for the record, not a pass/fail figure.
-        std::printf("start-up to a visible dialog: %.0f ms\n", tool.startMs);
-    }
+    void Start() { ASSERT_TRUE(StartTool(KPL_BMPTOOL_EXE, toolFolder, kCaption, tool)); }
 
     // The user's actions.
     void OpenBitmap(const std::string& path) {
@@ -157,34 +128,20 @@ class BitmapTool : public testing::Test {
         WriteTestFile(work + name, ListText(entries));
         return work + name;
     }
-    std::vector<std::string> SendAndAnswer(std::size_t messages, int timeoutMs = 30000) {
+    std::vector<std::string> SendAndAnswer(std::size_t messages, int timeoutMs = kPatienceMs) {
         Click(tool, kSend);
         std::vector<std::string> seen = Shown(AnswerMessages(tool, messages, timeoutMs));
         EXPECT_TRUE(WaitUntilIdle(tool));
         return seen;
     }
 
-    // What reached the emulator since the test began.
-    std::string Received(std::size_t count) {
-        return WaitForSimBytes(receivedBefore + count).substr(receivedBefore);
-    }
-    std::vector<SimCommand> Commands(std::size_t count) {
-        std::vector<SimCommand> all = WaitForSimLog(logBefore + count);
-        return std::vector<SimCommand>(all.begin() + static_cast<long>(logBefore), all.end());
-    }
-    // Nothing more arrives within a little while.
-    std::string ReceivedSettled() {
-        Sleep(500);
-        return SimReceived().substr(receivedBefore);
-    }
-
-    // The preview shows the picture (or one of the pictures) within a
-    // second: the screen may lag behind the tool by a frame.
+    // The preview shows the picture (or one of the pictures): the screen
+    // may lag behind the tool by a frame.
     void ExpectPreviewShows(const std::string& name) { ExpectPreview({PictureRule(name)}, name); }
     void ExpectPreviewAll(std::uint32_t colour) { ExpectPreview({PlainRule(colour)}, "plain"); }
     void ExpectPreview(const std::vector<PixelRule>& rules, const std::string& what) {
         std::string why;
-        for (double until = NowMs() + 1000; NowMs() < until; Sleep(50)) {
+        for (double until = NowMs() + kPatienceMs; NowMs() < until; Sleep(50)) {
             Pixels shown;
             ASSERT_TRUE(CaptureClient(tool, kPreview, shown));
             // The surface is the client area inside the sunken edge; the
@@ -203,8 +160,6 @@ class BitmapTool : public testing::Test {
     Tool tool;
     std::string work;
     std::string toolFolder;
-    std::size_t receivedBefore = 0;
-    std::size_t logBefore = 0;
 };
 
 std::uint32_t FaceColour() {
@@ -217,19 +172,8 @@ std::uint32_t FaceColour() {
 
 TEST_F(BitmapTool, StartsWithPortOnePageTwoAndTheFlashControlsDisabled) {
     Start();
-    EXPECT_EQ(ControlText(tool, kPort), "1");
-    EXPECT_EQ(ControlText(tool, kPage), "2");
-    for (int id : {kPage, kPageLabel, kConfirm, kPageSpin})
-        EXPECT_FALSE(IsEnabled(tool, id)) << id;
-    for (int id : {kSaveFlash, kFlashFrame, kPort, kPortSpin, kPortLabel, kSend, kLoadList,
-                   kLoadBitmap, kPreview})
-        EXPECT_TRUE(IsEnabled(tool, id)) << id;
     EXPECT_FALSE(IsChecked(tool, kSaveFlash));
     EXPECT_FALSE(IsChecked(tool, kConfirm));
-    EXPECT_EQ(ControlText(tool, kPreviewFrame), "Preview Bitmap");
-    EXPECT_EQ(ControlText(tool, kDownloadFrame), "Download");
-    EXPECT_EQ(ControlText(tool, kLoadBitmap), "Load .BMP File");
-    EXPECT_EQ(ControlText(tool, kConfirm), "Show KPL Confirmation (v2)");
 
     RECT client;
     GetClientRect(tool.dialog, &client);
@@ -248,13 +192,30 @@ TEST_F(BitmapTool, StartsWithPortOnePageTwoAndTheFlashControlsDisabled) {
     EXPECT_EQ(style & (WS_SYSMENU | WS_MINIMIZEBOX),
               static_cast<DWORD>(WS_SYSMENU | WS_MINIMIZEBOX));
 
-    // Z order is table order, and each up-down took the edit before it.
-    std::vector<int> order;
+    // The controls in Z order, where they are and what they show; each
+    // up-down has taken the right of the edit before it.
+    std::vector<std::string> layout;
     for (HWND child = GetWindow(tool.dialog, GW_CHILD); child;
          child = GetWindow(child, GW_HWNDNEXT))
-        order.push_back(GetDlgCtrlID(child));
-    EXPECT_EQ(order, std::vector<int>(std::begin(kTableOrder), std::end(kTableOrder)));
-    EXPECT_EQ(Lower(WindowClass(GetDlgItem(tool.dialog, kPageSpin))), "msctls_updown32");
+        layout.push_back(std::to_string(GetDlgCtrlID(child)) + " " +
+                         Layout(tool, GetDlgCtrlID(child)));
+    EXPECT_EQ(layout, (std::vector<std::string>{
+                          "1001 6,6 390x108 50000007 Preview Bitmap",
+                          "1002 6,120 192x108 50000007 KPL-120 Flash",
+                          "1004 24,36 240x64 5000100D ",
+                          "1005 288,36 102x30 50000F00 Load List",
+                          "1006 288,72 102x30 50000F00 Load .BMP File",
+                          "1007 16,142 168x18 50000D03 Save to KPL Flash Memory",
+                          "1008 96,170 26x24 58002001 2",
+                          "1009 120,170 16x24 58000037 msctls_updown32_1",
+                          "1012 306,144 26x24 50002001 1",
+                          "1013 330,144 16x24 50000037 msctls_updown32_3",
+                          "1014 228,148 72x18 50000002 Comm Port:",
+                          "1015 240,186 138x30 50000F00 Send to KPL",
+                          "1017 204,120 192x108 50000007 Download",
+                          "1018 24,172 66x18 58000002 Flash Page:",
+                          "1019 16,204 171x18 58000D03 Show KPL Confirmation (v2)",
+                      }));
     DWORD_PTR buddy = 0;
     SendMessageTimeoutW(GetDlgItem(tool.dialog, kPageSpin), UDM_GETBUDDY, 0, 0, SMTO_NORMAL, 5000,
                         &buddy);
@@ -324,7 +285,7 @@ TEST_F(BitmapTool, TheFileDialogBlocksTheMainDialogAndCancelChangesNothing) {
     Start();
     Click(tool, kLoadBitmap);
     // The file dialog is owned by the main dialog, which it disables.
-    double until = NowMs() + 10000;
+    double until = NowMs() + kPatienceMs;
     while (IsWindowEnabled(tool.dialog) && NowMs() < until)
         Sleep(20);
     EXPECT_FALSE(IsWindowEnabled(tool.dialog));
@@ -457,44 +418,6 @@ TEST_F(BitmapTool, StopsABatchAtAPortThatCannotBeOpened) {
     EXPECT_EQ(FileContents(toolFolder + "kplbmptool.dat"), "<missing>");
 }
 
-TEST_F(BitmapTool, StopsABatchAtAPortHeldByAnotherProgram) {
-    Start();
-    OpenList(WriteList("held.lst", {{3, DataFile("checker.bmp")}, {4, DataFile("checker.bmp")}}));
-    TypeInto(tool, kPort, ComPort());
-
-    // port_holder (beside this program) opens the port through the tools'
-    // own serial layer and keeps it until told to let go.
-    HANDLE held = CreateEventA(nullptr, TRUE, FALSE, "kpl120.e2e.held");
-    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, "kpl120.e2e.release");
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string program = self;
-    program = program.substr(0, program.rfind('\\') + 1) + "port_holder.exe";
-    std::string command = "port_holder.exe COM" + ComPort() + " kpl120.e2e.held kpl120.e2e.release";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION holder = {};
-    ASSERT_TRUE(CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &holder));
-    ASSERT_EQ(WaitForSingleObject(held, 20000), WAIT_OBJECT_0);
-
-    std::vector<std::string> seen = SendAndAnswer(3);
-    SetEvent(release);
-    WaitForSingleObject(holder.hProcess, 20000);
-    CloseHandle(holder.hProcess);
-    CloseHandle(holder.hThread);
-    CloseHandle(held);
-    CloseHandle(release);
-    EXPECT_EQ(seen, (std::vector<std::string>{"Download cancelled: Port unavailable or in use.",
-                                              "Download cancelled: Port invalid or unavailable",
-                                              "Done:  0 files downloaded."}));
-    EXPECT_EQ(ReceivedSettled(), "");
-
-    // Once it lets go, the same batch goes through.
-    EXPECT_EQ(SendAndAnswer(1), std::vector<std::string>{"Done:  2 files downloaded."});
-    EXPECT_EQ(Received(972).size(), 972u);
-}
-
 TEST_F(BitmapTool, PortNinetyNinePutsTheHexTextOnTheClipboard) {
     Start();
     OpenBitmap(DataFile("checker.bmp"));
@@ -528,47 +451,6 @@ TEST_F(BitmapTool, PreviewShowsEachPictureAtTwiceItsSize) {
     OpenBitmap(DataFile("shapes-white-first.bmp"));
     ExpectPreviewShows("shapes-white-first");
 
-    std::string shots = Environment("KPL_SHOT_DIR");
-    if (!shots.empty()) {
-        Pixels window;
-        ASSERT_TRUE(CaptureWindow(tool, window));
-        EXPECT_TRUE(SavePixels(window, shots + "\\kplbmptool.bmp"));
-    }
-
     OpenList(WriteList("clear.lst", {{1, DataFile("checker.bmp")}}));
     ExpectPreviewAll(0xFFFFFF);
-}
-
-TEST_F(BitmapTool, SeventeenEntryBatchTime) {
-    // A measurement, not a pass/fail figure: the batch against its floor.
-    Start();
-    std::map<int, std::string> all;
-    for (int k = 0; k < 17; ++k)
-        all[k] = DataFile(k % 2 ? "checker.bmp" : "frame-black-first.bmp");
-    OpenList(WriteList("full.lst", all));
-    TypeInto(tool, kPort, ComPort());
-    double begin = NowMs();
-    Click(tool, kSend);
-    // Each entry's picture is on the screen while it is sent.
-    Sleep(2200);
-    ExpectPreview({PictureRule("checker"), PictureRule("frame-black-first")}, "during the batch");
-    std::string shots = Environment("KPL_SHOT_DIR");
-    Pixels window;
-    if (!shots.empty() && CaptureWindow(tool, window))
-        SavePixels(window, shots + "\\kplbmptool-batch.bmp");
-    MessageSeen done;
-    ASSERT_TRUE(AnswerMessage(tool, done, 60000));
-    double ms = NowMs() - begin;
-    EXPECT_EQ(Shown(done), "Done:  17 files downloaded.");
-    EXPECT_EQ(Received(17 * 486).size(), 17u * 486);
-    std::vector<SimCommand> commands = Commands(34);
-    ASSERT_EQ(commands.size(), 34u);
-    for (int k = 0; k < 17; ++k)
-        EXPECT_EQ(commands[static_cast<std::size_t>(2 * k + 1)].details,
-                  "page=" + std::string(k < 10 ? "0" : "") + std::to_string(k));
-    double lineMs = 17 * 486 * 10 * 1000.0 / 9600; // start, 8 data, stop bits
-    std::printf("17-entry batch: %.0f ms from the click to the Done message; floor %.0f ms of "
-                "pauses, plus %.0f ms of line time at 9600 baud on a real port (a pty does not "
-                "pace); at the emulator %lld ms from the first byte to the last\n",
-                ms, 17 * 500.0, lineMs, commands.back().lastMs - commands.front().firstMs);
 }

@@ -21,18 +21,12 @@ constexpr int kBacklight = 1003, kSplash = 1004, kWriteProtect = 1005, kFontOver
 const int kOptionBoxes[] = {kBacklight, kSplash,   kWriteProtect, kFontOverwrite,
                             kFontWide,  kFontTall, kYOriginBottom};
 
-std::string ComPort() {
-    const char* value = std::getenv("KPL_COM_PORT");
-    return value ? value : "";
-}
-
-class ConfigTool : public testing::Test {
+class ConfigTool : public testing::Test, protected SimWatch {
   protected:
     void SetUp() override {
         ASSERT_FALSE(ComPort().empty()) << "KPL_COM_PORT is not set: run through scripts/e2e";
         toolFolder = ScratchFolder() + "tool\\";
-        receivedBefore = SimReceived().size();
-        logBefore = SimLog().size();
+        TakeStock();
     }
     void TearDown() override {
         if (ToolIsRunning(tool)) {
@@ -56,25 +50,15 @@ class ConfigTool : public testing::Test {
         EXPECT_TRUE(WaitUntilIdle(tool));
         return seen.title + ": " + seen.text;
     }
-    std::string Received(std::size_t count) {
-        return WaitForSimBytes(receivedBefore + count).substr(receivedBefore);
-    }
-    std::string ReceivedSettled() {
-        Sleep(500);
-        return SimReceived().substr(receivedBefore);
-    }
 
     Tool tool;
     std::string toolFolder;
-    std::size_t receivedBefore = 0;
-    std::size_t logBefore = 0;
 };
 
 } // namespace
 
 TEST_F(ConfigTool, StartsWithPortOneAndNothingChecked) {
     Start();
-    EXPECT_EQ(ControlText(tool, kPort), "1");
     for (int id : kOptionBoxes)
         EXPECT_FALSE(IsChecked(tool, id)) << id;
     EXPECT_FALSE(IsChecked(tool, kConfirm));
@@ -82,9 +66,30 @@ TEST_F(ConfigTool, StartsWithPortOneAndNothingChecked) {
     GetClientRect(tool.dialog, &client);
     EXPECT_EQ(client.right, 400);
     EXPECT_EQ(client.bottom, 250);
-    // Only Send is a tab stop.
-    EXPECT_TRUE(GetWindowLongW(GetDlgItem(tool.dialog, kSend), GWL_STYLE) & WS_TABSTOP);
-    EXPECT_FALSE(GetWindowLongW(GetDlgItem(tool.dialog, kPort), GWL_STYLE) & WS_TABSTOP);
+    // The controls in Z order, where they are and what they show; only
+    // Send is a tab stop (0x10000).
+    std::vector<std::string> layout;
+    for (HWND child = GetWindow(tool.dialog, GW_CHILD); child;
+         child = GetWindow(child, GW_HWNDNEXT))
+        layout.push_back(std::to_string(GetDlgCtrlID(child)) + " " +
+                         Layout(tool, GetDlgCtrlID(child)));
+    EXPECT_EQ(layout,
+              (std::vector<std::string>{
+                  "1001 12,10 372x110 50000007 Select Startup Options",
+                  "1002 12,130 372x110 50000007 Send Configuration to KPL",
+                  "1003 24,30 180x20 50000D03 Backlight On",
+                  "1004 24,50 180x20 50000D03 Show Splash Screen (Page 2)",
+                  "1005 24,70 180x20 50000D03 Write Protect All Screen Pages",
+                  "1006 24,90 260x20 50000D03 Allow Font Overwrite (Disables Write Protection)",
+                  "1007 232,30 140x20 50000D03 Set Font Wide",
+                  "1008 232,50 140x20 50000D03 Set Font Tall",
+                  "1009 232,70 140x20 50000D03 Y-Origin at Bottom",
+                  "1010 228,160 144x40 50010000 Send",
+                  "1011 24,215 220x20 50000D03 Show KPL Confirmation Screen (v2 only)",
+                  "1012 24,170 72x20 50000000 Comm Port",
+                  "1013 96,160 36x30 50002001 1",
+                  "1014 132,160 16x30 50000033 msctls_updown32_1",
+              }));
     EXPECT_EQ(CloseTool(tool), 0);
     // Closing saves nothing.
     EXPECT_EQ(FileContents(Settings()), "<missing>");
@@ -107,6 +112,9 @@ TEST_F(ConfigTool, SavedPortOutOfRangeAndConfirmationOtherThanOneAreIgnored) {
     EXPECT_TRUE(IsChecked(tool, kBacklight));
     EXPECT_TRUE(IsChecked(tool, kFontTall));
     EXPECT_FALSE(IsChecked(tool, kConfirm));
+    EXPECT_EQ(CloseTool(tool), 0);
+    Start("\"99\",\"0\",\"1\"\r\n"); // the highest port is taken
+    EXPECT_EQ(ControlText(tool, kPort), "99");
 }
 
 TEST_F(ConfigTool, WriteProtectionAndFontOverwriteExcludeEachOther) {
@@ -139,13 +147,16 @@ TEST_F(ConfigTool, SendsOptionsAndConfirmation) {
     ClickAndWait(tool, kFontOverwrite);
     ClickAndWait(tool, kConfirm);
     EXPECT_EQ(SendAndAnswer(), "Done: Configuration Sent");
+    {
+        PortHolder other("COM" + ComPort()); // the tool has let the port go
+        EXPECT_TRUE(other.Holding());
+    }
     EXPECT_EQ(Received(4), "\x1bW\xc1\xc0");
+    std::vector<SimCommand> log = Commands(2);
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].name + " " + log[0].details, "CONFIG value=0xC1");
+    EXPECT_EQ(log[1].name, "CONFIRM");
     EXPECT_EQ(ReceivedSettled().size(), 4u);
-    std::vector<SimCommand> log = WaitForSimLog(logBefore + 2);
-    ASSERT_GE(log.size(), logBefore + 2);
-    EXPECT_EQ(log[logBefore].name, "CONFIG");
-    EXPECT_EQ(log[logBefore].details, "value=0xC1");
-    EXPECT_EQ(log[logBefore + 1].name, "CONFIRM");
     EXPECT_EQ(FileContents(Settings()), "\"" + ComPort() + "\",\"129\",\"1\"\r\n");
 
     // The next start shows what was sent.

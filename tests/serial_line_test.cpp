@@ -1,16 +1,13 @@
-// The download over a real serial line: this Windows program runs under
-// Wine with the real serial port, files and clipboard; COM<KPL_COM_PORT>
-// is one end of a pty pair whose other end the display emulator reads,
-// writing what it received into KPL_SIM_OUT. Only the message boxes are
-// recorded instead of shown.
+// Both tools' serial layers on a real serial line: this Windows program
+// runs under Wine with the real serial port; COM<KPL_COM_PORT> is one end
+// of a pty pair whose other end the display emulator reads. Run by
+// scripts/e2e.
 #include "bmptool/download.h"
-
-#include "display/hextext.h"
-#include "bmptool/state.h"
 #include "common/programfolder.h"
 #include "configtool/serial.h"
-#include "tests/fakes/fakes.h"
+#include "platform/messagebox.h"
 #include "tests/testutil.h"
+#include "tests/uidriver/simoutput.h"
 
 #include <gtest/gtest.h>
 
@@ -18,201 +15,56 @@
 
 #include <oleauto.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <sstream>
-#include <thread>
 
 namespace {
 
-using Events = std::vector<std::string>;
+std::vector<std::string> Messages;
 
-std::string Environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
+// The line as the last program set it, read back through the port.
+std::string LineState() {
+    HANDLE line = CreateFileA(("\\\\.\\COM" + ComPort()).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    DCB state = {};
+    state.DCBlength = sizeof state;
+    bool read = line != INVALID_HANDLE_VALUE && GetCommState(line, &state);
+    if (line != INVALID_HANDLE_VALUE)
+        CloseHandle(line);
+    if (!read)
+        return "<unreadable>";
+    return std::to_string(state.BaudRate) + " " + std::to_string(state.ByteSize) +
+           "NOEMS"[state.Parity % 5] + (state.StopBits == ONESTOPBIT ? "1" : "2") +
+           " cts=" + std::to_string(state.fOutxCtsFlow) + " xon=" + std::to_string(state.fOutX) +
+           std::to_string(state.fInX);
 }
 
-std::string ComPort() {
-    return Environment("KPL_COM_PORT");
-}
-
-std::string SimFile(const std::string& name) {
-    return Environment("KPL_SIM_OUT") + "\\" + name;
-}
-
-// Waits until the emulator has received at least `count` bytes in all.
-std::string WaitForReceived(std::size_t count) {
-    std::string received;
-    for (int i = 0; i < 100; ++i) {
-        received = FileContents(SimFile("received.bin"));
-        if (received != "<missing>" && received.size() >= count)
-            return received;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return received == "<missing>" ? "" : received;
-}
-
-struct LogLine {
-    long long first = 0, last = 0;
-    std::string name, details;
-};
-
-std::vector<LogLine> EmulatorLog() {
-    std::vector<LogLine> lines;
-    std::istringstream in(FileContents(SimFile("log.txt")));
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        LogLine entry;
-        fields >> entry.first >> entry.last >> entry.name;
-        std::getline(fields, entry.details);
-        if (!entry.details.empty() && entry.details[0] == ' ')
-            entry.details.erase(0, 1);
-        lines.push_back(entry);
-    }
-    return lines;
-}
-
-std::string ReadClipboard() {
-    std::string text = "<no text>";
-    if (!OpenClipboard(nullptr))
-        return "<not opened>";
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        if (auto* wide = static_cast<const wchar_t*>(GlobalLock(data))) {
-            text.clear();
-            for (const wchar_t* c = wide; *c; ++c)
-                text += static_cast<char>(*c); // the export text is ASCII
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return text;
-}
-
-class SerialLine : public testing::Test {
+class SerialLine : public testing::Test, protected SimWatch {
   protected:
     void SetUp() override {
         ASSERT_FALSE(ComPort().empty()) << "KPL_COM_PORT is not set: run through scripts/e2e";
-        ResetFakes();
-        ResetBitmapToolState();
+        Messages.clear();
         DeleteFileA((ProgramFolder() + "kplbmptool.dat").c_str());
-        DeleteFileA((ProgramFolder() + "kplscreens.lst").c_str());
-        start = WaitForReceived(0).size();
-        logStart = EmulatorLog().size();
+        TakeStock();
     }
-
-    // What arrived at the emulator since the test began.
-    std::string ReceivedSince(std::size_t count) {
-        return WaitForReceived(start + count).substr(start);
-    }
-    std::vector<LogLine> LogSince() {
-        std::vector<LogLine> all = EmulatorLog();
-        return std::vector<LogLine>(all.begin() + static_cast<long>(logStart), all.end());
-    }
-
-    std::size_t start = 0;
-    std::size_t logStart = 0;
 };
-
-const std::string kImageCommand = "\x1b"
-                                  "DG";
 
 } // namespace
 
-TEST_F(SerialLine, PlainDownloadIs483Bytes) {
-    std::string bitmap = DataFile("checker.bmp");
-    ASSERT_EQ(DownloadBitmap(bitmap, ComPort(), false, "2", true), "OK");
-    EXPECT_EQ(ReceivedSince(483), kImageCommand + ImageBytesOf("checker"));
-    EXPECT_EQ(FakeEvents, (Events{"message Done: Bitmap file downloaded"}));
-    EXPECT_EQ(FileContents(ProgramFolder() + "kplbmptool.dat"), "\"" + ComPort() + "\"\r\n");
-    EXPECT_EQ(FileContents(ProgramFolder() + "kplscreens.lst"), "<missing>");
+void ShowMessage(const std::string& text, const std::string& title) {
+    Messages.push_back(title + ": " + text);
 }
 
-TEST_F(SerialLine, SaveToPageIs486Bytes) {
-    std::string bitmap = DataFile("frame-black-first.bmp");
-    ASSERT_EQ(DownloadBitmap(bitmap, ComPort(), true, "7", false), "OK");
-    EXPECT_EQ(ReceivedSince(486), kImageCommand + ImageBytesOf("frame-black-first") + "\x1bXG");
-    std::string list;
-    for (int k = 0; k < 17; ++k)
-        list += std::to_string(k) + ",\"" + (k == 7 ? bitmap : "") + "\"\r\n";
-    EXPECT_EQ(FileContents(ProgramFolder() + "kplscreens.lst"), list);
-}
-
-TEST_F(SerialLine, ConfirmationComesAfterASecond) {
-    std::string bitmap = DataFile("shapes-white-first.bmp");
-    ASSERT_EQ(DownloadBitmap(bitmap, ComPort(), true, "16", true), "OK");
-    EXPECT_EQ(ReceivedSince(487),
-              kImageCommand + ImageBytesOf("shapes-white-first") + "\x1bXP" + "\xc0");
-
-    std::vector<LogLine> log = LogSince();
-    ASSERT_EQ(log.size(), 3u);
-    EXPECT_EQ(log[0].name, "IMAGE");
-    EXPECT_EQ(log[1].name, "SAVE");
-    EXPECT_EQ(log[1].details, "page=16");
-    EXPECT_EQ(log[2].name, "CONFIRM");
-    long long pause = log[2].first - log[1].last;
-    // Sleep never returns early by more than a tick; a busy machine may add a lot.
-    EXPECT_GE(pause, 980);
-    EXPECT_LT(pause, 4000);
-    std::printf("pause before the confirmation request: %lld ms\n", pause);
-}
-
-TEST_F(SerialLine, PortNinetyNineFillsTheClipboard) {
-    std::string bitmap = DataFile("checker.bmp");
-    ASSERT_EQ(DownloadBitmap(bitmap, "99", false, "0", false), "OK");
-    EXPECT_EQ(ReadClipboard(), FileContents(DataFile("checker.hex")));
-    EXPECT_EQ(FakeEvents, (Events{"message Ready to Paste: Bitmap data in hex on clipboard"}));
-    EXPECT_EQ(FileContents(ProgramFolder() + "kplbmptool.dat"), "<missing>");
-}
-
-// Another process holds the port for the length of one test.
-struct PortHolder {
-    PROCESS_INFORMATION process{};
-    HANDLE held = nullptr;
-    HANDLE release = nullptr;
-
-    explicit PortHolder(const std::string& device) {
-        held = CreateEventA(nullptr, TRUE, FALSE, "kpl120.test.held");
-        release = CreateEventA(nullptr, TRUE, FALSE, "kpl120.test.release");
-        ResetEvent(held);
-        ResetEvent(release);
-        std::string command = "port_holder.exe " + device + " kpl120.test.held kpl120.test.release";
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        std::string program = FolderOfThisProgram() + "port_holder.exe";
-        if (CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                           nullptr, &startup, &process))
-            WaitForSingleObject(held, 20000);
-    }
-    bool Holding() { return WaitForSingleObject(held, 0) == WAIT_OBJECT_0; }
-    ~PortHolder() {
-        SetEvent(release);
-        if (process.hProcess) {
-            WaitForSingleObject(process.hProcess, 20000);
-            CloseHandle(process.hProcess);
-            CloseHandle(process.hThread);
-        }
-        CloseHandle(held);
-        CloseHandle(release);
-    }
-    static std::string FolderOfThisProgram() {
-        char path[MAX_PATH] = {};
-        GetModuleFileNameA(nullptr, path, MAX_PATH);
-        std::string folder = path;
-        return folder.substr(0, folder.rfind('\\') + 1);
-    }
-};
-
-TEST_F(SerialLine, PortHeldByAnotherProgramIsRefused) {
+TEST_F(SerialLine, PortHeldByAnotherProgramIsRefusedByBothTools) {
     {
-        PortHolder holder(DisplayDeviceName(ComPort()));
+        PortHolder holder("COM" + ComPort());
         ASSERT_TRUE(holder.Holding());
         EXPECT_EQ(DownloadBitmap(DataFile("checker.bmp"), ComPort(), false, "0", false), "BADPORT");
         EXPECT_EQ(SerialOpen(std::stoi(ComPort()), 9600), 0);
         EXPECT_EQ(SerialClose(), 1);
     }
-    EXPECT_EQ(FakeEvents, (Events{"message Download cancelled: Port unavailable or in use.",
-                                  "message Download cancelled: Port invalid or unavailable"}));
+    EXPECT_EQ(Messages,
+              (std::vector<std::string>{"Download cancelled: Port unavailable or in use.",
+                                        "Download cancelled: Port invalid or unavailable"}));
     EXPECT_EQ(FileContents(ProgramFolder() + "kplbmptool.dat"), "<missing>");
 
     // Once it lets go, both tools' opens succeed again.
@@ -220,20 +72,24 @@ TEST_F(SerialLine, PortHeldByAnotherProgramIsRefused) {
     ASSERT_EQ(SerialOpen(std::stoi(ComPort()), 9600), 1);
     EXPECT_TRUE(SerialSend("\x1bW\xc1\xc0"));
     EXPECT_EQ(SerialClose(), 1);
-    EXPECT_EQ(ReceivedSince(483 + 4).substr(483), "\x1bW\xc1\xc0");
+    EXPECT_EQ(Received(483 + 4).substr(483), "\x1bW\xc1\xc0");
 }
 
-TEST_F(SerialLine, TransactionTime) {
-    // Not a pass/fail figure: the time of a plain download, for the record.
-    std::string bitmap = DataFile("checker.bmp");
-    const int runs = 20;
-    auto begin = std::chrono::steady_clock::now();
-    for (int i = 0; i < runs; ++i)
-        ASSERT_EQ(DownloadBitmap(bitmap, ComPort(), true, "3", false), "OK");
-    auto ms =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
-    EXPECT_EQ(ReceivedSince(486 * runs).size(), 486u * runs);
-    std::printf("one transaction (open, 486 bytes, record, close): %.1f ms\n", ms / runs);
+// scripts/e2e maps COM10 and COM99 to the test line too, and COM8 to a
+// plain file.
+TEST_F(SerialLine, PortsAboveNineByTheirDevicePathAndAFileIsNoPort) {
+    for (int port : {10, 99}) {
+        ASSERT_EQ(SerialOpen(port, 9600), 1) << port;
+        EXPECT_TRUE(SerialSend("\x1bW\xc5"));
+        EXPECT_EQ(SerialClose(), 1);
+    }
+    EXPECT_EQ(DownloadBitmap(DataFile("checker.bmp"), "10", false, "0", false), "OK");
+    EXPECT_EQ(Received(489), "\x1bW\xc5\x1bW\xc5\x1b"
+                             "DG" +
+                                 ImageBytesOf("checker"));
+    EXPECT_EQ(SerialOpen(8, 9600), 0);
+    EXPECT_FALSE(SerialSend("\x1bW\xc5"));
+    EXPECT_EQ(Messages, std::vector<std::string>{"Done: Bitmap file downloaded"});
 }
 
 // The configuration tool's exported functions, found by name and called
@@ -256,20 +112,28 @@ TEST_F(SerialLine, ExportedSerialFunctions) {
     ASSERT_TRUE(open && send && close);
 
     std::string bytes = "\x1bW\xc1\xc0";
-    for (int b = 0x80; b <= 0xFF; ++b)
-        bytes += static_cast<char>(b);
+    for (int b = 0; b < 256; ++b) // longer than a one-byte length
+        bytes += static_cast<char>(0x80 | b);
     BSTR data = SysAllocStringByteLen(bytes.data(), static_cast<UINT>(bytes.size()));
     BSTR empty = nullptr;
+    int port = std::stoi(ComPort());
 
+    // A refused open leaves no port open, not even one opened before.
+    ASSERT_EQ(open(port, 9600), 1);
     EXPECT_EQ(open(100, 9600), 0);
-    EXPECT_EQ(open(std::stoi(ComPort()), 19200), 0);
-    send(&data); // no port open: nothing goes out
+    send(&data);
+    EXPECT_EQ(open(port, 19200), 0);
+    send(&data);
     EXPECT_EQ(close(), 1);
-    ASSERT_EQ(open(std::stoi(ComPort()), 9600), 1);
+    ASSERT_EQ(open(port, 9600), 1);
     send(&empty);
     send(&data);
     EXPECT_EQ(close(), 1);
     EXPECT_EQ(close(), 1);
     SysFreeString(data);
-    EXPECT_EQ(ReceivedSince(bytes.size()), bytes);
+    EXPECT_EQ(Received(bytes.size()), bytes);
+    EXPECT_EQ(LineState(), "9600 8N1 cts=0 xon=00");
+    // Closed for good: another program may take the port.
+    PortHolder holder("COM" + ComPort());
+    EXPECT_TRUE(holder.Holding());
 }

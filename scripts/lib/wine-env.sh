@@ -35,9 +35,10 @@ wine_env_display() {
     return 1
 }
 
-# $1: COM port number. Makes a pty pair, maps COM$1 to one end and starts
-# kplsim on the other, writing into $KPL_RUN_DIR/sim-$1. Sets KPL_SIM_OUT
-# (the Linux folder) and KPL_SIM_OUT_WIN (the same seen from Wine).
+# $1: COM port number, then any more numbers that reach the same line.
+# Makes a pty pair, maps the COM ports to one end and starts kplsim on the
+# other, writing into $KPL_RUN_DIR/sim-$1. Sets KPL_SIM_OUT (the Linux
+# folder) and KPL_SIM_OUT_WIN (the same seen from Wine).
 wine_env_line() {
     port=$1
     line="$KPL_RUN_DIR/line$port"
@@ -49,13 +50,9 @@ wine_env_line() {
         [ -e "$line-tool" ] && [ -e "$line-display" ] && break
         sleep 0.1
     done
-    "$WINE64" reg add 'HKLM\Software\Wine\Ports' /v "COM$port" /t REG_SZ /d "$line-tool" /f >/dev/null 2>&1
-    # The COM links are made when the Wine server starts.
-    "$WINESERVER" -k 2>/dev/null || true
-    "$WINESERVER" -w 2>/dev/null || true
-    rm -f "$WINEPREFIX/dosdevices/com$port"
-    ln -s "$line-tool" "$WINEPREFIX/dosdevices/com$port"
-
+    for number in "$@"; do
+        wine_env_map "$number" "$line-tool"
+    done
     KPL_SIM_OUT="$KPL_RUN_DIR/sim-$port"
     rm -rf "$KPL_SIM_OUT"
     mkdir -p "$KPL_SIM_OUT"
@@ -63,6 +60,16 @@ wine_env_line() {
     KPL_PIDS="$KPL_PIDS $!"
     KPL_SIM_OUT_WIN="Z:$(echo "$KPL_SIM_OUT" | tr / '\\')"
     export KPL_SIM_OUT KPL_SIM_OUT_WIN
+}
+
+# $1: COM port number, $2: the Linux file it reaches.
+wine_env_map() {
+    "$WINE64" reg add 'HKLM\Software\Wine\Ports' /v "COM$1" /t REG_SZ /d "$2" /f >/dev/null 2>&1
+    # The COM links are made when the Wine server starts.
+    "$WINESERVER" -k 2>/dev/null || true
+    "$WINESERVER" -w 2>/dev/null || true
+    rm -f "$WINEPREFIX/dosdevices/com$1"
+    ln -s "$2" "$WINEPREFIX/dosdevices/com$1"
 }
 
 wine_env_cleanup() {

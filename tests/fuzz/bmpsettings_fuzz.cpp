@@ -1,6 +1,6 @@
 // The bitmap tool's settings file "kplbmptool.dat" holding anything.
 #include "bmptool/files.h"
-#include "tests/fakes/fakes.h"
+#include "tests/fuzz/seams.h"
 #include "tests/fuzz/fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -1,7 +1,7 @@
 // The configuration tool's settings file "kplconfig.dat" holding anything,
 // read into the dialog's controls.
 #include "configtool/config.h"
-#include "tests/fakes/fakes.h"
+#include "tests/fuzz/seams.h"
 #include "tests/fuzz/fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -7,7 +7,7 @@
 namespace {
 
 constexpr int kPollMs = 20;
-constexpr UINT kSendTimeoutMs = 10000;
+constexpr UINT kSendTimeoutMs = kPatienceMs;
 constexpr int kMessageTextId = 0xFFFF; // the text of a message box
 constexpr int kFileNameEdit = 0x480;   // edt1: the file name field (Wine)
 constexpr int kFileNameCombo = 0x47C;  // cmb13: the same on Windows
@@ -87,33 +87,12 @@ std::vector<HWND> OtherDialogs(const Tool& tool) {
     return search.found;
 }
 
-HWND FindDialog(DWORD processId, const std::string& title) {
-    struct Search {
-        DWORD processId;
-        std::string title;
-        HWND found;
-    } search = {processId, title, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == s->processId && IsWindowVisible(window) && ClassOf(window) == "#32770" &&
-                TitleOf(window) == s->title) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-HWND WaitForDialog(DWORD processId, const std::string& title, int timeoutMs) {
+HWND WaitForDialog(const Tool& tool, const std::string& title, int timeoutMs) {
     double until = NowMs() + timeoutMs;
     do {
-        if (HWND found = FindDialog(processId, title))
-            return found;
+        for (HWND found : OtherDialogs(tool))
+            if (TitleOf(found) == title)
+                return found;
         Wait(kPollMs);
     } while (NowMs() < until);
     return nullptr;
@@ -191,14 +170,12 @@ bool StartTool(const std::string& programPath, const std::string& folder,
 
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    double start = NowMs();
     // Started from the test's own current directory, not the tool's folder:
     // the tool must find its files beside its program file.
     if (!CreateProcessA(program.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &tool.process))
         return false;
-    tool.dialog = WaitForDialog(tool.process.dwProcessId, caption, timeoutMs);
-    tool.startMs = NowMs() - start;
+    tool.dialog = WaitForDialog(tool, caption, timeoutMs);
     if (tool.dialog == nullptr) {
         TerminateProcess(tool.process.hProcess, 1);
         return false;
@@ -259,8 +236,18 @@ bool IsEnabled(const Tool& tool, int id) {
     return IsWindowEnabled(GetDlgItem(tool.dialog, id));
 }
 
-bool IsVisible(const Tool& tool, int id) {
-    return IsWindowVisible(GetDlgItem(tool.dialog, id));
+std::string Layout(const Tool& tool, int id) {
+    HWND control = GetDlgItem(tool.dialog, id);
+    RECT area;
+    if (!control || !GetWindowRect(control, &area))
+        return "<no control>";
+    MapWindowPoints(nullptr, tool.dialog, reinterpret_cast<POINT*>(&area), 2);
+    char text[160];
+    std::snprintf(text, sizeof text, "%ld,%ld %ldx%ld %08lX %s", area.left, area.top,
+                  area.right - area.left, area.bottom - area.top,
+                  static_cast<unsigned long>(GetWindowLongW(control, GWL_STYLE)),
+                  WindowText(control).c_str());
+    return text;
 }
 
 void Click(const Tool& tool, int id) {
@@ -286,7 +273,7 @@ void ClickArrow(const Tool& tool, int id, bool up) {
 
 bool ChooseFile(const Tool& tool, const std::string& title, const std::string& path,
                 int timeoutMs) {
-    HWND dialog = WaitForDialog(tool.process.dwProcessId, title, timeoutMs);
+    HWND dialog = WaitForDialog(tool, title, timeoutMs);
     if (dialog == nullptr)
         return false;
     HWND name = GetDlgItem(dialog, kFileNameEdit);
@@ -303,7 +290,7 @@ bool ChooseFile(const Tool& tool, const std::string& title, const std::string& p
 }
 
 bool CancelFileDialog(const Tool& tool, const std::string& title, int timeoutMs) {
-    HWND dialog = WaitForDialog(tool.process.dwProcessId, title, timeoutMs);
+    HWND dialog = WaitForDialog(tool, title, timeoutMs);
     if (dialog == nullptr)
         return false;
     Press(dialog, IDCANCEL);
@@ -375,40 +362,4 @@ bool CaptureClient(const Tool& tool, int id, Pixels& pixels) {
         return false;
     MapWindowPoints(control, nullptr, reinterpret_cast<POINT*>(&client), 2);
     return CaptureScreen(client, pixels);
-}
-
-bool CaptureWindow(const Tool& tool, Pixels& pixels) {
-    RECT area;
-    return GetWindowRect(tool.dialog, &area) && CaptureScreen(area, pixels);
-}
-
-bool SavePixels(const Pixels& pixels, const std::string& path) {
-    int rowBytes = (pixels.width * 3 + 3) & ~3;
-    BITMAPFILEHEADER file = {};
-    BITMAPINFOHEADER info = {};
-    file.bfType = 0x4D42; // "BM"
-    file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = file.bfOffBits + static_cast<DWORD>(rowBytes * pixels.height);
-    info.biSize = sizeof info;
-    info.biWidth = pixels.width;
-    info.biHeight = pixels.height; // bottom row first
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (out == nullptr)
-        return false;
-    std::fwrite(&file, sizeof file, 1, out);
-    std::fwrite(&info, sizeof info, 1, out);
-    std::vector<unsigned char> row(static_cast<std::size_t>(rowBytes), 0);
-    for (int y = pixels.height - 1; y >= 0; --y) {
-        for (int x = 0; x < pixels.width; ++x) {
-            std::uint32_t p = pixels.At(x, y);
-            row[static_cast<std::size_t>(x * 3)] = static_cast<unsigned char>(p & 0xFF);
-            row[static_cast<std::size_t>(x * 3 + 1)] = static_cast<unsigned char>((p >> 8) & 0xFF);
-            row[static_cast<std::size_t>(x * 3 + 2)] = static_cast<unsigned char>((p >> 16) & 0xFF);
-        }
-        std::fwrite(row.data(), row.size(), 1, out);
-    }
-    return std::fclose(out) == 0;
 }

@@ -11,24 +11,28 @@
 #include <string>
 #include <vector>
 
+// How long a wait may last before it counts as failed. Each wait ends as
+// soon as what it waits for is there; only a failing test waits this long,
+// and a machine busy with other work may need much of it.
+constexpr int kPatienceMs = 120000;
+
 // One running copy of a tool.
 struct Tool {
     PROCESS_INFORMATION process = {};
     HWND dialog = nullptr;
     std::string folder; // the program's own folder, ending in a backslash
-    double startMs = 0; // from CreateProcess to the dialog on the screen
 };
 
 // Copies the program file into folder (made if missing; the tool keeps its
 // settings files there), starts it and waits until its dialog with this
 // caption is visible. False on a timeout; the process is then ended.
 bool StartTool(const std::string& programPath, const std::string& folder,
-               const std::string& caption, Tool& tool, int timeoutMs = 20000);
+               const std::string& caption, Tool& tool, int timeoutMs = kPatienceMs);
 
 // Closes the dialog as the close box does and waits for the process to
 // end; ends it by force after the timeout. Returns its exit code, or -1
 // when it had to be ended.
-int CloseTool(Tool& tool, int timeoutMs = 10000);
+int CloseTool(Tool& tool, int timeoutMs = kPatienceMs);
 
 bool ToolIsRunning(const Tool& tool);
 
@@ -37,7 +41,9 @@ std::string ControlText(const Tool& tool, int id);
 void TypeInto(const Tool& tool, int id, const std::string& text); // replaces the text
 bool IsChecked(const Tool& tool, int id);
 bool IsEnabled(const Tool& tool, int id);
-bool IsVisible(const Tool& tool, int id);
+// Where a control is and what it is: "x,y wxh style text", its rectangle
+// in the dialog's client area and its style in hex.
+std::string Layout(const Tool& tool, int id);
 
 // A click that returns at once (the button may open a modal box).
 void Click(const Tool& tool, int id);
@@ -49,23 +55,24 @@ void ClickArrow(const Tool& tool, int id, bool up);
 // The open-file dialog of the tool with this title: types the path into
 // its file name field and accepts it. False when no such dialog appeared.
 bool ChooseFile(const Tool& tool, const std::string& title, const std::string& path,
-                int timeoutMs = 10000);
+                int timeoutMs = kPatienceMs);
 // Cancels it instead.
-bool CancelFileDialog(const Tool& tool, const std::string& title, int timeoutMs = 10000);
+bool CancelFileDialog(const Tool& tool, const std::string& title, int timeoutMs = kPatienceMs);
 
 // A message box of the tool, read and dismissed with OK.
 struct MessageSeen {
     std::string title;
     std::string text;
 };
-bool AnswerMessage(const Tool& tool, MessageSeen& seen, int timeoutMs = 20000);
+bool AnswerMessage(const Tool& tool, MessageSeen& seen, int timeoutMs = kPatienceMs);
 // Up to count message boxes in turn, each read and dismissed; stops early
 // when the next one does not come within the timeout.
-std::vector<MessageSeen> AnswerMessages(const Tool& tool, std::size_t count, int timeoutMs = 30000);
+std::vector<MessageSeen> AnswerMessages(const Tool& tool, std::size_t count,
+                                        int timeoutMs = kPatienceMs);
 
 // True when the dialog is enabled again and no other window of the tool
 // is open, within the timeout.
-bool WaitUntilIdle(const Tool& tool, int timeoutMs = 10000);
+bool WaitUntilIdle(const Tool& tool, int timeoutMs = kPatienceMs);
 
 // The clipboard's CF_UNICODETEXT, converted to ANSI; "<none>" without text.
 std::string ClipboardText();
@@ -79,10 +86,6 @@ struct Pixels {
     std::uint32_t At(int x, int y) const { return rgb[static_cast<std::size_t>(y * width + x)]; }
 };
 bool CaptureClient(const Tool& tool, int id, Pixels& pixels);
-// The whole dialog with its frame, from the screen.
-bool CaptureWindow(const Tool& tool, Pixels& pixels);
-// A 24-bit BMP file of the pixels.
-bool SavePixels(const Pixels& pixels, const std::string& path);
 
 // Milliseconds on a steady clock.
 double NowMs();
