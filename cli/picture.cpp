@@ -1,7 +1,7 @@
 #include "cli/picture.h"
 
 #include "cli/dither.h"
-#include "cli/jpegcheck.h"
+#include "cli/stbcheck.h"
 #include "platform/files.h"
 
 #include "stb_image.h"
@@ -138,6 +138,10 @@ bool Fitted(const unsigned char* grey, int w, int h, Fitting fitting,
 bool DecodedGrey(const std::string& bytes, Pixels& pixels, int& w, int& h, std::string& why) {
     if (HasUnsafeHuffmanTables(bytes)) {
         why = "cannot be decoded: Corrupt JPEG";
+        return false;
+    }
+    if (HasPngChunkPastEnd(bytes)) {
+        why = "is truncated";
         return false;
     }
     int channels = 0;

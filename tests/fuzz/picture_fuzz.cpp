@@ -1,7 +1,7 @@
 // The command line's picture loader on any file, its first byte choosing
 // the fitting, dithering, threshold and inversion.
-#include "cli/jpegcheck.h"
 #include "cli/picture.h"
+#include "cli/stbcheck.h"
 #include "tests/fuzz/fuzz.h"
 
 #include "stb_image.h"

@@ -1,4 +1,4 @@
-// JPEG files that Debian 12's stb_image (2.27) must not be given.
+// Files that Debian 12's stb_image (2.27) must not be given.
 #pragma once
 
 #include <string>
@@ -10,3 +10,8 @@
 // outside it). The markers are walked as stb walks them, so that every
 // table and scan stb would read is checked; other files give false.
 bool HasUnsafeHuffmanTables(const std::string& bytes);
+
+// True when a PNG chunk claims more bytes than the file has left: stb sets
+// aside a chunk's claimed length before reading it, up to 2 GB for a file
+// of a few bytes. Such a file is truncated. Other files give false.
+bool HasPngChunkPastEnd(const std::string& bytes);

@@ -1,4 +1,4 @@
-#include "cli/jpegcheck.h"
+#include "cli/stbcheck.h"
 
 #include <cstdint>
 
@@ -74,6 +74,23 @@ bool HasUnsafeHuffmanTables(const std::string& bytes) {
             }
         }
         at += length;
+    }
+    return false;
+}
+
+bool HasPngChunkPastEnd(const std::string& bytes) {
+    if (bytes.compare(0, 8, "\x89PNG\r\n\x1a\n", 8) != 0)
+        return false;
+    // Each chunk: length, type, data, CRC; the last is IEND.
+    for (std::size_t at = 8; at + 8 <= bytes.size();) {
+        std::uint64_t length = 0;
+        for (std::size_t i = 0; i < 4; ++i)
+            length = length << 8 | static_cast<std::uint8_t>(bytes[at + i]);
+        if (length > bytes.size() - at - 8)
+            return true;
+        if (bytes.compare(at + 4, 4, "IEND") == 0)
+            return false;
+        at += 12 + length;
     }
     return false;
 }
