@@ -1,6 +1,6 @@
 #include "cli/commands.h"
 
-#include "cli/formats.h"
+#include "display/formats.h"
 #include "cli/paths.h"
 #include "cli/portname.h"
 #include "cli/report.h"
@@ -47,7 +47,13 @@ bool Readable(const std::string& path) {
 
 bool Load(const std::string& picture, const ConversionOptions& options, DisplayImageBytes& image,
           std::string& why) {
-    return Readable(picture, why) && LoadPicture(picture, options, image, why);
+    if (!Readable(picture, why))
+        return false;
+    PictureOutcome outcome = LoadPicture(picture, options, image);
+    for (const std::string& note : outcome.notes)
+        Complain(picture, note);
+    why = outcome.why;
+    return outcome.ok;
 }
 
 bool Load(const std::string& picture, const ConversionOptions& options, DisplayImageBytes& image) {

@@ -2,7 +2,7 @@
 // written its results to standard output and its failures to standard error.
 #pragma once
 
-#include "cli/picture.h"
+#include "picture/picture.h"
 #include "display/options.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The command line's picture loader on any file, its first byte choosing
 // the fitting, dithering, threshold and inversion.
-#include "cli/picture.h"
-#include "cli/stbcheck.h"
+#include "picture/picture.h"
+#include "picture/stbcheck.h"
 #include "tests/fuzz/fuzz.h"
 
 #include "stb_image.h"
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.invert = data[0] & 0x80;
     WriteTestFile(FuzzFolder() + "in", bytes);
     DisplayImageBytes image{};
-    std::string why;
-    Require(LoadPicture(FuzzFolder() + "in", options, image, why) || !why.empty(), "a reason");
+    PictureOutcome outcome = LoadPicture(FuzzFolder() + "in", options, image);
+    Require(outcome.ok || !outcome.why.empty(), "a reason");
     return 0;
 }

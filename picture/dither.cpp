@@ -1,4 +1,5 @@
-#include "cli/dither.h"
+// Grey to black and white: a threshold, error diffusion or ordered dither.
+#include "picture/picture.h"
 
 namespace {
 
@@ -25,30 +26,30 @@ int BayerRank(int x, int y) {
 }
 
 template <std::size_t N>
-DisplayImageBytes Diffused(const std::vector<std::uint8_t>& grey, int threshold,
-                           const Share (&shares)[N], int divisor) {
-    DisplayImageBytes image{};
-    std::vector<int> level(grey.begin(), grey.end());
-    for (int y = 0; y < kDisplayHeight; ++y)
-        for (int x = 0; x < kDisplayWidth; ++x) {
-            int value = level[static_cast<std::size_t>(y * kDisplayWidth + x)];
-            bool dark = value < threshold;
-            SetDisplayPixel(image, x, y, dark);
-            int error = value - (dark ? 0 : 255);
+std::vector<std::uint8_t> Diffused(const GreyPicture& grey, int threshold, const Share (&shares)[N],
+                                   int divisor) {
+    const int w = grey.width, h = grey.height;
+    std::vector<std::uint8_t> dark(grey.pixels.size());
+    std::vector<int> level(grey.pixels.begin(), grey.pixels.end());
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            std::size_t at = std::size_t(y) * std::size_t(w) + std::size_t(x);
+            int value = level[at];
+            dark[at] = value < threshold;
+            int error = value - (dark[at] ? 0 : 255);
             for (const Share& share : shares) {
                 int nx = x + share.dx, ny = y + share.dy;
-                if (nx >= 0 && nx < kDisplayWidth && ny < kDisplayHeight)
-                    level[static_cast<std::size_t>(ny * kDisplayWidth + nx)] +=
+                if (nx >= 0 && nx < w && ny < h)
+                    level[std::size_t(ny) * std::size_t(w) + std::size_t(nx)] +=
                         error * share.weight / divisor;
             }
         }
-    return image;
+    return dark;
 }
 
 } // namespace
 
-DisplayImageBytes BlackAndWhite(const std::vector<std::uint8_t>& grey, int threshold,
-                                Dithering dithering) {
+std::vector<std::uint8_t> DarkPixels(const GreyPicture& grey, int threshold, Dithering dithering) {
     switch (dithering) {
     case Dithering::FloydSteinberg:
         return Diffused(grey, threshold, kFloydSteinberg, kFloydSteinbergDivisor);
@@ -58,16 +59,16 @@ DisplayImageBytes BlackAndWhite(const std::vector<std::uint8_t>& grey, int thres
     case Dithering::Bayer:
         break;
     }
-    DisplayImageBytes image{};
-    for (int y = 0; y < kDisplayHeight; ++y)
-        for (int x = 0; x < kDisplayWidth; ++x) {
+    std::vector<std::uint8_t> dark(grey.pixels.size());
+    for (int y = 0; y < grey.height; ++y)
+        for (int x = 0; x < grey.width; ++x) {
             int limit = threshold;
             // 64 limits 4 apart, centred on the threshold, so that a flat
             // grey keeps its share of dark pixels.
             if (dithering == Dithering::Bayer)
                 limit += 4 * BayerRank(x % 8, y % 8) + 2 - 128;
-            SetDisplayPixel(image, x, y,
-                            grey[static_cast<std::size_t>(y * kDisplayWidth + x)] < limit);
+            std::size_t at = std::size_t(y) * std::size_t(grey.width) + std::size_t(x);
+            dark[at] = grey.pixels[at] < limit;
         }
-    return image;
+    return dark;
 }

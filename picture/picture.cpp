@@ -1,7 +1,6 @@
-#include "cli/picture.h"
+#include "picture/picture.h"
 
-#include "cli/dither.h"
-#include "cli/stbcheck.h"
+#include "picture/stbcheck.h"
 #include "platform/files.h"
 
 #include "stb_image.h"
@@ -59,14 +58,18 @@ int SourceAtEnd(void* user) {
     return source->at >= source->bytes->size();
 }
 
-// A 120 x 32 one-bit BMP of the length the bitmap tool takes: read by the
-// tool's own rules, so it shows just as the tool would send it.
-bool IsToolBitmap(const std::string& bytes) {
-    auto word = [&bytes](std::size_t at) {
-        return static_cast<std::uint8_t>(bytes[at]) | static_cast<std::uint8_t>(bytes[at + 1]) << 8;
-    };
-    return bytes.size() == kBitmapFileLength && bytes.compare(0, 2, "BM") == 0 &&
-           word(18) == kDisplayWidth && word(28) == 1;
+// A 120 x 32 one-bit BMP of the bitmap tool's length whose colour table
+// lists the lighter colour first: the tool sends colour index 0 as dark
+// whatever the table says, so it would send this picture as its negative.
+bool IsNegativeForTheBitmapTool(const std::string& bytes) {
+    auto byte = [&bytes](std::size_t at) { return static_cast<std::uint8_t>(bytes[at]); };
+    auto word = [&byte](std::size_t at) { return byte(at) | byte(at + 1) << 8; };
+    if (bytes.size() != kBitmapFileLength || bytes.compare(0, 2, "BM") != 0 ||
+        word(18) != kDisplayWidth || word(22) != kDisplayHeight || word(28) != 1)
+        return false;
+    // Colour table at 54: blue, green, red, reserved.
+    auto brightness = [&byte](std::size_t at) { return byte(at) + byte(at + 1) + byte(at + 2); };
+    return brightness(54) > brightness(58);
 }
 
 // A PNG may make one colour transparent without an alpha channel, by a
@@ -96,46 +99,55 @@ int Rounded(std::int64_t numerator, std::int64_t denominator, int low, int high)
     return std::max(low, std::min(high, value));
 }
 
-// The w x h grey picture on the display's 120 x 32, white where it leaves
-// room. Each screen pixel is the average of the picture's area under it.
-bool Fitted(const unsigned char* grey, int w, int h, Fitting fitting,
-            std::vector<std::uint8_t>& screen) {
-    screen.assign(std::size_t{kDisplayWidth} * kDisplayHeight, 255);
-    int sx = 0, sy = 0, sw = w, sh = h;                          // the part of the picture used
-    int dx = 0, dy = 0, dw = kDisplayWidth, dh = kDisplayHeight; // where it goes
-    bool wider = std::int64_t{w} * kDisplayHeight >= std::int64_t{h} * kDisplayWidth;
+} // namespace
+
+GreyPicture FitPicture(const GreyPicture& picture, Fitting fitting, int width, int height) {
+    GreyPicture box{width, height,
+                    std::vector<std::uint8_t>(std::size_t(width) * std::size_t(height), 255)};
+    const int w = picture.width, h = picture.height;
+    if (width < 1 || height < 1 || w < 1 || h < 1)
+        return box;
+    int sx = 0, sy = 0, sw = w, sh = h;          // the part of the picture used
+    int dx = 0, dy = 0, dw = width, dh = height; // where it goes
+    bool wider = std::int64_t{w} * height >= std::int64_t{h} * width;
     if (fitting == Fitting::Fit && wider) {
-        dh = Rounded(std::int64_t{h} * kDisplayWidth, w, 1, kDisplayHeight);
-        dy = (kDisplayHeight - dh) / 2;
+        dh = Rounded(std::int64_t{h} * width, w, 1, height);
+        dy = (height - dh) / 2;
     } else if (fitting == Fitting::Fit) {
-        dw = Rounded(std::int64_t{w} * kDisplayHeight, h, 1, kDisplayWidth);
-        dx = (kDisplayWidth - dw) / 2;
+        dw = Rounded(std::int64_t{w} * height, h, 1, width);
+        dx = (width - dw) / 2;
     } else if (fitting == Fitting::Fill && wider) {
-        sw = Rounded(std::int64_t{h} * kDisplayWidth, kDisplayHeight, 1, w);
+        sw = Rounded(std::int64_t{h} * width, height, 1, w);
         sx = (w - sw) / 2;
     } else if (fitting == Fitting::Fill) {
-        sh = Rounded(std::int64_t{w} * kDisplayHeight, kDisplayWidth, 1, h);
+        sh = Rounded(std::int64_t{w} * height, width, 1, h);
         sy = (h - sh) / 2;
     }
-    const unsigned char* from = grey + std::size_t(sy) * std::size_t(w) + std::size_t(sx);
-    unsigned char* to = screen.data() + dy * kDisplayWidth + dx;
+    const unsigned char* from =
+        picture.pixels.data() + std::size_t(sy) * std::size_t(w) + std::size_t(sx);
+    unsigned char* to = box.pixels.data() + std::size_t(dy) * std::size_t(width) + std::size_t(dx);
     if (sw == dw && sh == dh) {
         for (int row = 0; row < sh; ++row)
-            std::memcpy(to + row * kDisplayWidth, from + std::size_t(row) * std::size_t(w),
-                        std::size_t(sw));
-        return true;
+            std::memcpy(to + std::size_t(row) * std::size_t(width),
+                        from + std::size_t(row) * std::size_t(w), std::size_t(sw));
+        return box;
     }
     // The box filter averages the covered area when shrinking; the default
     // (Mitchell) would sharpen, and nearest pixels would alias.
-    return stbir_resize_uint8_generic(from, sw, sh, w, to, dw, dh, kDisplayWidth, 1,
-                                      STBIR_ALPHA_CHANNEL_NONE, 0, STBIR_EDGE_CLAMP,
-                                      STBIR_FILTER_BOX, STBIR_COLORSPACE_LINEAR, nullptr) != 0;
+    stbir_resize_uint8_generic(from, sw, sh, w, to, dw, dh, width, 1, STBIR_ALPHA_CHANNEL_NONE, 0,
+                               STBIR_EDGE_CLAMP, STBIR_FILTER_BOX, STBIR_COLORSPACE_LINEAR,
+                               nullptr);
+    return box;
 }
+
+namespace {
 
 // The picture as grey on white, one byte a pixel; its header is read
 // first, so that a picture is refused for its size before any memory is
 // taken for it.
-bool DecodedGrey(const std::string& bytes, Pixels& pixels, int& w, int& h, std::string& why) {
+bool DecodedGrey(const std::string& bytes, GreyPicture& picture, std::string& why) {
+    Pixels pixels;
+    int w = 0, h = 0;
     if (HasUnsafeHuffmanTables(bytes)) {
         why = "cannot be decoded: Corrupt JPEG";
         return false;
@@ -176,40 +188,56 @@ bool DecodedGrey(const std::string& bytes, Pixels& pixels, int& w, int& h, std::
     }
     if (wanted > 1)
         ToGrey(pixels.get(), std::size_t(w) * std::size_t(h), wanted);
+    picture.width = w;
+    picture.height = h;
+    picture.pixels.assign(pixels.get(), pixels.get() + std::size_t(w) * std::size_t(h));
     return true;
 }
 
 } // namespace
 
-bool LoadPicture(const std::string& path, const ConversionOptions& options,
-                 DisplayImageBytes& image, std::string& why) {
+PictureOutcome DecodeGreyPicture(const std::string& bytes, const DecodeRequest&,
+                                 GreyPicture& picture) {
+    PictureOutcome outcome;
+    if (bytes.empty()) {
+        outcome.why = "is empty";
+        return outcome;
+    }
+    outcome.ok = DecodedGrey(bytes, picture, outcome.why);
+    if (outcome.ok && IsNegativeForTheBitmapTool(bytes))
+        outcome.notes.push_back("its colour table lists white first: the bitmap tool would "
+                                "send it as its negative (kpl sends it as it looks)");
+    return outcome;
+}
+
+PictureOutcome ConvertPictureBytes(const std::string& bytes, const ConversionOptions& options,
+                                   DisplayImageBytes& image) {
+    GreyPicture picture;
+    PictureOutcome outcome = DecodeGreyPicture(bytes, DecodeRequest{}, picture);
+    if (!outcome.ok)
+        return outcome;
+    GreyPicture screen = FitPicture(picture, options.fitting, kDisplayWidth, kDisplayHeight);
+    picture = GreyPicture{};
+    std::vector<std::uint8_t> dark = DarkPixels(screen, options.threshold, options.dithering);
+    for (int y = 0; y < kDisplayHeight; ++y)
+        for (int x = 0; x < kDisplayWidth; ++x)
+            SetDisplayPixel(image, x, y,
+                            (dark[std::size_t(y * kDisplayWidth + x)] != 0) != options.invert);
+    return outcome;
+}
+
+PictureOutcome LoadPicture(const std::string& path, const ConversionOptions& options,
+                           DisplayImageBytes& image) {
     std::string bytes;
     std::uint64_t length = 0;
+    PictureOutcome outcome;
     if (!ReadFileBytes(path, kMaxFileBytes, bytes, length)) {
-        why = "cannot be read";
-        return false;
+        outcome.why = "cannot be read";
+        return outcome;
     }
-    if (length == 0 || length > kMaxFileBytes) {
-        why = length == 0 ? "is empty" : "is larger than 256 MB";
-        return false;
+    if (length > kMaxFileBytes) {
+        outcome.why = "is larger than 256 MB";
+        return outcome;
     }
-    if (IsToolBitmap(bytes)) {
-        image = ConvertBitmapBytes(bytes);
-    } else {
-        Pixels pixels;
-        int w = 0, h = 0;
-        if (!DecodedGrey(bytes, pixels, w, h, why))
-            return false;
-        std::vector<std::uint8_t> screen;
-        if (!Fitted(pixels.get(), w, h, options.fitting, screen)) {
-            why = "is too large to scale in the memory available";
-            return false;
-        }
-        pixels.reset();
-        image = BlackAndWhite(screen, options.threshold, options.dithering);
-    }
-    if (options.invert)
-        for (std::uint8_t& byte : image)
-            byte = static_cast<std::uint8_t>(~byte);
-    return true;
+    return ConvertPictureBytes(bytes, options, image);
 }

@@ -1,4 +1,4 @@
-#include "cli/stbcheck.h"
+#include "picture/stbcheck.h"
 
 #include <cstdint>
 

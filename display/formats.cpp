@@ -1,4 +1,4 @@
-#include "cli/formats.h"
+#include "display/formats.h"
 
 #include "display/hextext.h"
 
