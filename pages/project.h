@@ -122,6 +122,9 @@ struct Project {
     std::vector<FontDefinition> fonts;
     std::vector<Group> groups;
     std::vector<Page> pages; // in the file's order
+    // Lines of the file read whose comments the model cannot hold (after a
+    // value, between keys): writing the project back drops them.
+    std::vector<int> lostComments;
 };
 
 // One thing wrong, where it is: "screens.toml:12: no font named "big"".
@@ -169,6 +172,9 @@ struct RenderCache {
         GreyPicture grey;
     };
     std::map<std::string, Picture> pictures;
+    // A picture fitted into a box and made black and white, by path, box
+    // and conversion: the designer redraws a page on every keystroke.
+    std::map<std::string, std::vector<std::uint8_t>> boxes;
     std::shared_ptr<FontStore> fonts;
 };
 void ForgetFiles(RenderCache& cache);
@@ -194,8 +200,8 @@ ProjectOutcome RenderProject(const Project& project, RenderCache& cache,
 // The project as text: fonts, groups, pages in the model's order, each
 // table's keys in one fixed order, defaults left out. Comments kept in the
 // model are written above their element; comments that the model cannot
-// hold (after a value on its line, inside an array) are dropped, and their
-// lines are listed in lostComments so the caller can say so.
+// hold (after a value on its line, between keys) are dropped; their lines
+// (Project::lostComments) are listed in lostComments so the caller can say so.
 struct ProjectTextOutcome {
     std::string text;
     std::vector<int> lostComments; // lines of the file read

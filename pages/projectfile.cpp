@@ -1,0 +1,437 @@
+// Reading a project file: TOML through toml++, every value checked for its
+// type and range, every element remembering its line and the comments
+// above it.
+#include "pages/project.h"
+
+#include "pages/fonts.h"
+#include "pages/projectnames.h"
+#include "platform/files.h"
+
+#define TOML_EXCEPTIONS 0
+#include <toml++/toml.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <set>
+
+namespace {
+
+// A project file is a few kilobytes; this bounds what a wrong path costs.
+constexpr std::size_t kLargestProjectFile = 4 * 1024 * 1024;
+// Far beyond the page, yet no drawing loop runs long.
+constexpr int kLargestCoordinate = 10000;
+
+struct Reader {
+    const std::string& file;
+    std::vector<ProjectProblem>& problems;
+
+    void Problem(const toml::node& node, const std::string& what) {
+        problems.push_back({file, static_cast<int>(node.source().begin.line), what});
+    }
+};
+
+int LineOf(const toml::node& node) { return static_cast<int>(node.source().begin.line); }
+
+// Keys the table may hold; others are reported (a misspelt key would
+// otherwise be ignored without a word).
+void CheckKeys(Reader& reader, const toml::table& table, const std::string& element,
+               std::initializer_list<const char*> allowed) {
+    for (const auto& [key, value] : table) {
+        bool known = false;
+        for (const char* name : allowed)
+            known = known || key.str() == name;
+        if (!known)
+            reader.Problem(value, "\"" + std::string(key.str()) + "\" is not a key of " + element);
+    }
+}
+
+void ReadInt(Reader& reader, const toml::table& table, const char* key, int& out, int lowest,
+             int highest) {
+    const toml::node* node = table.get(key);
+    if (!node)
+        return;
+    const toml::value<std::int64_t>* value = node->as_integer();
+    if (!value || value->get() < lowest || value->get() > highest) {
+        reader.Problem(*node, std::string(key) + " must be a whole number from " +
+                                  std::to_string(lowest) + " to " + std::to_string(highest));
+        return;
+    }
+    out = static_cast<int>(value->get());
+}
+
+void ReadCoordinate(Reader& reader, const toml::table& table, const char* key, int& out) {
+    ReadInt(reader, table, key, out, -kLargestCoordinate, kLargestCoordinate);
+}
+
+void ReadString(Reader& reader, const toml::table& table, const char* key, std::string& out) {
+    const toml::node* node = table.get(key);
+    if (!node)
+        return;
+    if (const toml::value<std::string>* value = node->as_string())
+        out = value->get();
+    else
+        reader.Problem(*node, std::string(key) + " must be a string in double quotes");
+}
+
+void ReadBool(Reader& reader, const toml::table& table, const char* key, bool& out) {
+    const toml::node* node = table.get(key);
+    if (!node)
+        return;
+    if (const toml::value<bool>* value = node->as_boolean())
+        out = value->get();
+    else
+        reader.Problem(*node, std::string(key) + " must be true or false");
+}
+
+// A string among `names`; its index in `index`.
+template <std::size_t N>
+void ReadChoice(Reader& reader, const toml::table& table, const char* key,
+                const char* const (&names)[N], int& index) {
+    const toml::node* node = table.get(key);
+    if (!node)
+        return;
+    std::string text;
+    if (const toml::value<std::string>* value = node->as_string())
+        text = value->get();
+    for (std::size_t i = 0; i < N; ++i)
+        if (text == names[i]) {
+            index = static_cast<int>(i);
+            return;
+        }
+    std::string list;
+    for (std::size_t i = 0; i < N; ++i)
+        list += std::string(i ? (i + 1 == N ? " or " : ", ") : "") + "\"" + names[i] + "\"";
+    reader.Problem(*node, std::string(key) + " must be " + list);
+}
+
+const toml::table* TableOf(Reader& reader, const toml::node& node, const std::string& element) {
+    const toml::table* table = node.as_table();
+    if (!table)
+        reader.Problem(node, element + " must be a table ([[" + element + "]])");
+    return table;
+}
+
+Layer ReadLayer(Reader& reader, const toml::table& table) {
+    Layer layer;
+    layer.line = LineOf(table);
+    int kind = -1;
+    if (!table.get("kind"))
+        reader.Problem(table, "a layer needs a kind: " + std::string(LayerKindList()));
+    ReadChoice(reader, table, "kind", kLayerKindNames, kind);
+    if (kind < 0)
+        return layer;
+    layer.kind = static_cast<LayerKind>(kind);
+    ReadCoordinate(reader, table, "x", layer.x);
+    ReadCoordinate(reader, table, "y", layer.y);
+    int ink = 0;
+    ReadChoice(reader, table, "ink", kInkNames, ink);
+    layer.ink = static_cast<Ink>(ink);
+    const std::string element = std::string("a ") + kLayerKindNames[kind] + " layer";
+    switch (layer.kind) {
+    case LayerKind::Picture: {
+        CheckKeys(reader, table, element,
+                  {"kind", "x", "y", "ink", "file", "width", "height", "fit", "threshold",
+                   "dither", "invert", "opaque"});
+        ReadString(reader, table, "file", layer.file);
+        ReadInt(reader, table, "width", layer.width, 0, kLargestCoordinate);
+        ReadInt(reader, table, "height", layer.height, 0, kLargestCoordinate);
+        int fitting = 0;
+        ReadChoice(reader, table, "fit", kFittingNames, fitting);
+        layer.conversion.fitting = static_cast<Fitting>(fitting);
+        ReadInt(reader, table, "threshold", layer.conversion.threshold, 0, 255);
+        int dithering = 0;
+        ReadChoice(reader, table, "dither", kDitheringNames, dithering);
+        layer.conversion.dithering = static_cast<Dithering>(dithering);
+        if (table.get("dither") && table.get("threshold"))
+            reader.Problem(*table.get("dither"), "a picture takes threshold or dither, not both");
+        ReadBool(reader, table, "invert", layer.conversion.invert);
+        ReadBool(reader, table, "opaque", layer.opaque);
+        break;
+    }
+    case LayerKind::Text:
+        CheckKeys(reader, table, element,
+                  {"kind", "x", "y", "ink", "text", "font", "size", "anchor", "width", "height"});
+        ReadString(reader, table, "text", layer.text);
+        ReadString(reader, table, "font", layer.font);
+        ReadInt(reader, table, "size", layer.size, 0, 255);
+        {
+            int anchor = 0;
+            ReadChoice(reader, table, "anchor", kAnchorNames, anchor);
+            layer.anchor = static_cast<Anchor>(anchor);
+        }
+        ReadInt(reader, table, "width", layer.width, 0, kLargestCoordinate);
+        ReadInt(reader, table, "height", layer.height, 0, kLargestCoordinate);
+        break;
+    case LayerKind::Line:
+        CheckKeys(reader, table, element, {"kind", "x", "y", "ink", "x2", "y2"});
+        ReadCoordinate(reader, table, "x2", layer.x2);
+        ReadCoordinate(reader, table, "y2", layer.y2);
+        break;
+    case LayerKind::Rectangle:
+        CheckKeys(reader, table, element,
+                  {"kind", "x", "y", "ink", "width", "height", "filled"});
+        ReadInt(reader, table, "width", layer.width, 0, kLargestCoordinate);
+        ReadInt(reader, table, "height", layer.height, 0, kLargestCoordinate);
+        ReadBool(reader, table, "filled", layer.filled);
+        break;
+    case LayerKind::Pixels:
+        CheckKeys(reader, table, element, {"kind", "x", "y", "ink", "rows"});
+        if (const toml::node* node = table.get("rows")) {
+            const toml::array* rows = node->as_array();
+            if (!rows)
+                reader.Problem(*node, "rows must be a list of strings such as \"..##..\"");
+            for (std::size_t i = 0; rows && i < rows->size(); ++i) {
+                const toml::value<std::string>* row = rows->get(i)->as_string();
+                if (row)
+                    layer.rows.push_back(row->get());
+                else
+                    reader.Problem(*rows->get(i), "a row must be a string such as \"..##..\"");
+            }
+        }
+        break;
+    case LayerKind::Group:
+        CheckKeys(reader, table, element, {"kind", "x", "y", "group"});
+        ReadString(reader, table, "group", layer.group);
+        break;
+    }
+    return layer;
+}
+
+std::vector<Layer> ReadLayers(Reader& reader, const toml::table& table) {
+    std::vector<Layer> layers;
+    const toml::node* node = table.get("layer");
+    if (!node)
+        return layers;
+    const toml::array* array = node->as_array();
+    if (!array) {
+        reader.Problem(*node, "layer must be a list of tables ([[page.layer]])");
+        return layers;
+    }
+    for (const toml::node& item : *array)
+        if (const toml::table* layer = TableOf(reader, item, "layer"))
+            layers.push_back(ReadLayer(reader, *layer));
+    return layers;
+}
+
+template <typename Read>
+void ReadArrayOfTables(Reader& reader, const toml::table& root, const char* key, Read read) {
+    const toml::node* node = root.get(key);
+    if (!node)
+        return;
+    const toml::array* array = node->as_array();
+    if (!array) {
+        reader.Problem(*node, std::string(key) + " must be a list of tables ([[" + key + "]])");
+        return;
+    }
+    for (const toml::node& item : *array)
+        if (const toml::table* table = TableOf(reader, item, key))
+            read(*table);
+}
+
+// Whole-line comments of the text, by line (1-based), and the lines that
+// hold a comment after a value.
+struct CommentLines {
+    std::vector<std::string> lines;          // the text's lines
+    std::vector<bool> comment;               // line holds only a comment
+    std::vector<bool> trailing;              // a comment after something else
+    std::vector<bool> taken;                 // given to an element
+};
+
+// Whether the line has a '#' outside strings, and whether only blanks
+// come before it.
+void FindComment(const std::string& line, bool& whole, bool& after, bool& inMultiline) {
+    whole = after = false;
+    std::size_t i = 0;
+    bool seen = false;
+    while (i < line.size()) {
+        if (inMultiline) {
+            std::size_t end = line.find("\"\"\"", i);
+            std::size_t endLiteral = line.find("'''", i);
+            std::size_t close = std::min(end, endLiteral);
+            if (close == std::string::npos)
+                return;
+            inMultiline = false;
+            i = close + 3;
+            continue;
+        }
+        char c = line[i];
+        if (line.compare(i, 3, "\"\"\"") == 0 || line.compare(i, 3, "'''") == 0) {
+            inMultiline = true;
+            seen = true;
+            i += 3;
+        } else if (c == '"' || c == '\'') {
+            seen = true;
+            for (++i; i < line.size() && line[i] != c; ++i)
+                if (c == '"' && line[i] == '\\')
+                    ++i;
+            ++i;
+        } else if (c == '#') {
+            (seen ? after : whole) = true;
+            return;
+        } else {
+            seen = seen || !std::isspace(static_cast<unsigned char>(c));
+            ++i;
+        }
+    }
+}
+
+CommentLines ScanComments(const std::string& text) {
+    CommentLines scan;
+    scan.lines.push_back(""); // line 0 does not exist
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('\n', start);
+        std::string line = text.substr(start, end == std::string::npos ? end : end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        scan.lines.push_back(line);
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    bool inMultiline = false;
+    scan.comment.assign(scan.lines.size(), false);
+    scan.trailing.assign(scan.lines.size(), false);
+    scan.taken.assign(scan.lines.size(), false);
+    for (std::size_t i = 1; i < scan.lines.size(); ++i) {
+        bool whole = false;
+        bool after = false;
+        FindComment(scan.lines[i], whole, after, inMultiline);
+        scan.comment[i] = whole;
+        scan.trailing[i] = after;
+    }
+    return scan;
+}
+
+std::string Trimmed(const std::string& line) {
+    std::size_t first = line.find_first_not_of(" \t");
+    return first == std::string::npos ? "" : line.substr(first);
+}
+
+// The comment lines right above `line` (no blank line between).
+std::vector<std::string> CommentsAbove(CommentLines& scan, int line) {
+    std::vector<std::string> comments;
+    int first = line;
+    while (first > 1 && scan.comment[std::size_t(first - 1)] && !scan.taken[std::size_t(first - 1)])
+        --first;
+    for (int i = first; i < line; ++i) {
+        scan.taken[std::size_t(i)] = true;
+        comments.push_back(Trimmed(scan.lines[std::size_t(i)]));
+    }
+    return comments;
+}
+
+void AttachComments(CommentLines& scan, Project& project) {
+    // The file's opening comments: those before the first content line,
+    // except the block right above it, which belongs to the first element.
+    std::size_t end = 1;
+    while (end < scan.lines.size() && (scan.comment[end] || Trimmed(scan.lines[end]).empty()))
+        ++end;
+    std::size_t opening = end;
+    while (opening > 1 && scan.comment[opening - 1])
+        --opening;
+    for (std::size_t i = 1; i < opening; ++i)
+        if (scan.comment[i]) {
+            project.comments.push_back(Trimmed(scan.lines[i]));
+            scan.taken[i] = true;
+        }
+    if (end >= scan.lines.size()) // comments only
+        for (std::size_t i = opening; i < scan.lines.size(); ++i)
+            if (scan.comment[i] && !scan.taken[i]) {
+                project.comments.push_back(Trimmed(scan.lines[i]));
+                scan.taken[i] = true;
+            }
+    auto attachLayers = [&scan](std::vector<Layer>& layers) {
+        for (Layer& layer : layers)
+            layer.comments = CommentsAbove(scan, layer.line);
+    };
+    for (FontDefinition& font : project.fonts)
+        font.comments = CommentsAbove(scan, font.line);
+    for (Group& group : project.groups) {
+        group.comments = CommentsAbove(scan, group.line);
+        attachLayers(group.layers);
+    }
+    for (Page& page : project.pages) {
+        page.comments = CommentsAbove(scan, page.line);
+        attachLayers(page.layers);
+    }
+}
+
+bool ByLine(const ProjectProblem& a, const ProjectProblem& b) { return a.line < b.line; }
+
+} // namespace
+
+std::string ProblemText(const ProjectProblem& problem) {
+    return problem.file + (problem.line > 0 ? ":" + std::to_string(problem.line) : "") + ": " +
+           problem.what;
+}
+
+ProjectOutcome ParseProject(const std::string& text, const std::string& path, Project& project) {
+    project = Project{};
+    project.path = path;
+    ProjectOutcome outcome;
+    toml::parse_result parsed = toml::parse(text, path);
+    if (!parsed) {
+        const toml::parse_error& error = parsed.error();
+        outcome.problems.push_back(
+            {path, static_cast<int>(error.source().begin.line), std::string(error.description())});
+        return outcome;
+    }
+    const toml::table& root = parsed.table();
+    Reader reader{path, outcome.problems};
+    CheckKeys(reader, root, "a project (font, group, page)", {"font", "group", "page"});
+    ReadArrayOfTables(reader, root, "font", [&](const toml::table& table) {
+        FontDefinition font;
+        font.line = LineOf(table);
+        CheckKeys(reader, table, "a font", {"name", "file", "builtin", "size"});
+        ReadString(reader, table, "name", font.name);
+        ReadString(reader, table, "file", font.file);
+        ReadString(reader, table, "builtin", font.builtin);
+        ReadInt(reader, table, "size", font.size, 0, 255);
+        project.fonts.push_back(font);
+    });
+    ReadArrayOfTables(reader, root, "group", [&](const toml::table& table) {
+        Group group;
+        group.line = LineOf(table);
+        CheckKeys(reader, table, "a group", {"name", "layer"});
+        ReadString(reader, table, "name", group.name);
+        group.layers = ReadLayers(reader, table);
+        project.groups.push_back(group);
+    });
+    ReadArrayOfTables(reader, root, "page", [&](const toml::table& table) {
+        Page page;
+        page.line = LineOf(table);
+        page.number = -1;
+        CheckKeys(reader, table, "a page", {"number", "name", "layer"});
+        if (!table.get("number"))
+            reader.Problem(table, "a page needs a number from 0 to 16");
+        ReadInt(reader, table, "number", page.number, 0, kFlashPages - 1);
+        ReadString(reader, table, "name", page.name);
+        page.layers = ReadLayers(reader, table);
+        project.pages.push_back(page);
+    });
+    CommentLines scan = ScanComments(text);
+    AttachComments(scan, project);
+    for (std::size_t i = 1; i < scan.lines.size(); ++i)
+        if ((scan.comment[i] && !scan.taken[i]) || scan.trailing[i])
+            project.lostComments.push_back(static_cast<int>(i));
+    if (outcome.problems.empty())
+        outcome = CheckProject(project);
+    std::stable_sort(outcome.problems.begin(), outcome.problems.end(), ByLine);
+    outcome.ok = outcome.problems.empty();
+    return outcome;
+}
+
+ProjectOutcome ReadProject(const std::string& path, Project& project) {
+    std::string text;
+    std::uint64_t length = 0;
+    if (!ReadFileBytes(path, kLargestProjectFile, text, length)) {
+        project = Project{};
+        project.path = path;
+        return {false, {{path, 0, "cannot be read"}}};
+    }
+    if (length > kLargestProjectFile)
+        return {false, {{path, 0, "is too large for a project file"}}};
+    return ParseProject(text, path, project);
+}
