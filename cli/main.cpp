@@ -1,6 +1,7 @@
 // kpl: the KPL-120 display from the command line. Parses the command and
 // its options and hands them to the command's function.
 #include "cli/commands.h"
+#include "cli/design_command.h"
 #include "cli/report.h"
 
 #include "CLI.hpp"
@@ -23,6 +24,8 @@ struct Arguments {
     std::int64_t page = -1;
     bool confirm = false;
     DisplayOptions display{};
+    bool noBrowser = false;
+    std::string listen;
 };
 
 struct Command {
@@ -151,6 +154,15 @@ Command AddDecode(CLI::App& app, Arguments& args) {
     return {command, [&args] { return DecodeCommand(args.input, args.output, args.format); }};
 }
 
+Command AddDesign(CLI::App& app, Arguments& args) {
+    CLI::App* command = app.add_subcommand("design", "edit a page project in the browser");
+    command->add_option("PROJECT", args.input, "the page project (.toml)")->required();
+    command->add_flag("--no-browser", args.noBrowser, "only print the designer's address");
+    command->add_option("--listen", args.listen, "the address to serve on (default: a free port)")
+        ->type_name("ADDR:PORT");
+    return {command, [&args] { return DesignCommand(args.input, !args.noBrowser, args.listen); }};
+}
+
 Command AddPorts(CLI::App& app) {
     return {app.add_subcommand("ports", "list this machine's serial ports, to find the display's"),
             [] { return PortsCommand(); }};
@@ -187,7 +199,8 @@ int main(int argc, char** argv) {
                                 AddBatch(app, arguments),
                                 AddConfig(app, arguments),
                                 AddDecode(app, arguments),
-                                AddPorts(app)};
+                                AddPorts(app),
+                                AddDesign(app, arguments)};
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {

@@ -22,7 +22,7 @@ struct Designer; // the server and its session
 
 struct DesignerStart {
     bool ok = false;
-    bool usage = false; // the problem is in the settings (--listen)
+    bool usage = false;    // the problem is in the settings (--listen)
     bool listening = true; // false: the address could not be taken
     std::vector<DesignerProblem> problems;
     std::string address; // "http://127.0.0.1:PORT/TOKEN/"

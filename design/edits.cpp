@@ -1,6 +1,7 @@
 #include "design/edits.h"
 
 #include "design/guard.h"
+#include "pages/projectnames.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -12,37 +13,11 @@ namespace {
 // what the project takes.
 constexpr long kLargestNumber = 100000;
 
-struct Names {
-    const char* name;
-    int value;
-};
-
-const Names kKinds[] = {{"picture", int(LayerKind::Picture)},     {"text", int(LayerKind::Text)},
-                        {"line", int(LayerKind::Line)},           {"rectangle", int(LayerKind::Rectangle)},
-                        {"pixels", int(LayerKind::Pixels)},       {"group", int(LayerKind::Group)}};
-const Names kAnchors[] = {{"top-left", int(Anchor::TopLeft)},       {"top", int(Anchor::Top)},
-                          {"top-right", int(Anchor::TopRight)},     {"left", int(Anchor::Left)},
-                          {"centre", int(Anchor::Centre)},          {"right", int(Anchor::Right)},
-                          {"bottom-left", int(Anchor::BottomLeft)}, {"bottom", int(Anchor::Bottom)},
-                          {"bottom-right", int(Anchor::BottomRight)}};
-const Names kInks[] = {{"black", int(Ink::Black)}, {"white", int(Ink::White)}, {"invert", int(Ink::Invert)}};
-const Names kFittings[] = {{"fit", int(Fitting::Fit)}, {"fill", int(Fitting::Fill)}, {"stretch", int(Fitting::Stretch)}};
-const Names kDitherings[] = {{"none", int(Dithering::None)},
-                             {"floyd-steinberg", int(Dithering::FloydSteinberg)},
-                             {"atkinson", int(Dithering::Atkinson)},
-                             {"bayer", int(Dithering::Bayer)}};
-
-template <std::size_t N> const char* NameOf(const Names (&names)[N], int value) {
-    for (const Names& entry : names)
-        if (entry.value == value)
-            return entry.name;
-    return "";
-}
-
-template <std::size_t N> bool ValueOf(const Names (&names)[N], const std::string& name, int& value) {
-    for (const Names& entry : names)
-        if (name == entry.name) {
-            value = entry.value;
+template <std::size_t N>
+bool ValueOf(const char* const (&names)[N], const std::string& name, int& value) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (name == names[i]) {
+            value = int(i);
             return true;
         }
     return false;
@@ -73,7 +48,7 @@ bool NumberField(const EditFields& fields, const char* name, int& value, std::st
 }
 
 template <std::size_t N>
-bool Choice(const Names (&names)[N], const std::string& text, int& value, std::string& why) {
+bool Choice(const char* const (&names)[N], const std::string& text, int& value, std::string& why) {
     if (ValueOf(names, text, value))
         return true;
     why = "\"" + text + "\" is not one of its choices";
@@ -83,7 +58,8 @@ bool Choice(const Names (&names)[N], const std::string& text, int& value, std::s
 bool SetLayerField(Layer& layer, const Project& project, const std::string& field,
                    const std::string& value, std::string& why) {
     int number = 0;
-    int* numbers[] = {&layer.x, &layer.y, &layer.width, &layer.height, &layer.x2, &layer.y2, &layer.size};
+    int* numbers[] = {&layer.x,  &layer.y,  &layer.width, &layer.height,
+                      &layer.x2, &layer.y2, &layer.size};
     const char* numberNames[] = {"x", "y", "width", "height", "x2", "y2", "size"};
     for (std::size_t i = 0; i < sizeof numbers / sizeof numbers[0]; ++i)
         if (field == numberNames[i]) {
@@ -109,19 +85,19 @@ bool SetLayerField(Layer& layer, const Project& project, const std::string& fiel
             *flags[i] = value == "1";
             return value == "1" || value == "0" || (why = "not 0 or 1", false);
         }
-    if (field == "anchor" && Choice(kAnchors, value, number, why)) {
+    if (field == "anchor" && Choice(kAnchorNames, value, number, why)) {
         layer.anchor = static_cast<Anchor>(number);
         return true;
     }
-    if (field == "ink" && Choice(kInks, value, number, why)) {
+    if (field == "ink" && Choice(kInkNames, value, number, why)) {
         layer.ink = static_cast<Ink>(number);
         return true;
     }
-    if (field == "fitting" && Choice(kFittings, value, number, why)) {
+    if (field == "fit" && Choice(kFittingNames, value, number, why)) {
         layer.conversion.fitting = static_cast<Fitting>(number);
         return true;
     }
-    if (field == "dither" && Choice(kDitherings, value, number, why)) {
+    if (field == "dither" && Choice(kDitheringNames, value, number, why)) {
         layer.conversion.dithering = static_cast<Dithering>(number);
         return true;
     }
@@ -268,10 +244,11 @@ EditOutcome Change(DesignState& state, const EditFields& fields) {
     }
     if (op == "add") {
         int kind = 0;
-        if (!Choice(kKinds, Field(fields, "kind"), kind, why))
+        if (!Choice(kLayerKindNames, Field(fields, "kind"), kind, why))
             return outcome;
         Layer layer = NewLayer(static_cast<LayerKind>(kind), project);
-        if (layer.kind == LayerKind::Picture && !SetLayerField(layer, project, "file", Field(fields, "file"), why))
+        if (layer.kind == LayerKind::Picture &&
+            !SetLayerField(layer, project, "file", Field(fields, "file"), why))
             return outcome;
         int at = int(page.layers.size());
         if (!Field(fields, "after").empty()) {
@@ -308,7 +285,8 @@ EditOutcome Change(DesignState& state, const EditFields& fields) {
     }
     Layer& layer = page.layers[std::size_t(layerIndex)];
     if (op == "set") {
-        outcome.ok = SetLayerField(layer, project, Field(fields, "field"), Field(fields, "value"), why);
+        outcome.ok =
+            SetLayerField(layer, project, Field(fields, "field"), Field(fields, "value"), why);
     } else if (op == "remove") {
         page.layers.erase(page.layers.begin() + layerIndex);
         hidden.erase(hidden.begin() + layerIndex);
@@ -382,9 +360,3 @@ EditOutcome ApplyEdit(DesignState& state, const EditFields& fields) {
         state = before;
     return outcome;
 }
-
-const char* KindName(LayerKind kind) { return NameOf(kKinds, int(kind)); }
-const char* AnchorName(Anchor anchor) { return NameOf(kAnchors, int(anchor)); }
-const char* InkName(Ink ink) { return NameOf(kInks, int(ink)); }
-const char* FittingName(Fitting fitting) { return NameOf(kFittings, int(fitting)); }
-const char* DitheringName(Dithering dithering) { return NameOf(kDitherings, int(dithering)); }

@@ -40,10 +40,3 @@ struct EditOutcome {
 // op=removepage page
 // On failure the state is as it was.
 EditOutcome ApplyEdit(DesignState& state, const EditFields& fields);
-
-// The names used in the page and in the fields above.
-const char* KindName(LayerKind kind);
-const char* AnchorName(Anchor anchor);
-const char* InkName(Ink ink);
-const char* FittingName(Fitting fitting);
-const char* DitheringName(Dithering dithering);

@@ -20,7 +20,9 @@ std::string JsonString(const std::string& text) {
     return json + "\"";
 }
 
-std::string JsonBool(bool value) { return value ? "true" : "false"; }
+std::string JsonBool(bool value) {
+    return value ? "true" : "false";
+}
 
 std::string JsonStrings(const std::vector<std::string>& texts) {
     std::vector<std::string> values;
@@ -39,7 +41,9 @@ void Add(JsonObject& object, const char* name, int value) {
     Add(object, name, std::to_string(value));
 }
 
-std::string Close(JsonObject& object) { return object.text + "}"; }
+std::string Close(JsonObject& object) {
+    return object.text + "}";
+}
 
 std::string JsonArray(const std::vector<std::string>& jsonValues) {
     std::string json = "[";

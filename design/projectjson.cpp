@@ -1,29 +1,31 @@
 #include "design/projectjson.h"
 
 #include "design/json.h"
+#include "pages/projectnames.h"
 
 namespace {
 
 std::string LayerJson(const Layer& layer, bool hidden) {
     JsonObject json;
-    Add(json, "kind", JsonString(KindName(layer.kind)));
+    Add(json, "kind", JsonString(kLayerKindNames[int(layer.kind)]));
     Add(json, "hidden", JsonBool(hidden));
     Add(json, "line", layer.line);
     const std::pair<const char*, int> numbers[] = {
-        {"x", layer.x},   {"y", layer.y},   {"width", layer.width},   {"height", layer.height},
-        {"x2", layer.x2}, {"y2", layer.y2}, {"size", layer.size},
-        {"threshold", layer.conversion.threshold}};
+        {"x", layer.x},         {"y", layer.y},
+        {"width", layer.width}, {"height", layer.height},
+        {"x2", layer.x2},       {"y2", layer.y2},
+        {"size", layer.size},   {"threshold", layer.conversion.threshold}};
     for (const auto& number : numbers)
         Add(json, number.first, number.second);
-    Add(json, "ink", JsonString(InkName(layer.ink)));
+    Add(json, "ink", JsonString(kInkNames[int(layer.ink)]));
     Add(json, "file", JsonString(layer.file));
-    Add(json, "fitting", JsonString(FittingName(layer.conversion.fitting)));
-    Add(json, "dither", JsonString(DitheringName(layer.conversion.dithering)));
+    Add(json, "fit", JsonString(kFittingNames[int(layer.conversion.fitting)]));
+    Add(json, "dither", JsonString(kDitheringNames[int(layer.conversion.dithering)]));
     Add(json, "invert", JsonBool(layer.conversion.invert));
     Add(json, "opaque", JsonBool(layer.opaque));
     Add(json, "text", JsonString(layer.text));
     Add(json, "font", JsonString(layer.font));
-    Add(json, "anchor", JsonString(AnchorName(layer.anchor)));
+    Add(json, "anchor", JsonString(kAnchorNames[int(layer.anchor)]));
     Add(json, "filled", JsonBool(layer.filled));
     Add(json, "rows", JsonStrings(layer.rows));
     Add(json, "group", JsonString(layer.group));

@@ -63,7 +63,9 @@ std::string Param(const Request& request, const char* name) {
     return request.has_param(name) ? request.get_param_value(name) : "";
 }
 
-bool Flag(const Request& request, const char* name) { return Param(request, name) == "1"; }
+bool Flag(const Request& request, const char* name) {
+    return Param(request, name) == "1";
+}
 
 // -1 when the text is not a page index of the project.
 int PageIndex(const Session& session, const std::string& text) {
@@ -164,7 +166,9 @@ void ShowOrStore(Designer& designer, const Request& request, Response& response,
         return ReplyJson(response, Answer(false, why), false);
     std::shared_ptr<LineClaim> claim = ClaimLine(designer);
     if (!claim)
-        return ReplyJson(response, Answer(false, label + ": busy with another transaction of the designer"), false);
+        return ReplyJson(response,
+                         Answer(false, label + ": busy with another transaction of the designer"),
+                         false);
     bool confirm = store && Flag(request, "confirm");
     report = RunOnLine(device, label, DownloadSteps(image, slot, confirm),
                        store ? "stored in page " + TwoDigits(slot) +
@@ -193,14 +197,18 @@ void StoreAll(Designer& designer, const Request& request, Response& response) {
     }
     std::shared_ptr<LineClaim> claim = ClaimLine(designer);
     if (!claim)
-        return ReplyJson(response, Answer(false, label + ": busy with another transaction of the designer"), false);
+        return ReplyJson(response,
+                         Answer(false, label + ": busy with another transaction of the designer"),
+                         false);
     response.set_chunked_content_provider(
-        "application/x-ndjson", [pages, device, label, claim](std::size_t, httplib::DataSink& sink) {
+        "application/x-ndjson",
+        [pages, device, label, claim](std::size_t, httplib::DataSink& sink) {
             std::size_t stored = 0;
             std::string failure;
             for (const RenderedPage& page : pages) {
-                LineReport step = RunOnLine(device, label, DownloadSteps(page.image, page.number, false),
-                                            "page " + TwoDigits(page.number) + " stored");
+                LineReport step =
+                    RunOnLine(device, label, DownloadSteps(page.image, page.number, false),
+                              "page " + TwoDigits(page.number) + " stored");
                 if (!step.ok) {
                     failure = step.message;
                     break;
@@ -245,7 +253,9 @@ void Configure(Designer& designer, const Request& request, Response& response) {
                          false);
     std::shared_ptr<LineClaim> claim = ClaimLine(designer);
     if (!claim)
-        return ReplyJson(response, Answer(false, label + ": busy with another transaction of the designer"), false);
+        return ReplyJson(response,
+                         Answer(false, label + ": busy with another transaction of the designer"),
+                         false);
     std::uint8_t value = ConfigValueOf(options);
     char done[40];
     std::snprintf(done, sizeof done, "configuration 0x%02X sent", value);
@@ -309,10 +319,11 @@ void DropPicture(Designer& designer, const Request& request, Response& response)
                      ? name + "-" + std::to_string(copy)
                      : name.substr(0, dot) + "-" + std::to_string(copy) + name.substr(dot);
     }
-    EditFields fields = {{"op", "add"}, {"page", std::to_string(index)}, {"kind", "picture"},
-                         {"file", chosen}};
+    EditFields fields = {
+        {"op", "add"}, {"page", std::to_string(index)}, {"kind", "picture"}, {"file", chosen}};
     EditOutcome edit = EditSession(session, fields, "");
-    ReplyJson(response, Answer(edit.ok, edit.ok ? chosen + " added" : edit.why, SessionJson(session)),
+    ReplyJson(response,
+              Answer(edit.ok, edit.ok ? chosen + " added" : edit.why, SessionJson(session)),
               edit.ok);
 }
 
@@ -340,16 +351,17 @@ void Export(Designer& designer, const Request& request, Response& response) {
         return Refuse(response, 400, why);
     std::string file = TwoDigits(number) + "-" + name + "." + formatName;
     response.set_header("Content-Disposition", "attachment; filename=\"" + file + "\"");
-    response.set_content(EncodeImage(image, format, name),
-                         format == OutputFormat::Png   ? "image/png"
-                         : format == OutputFormat::Bmp ? "image/bmp"
-                                                       : "text/plain; charset=utf-8");
+    response.set_content(EncodeImage(image, format, name), format == OutputFormat::Png ? "image/png"
+                                                           : format == OutputFormat::Bmp
+                                                               ? "image/bmp"
+                                                               : "text/plain; charset=utf-8");
 }
 
 void Save(Designer& designer, const Request& request, Response& response) {
     std::lock_guard<std::mutex> hold(designer.sessionLock);
     Session& session = designer.session;
-    SaveOutcome saved = SaveSession(session, Flag(request, "overwrite"), Flag(request, "dropComments"));
+    SaveOutcome saved =
+        SaveSession(session, Flag(request, "overwrite"), Flag(request, "dropComments"));
     JsonObject json;
     Add(json, "ok", JsonBool(saved.ok));
     Add(json, "changedOnDisk", JsonBool(saved.changedOnDisk));
@@ -357,9 +369,10 @@ void Save(Designer& designer, const Request& request, Response& response) {
     for (int line : saved.lostComments)
         lines.push_back(std::to_string(line));
     Add(json, "lostComments", JsonArray(lines));
-    Add(json, "message", JsonString(saved.ok ? session.state.project.path + " saved"
-                                             : saved.why.empty() ? ""
-                                                                 : session.state.project.path + ": " + saved.why));
+    Add(json, "message",
+        JsonString(saved.ok            ? session.state.project.path + " saved"
+                   : saved.why.empty() ? ""
+                                       : session.state.project.path + ": " + saved.why));
     Add(json, "state", SessionJson(session));
     ReplyJson(response, Close(json));
 }
@@ -397,14 +410,26 @@ void AddRoutes(Designer& designer) {
         bool done = Redo(d->session);
         ReplyJson(response, Answer(done, done ? "" : "nothing to redo", SessionJson(d->session)));
     });
-    server.Post(base + "api/save", [d](const Request& request, Response& response) { Save(*d, request, response); });
-    server.Post(base + kPictureRoute, [d](const Request& request, Response& response) { DropPicture(*d, request, response); });
-    server.Get(base + "api/export", [d](const Request& request, Response& response) { Export(*d, request, response); });
+    server.Post(base + "api/save",
+                [d](const Request& request, Response& response) { Save(*d, request, response); });
+    server.Post(base + kPictureRoute, [d](const Request& request, Response& response) {
+        DropPicture(*d, request, response);
+    });
+    server.Get(base + "api/export",
+               [d](const Request& request, Response& response) { Export(*d, request, response); });
     server.Get(base + "api/ports", [](const Request&, Response& response) { Ports(response); });
-    server.Post(base + "api/show", [d](const Request& request, Response& response) { ShowOrStore(*d, request, response, false); });
-    server.Post(base + "api/store", [d](const Request& request, Response& response) { ShowOrStore(*d, request, response, true); });
-    server.Post(base + "api/storeall", [d](const Request& request, Response& response) { StoreAll(*d, request, response); });
-    server.Post(base + "api/config", [d](const Request& request, Response& response) { Configure(*d, request, response); });
+    server.Post(base + "api/show", [d](const Request& request, Response& response) {
+        ShowOrStore(*d, request, response, false);
+    });
+    server.Post(base + "api/store", [d](const Request& request, Response& response) {
+        ShowOrStore(*d, request, response, true);
+    });
+    server.Post(base + "api/storeall", [d](const Request& request, Response& response) {
+        StoreAll(*d, request, response);
+    });
+    server.Post(base + "api/config", [d](const Request& request, Response& response) {
+        Configure(*d, request, response);
+    });
 }
 
 // "127.0.0.1:8080" or "localhost:8080" (port 0: a free one).
@@ -416,7 +441,8 @@ bool ListenAddress(const std::string& text, int& port) {
     std::string number = text.substr(colon + 1);
     if (host != "127.0.0.1" && host != "localhost")
         return false;
-    if (number.empty() || number.size() > 5 || number.find_first_not_of("0123456789") != std::string::npos)
+    if (number.empty() || number.size() > 5 ||
+        number.find_first_not_of("0123456789") != std::string::npos)
         return false;
     port = std::stoi(number);
     return port <= 65535;
@@ -486,4 +512,6 @@ DesignerStart StartDesigner(const DesignerSettings& settings) {
     return start;
 }
 
-bool ServeDesigner(Designer& designer) { return designer.server.listen_after_bind(); }
+bool ServeDesigner(Designer& designer) {
+    return designer.server.listen_after_bind();
+}

@@ -90,8 +90,12 @@ bool Step(Session& session, std::vector<DesignState>& from, std::vector<DesignSt
 
 } // namespace
 
-bool Undo(Session& session) { return Step(session, session.undo, session.redo); }
-bool Redo(Session& session) { return Step(session, session.redo, session.undo); }
+bool Undo(Session& session) {
+    return Step(session, session.undo, session.redo);
+}
+bool Redo(Session& session) {
+    return Step(session, session.redo, session.undo);
+}
 
 SaveOutcome SaveSession(Session& session, bool overwrite, bool dropComments) {
     SaveOutcome outcome;

@@ -19,8 +19,8 @@ struct Session {
     // As state.project.pages: each page's drawing and what went wrong in it.
     std::vector<DisplayImageBytes> images;
     std::vector<std::vector<std::string>> problems;
-    std::string diskText;  // the file as read or last saved
-    bool changed = false;  // since then
+    std::string diskText;      // the file as read or last saved
+    bool changed = false;      // since then
     bool dropComments = false; // the user has agreed to lose comments
 };
 
