@@ -1,6 +1,7 @@
 #include "design/projectjson.h"
 
 #include "design/json.h"
+#include "pages/fonts.h"
 #include "pages/projectnames.h"
 
 namespace {
@@ -64,6 +65,9 @@ std::string SessionJson(const Session& session) {
     std::vector<std::string> fonts;
     for (const FontDefinition& font : project.fonts)
         fonts.push_back(font.name);
+    std::vector<std::string> builtins;
+    for (const BuiltinFont& font : BuiltinFonts())
+        builtins.push_back(*font.alias ? font.alias : font.name);
     std::vector<std::string> groups;
     for (const Group& group : project.groups)
         groups.push_back(group.name);
@@ -71,6 +75,7 @@ std::string SessionJson(const Session& session) {
     Add(json, "path", JsonString(project.path));
     Add(json, "pages", JsonArray(pages));
     Add(json, "fonts", JsonStrings(fonts));
+    Add(json, "builtinFonts", JsonStrings(builtins));
     Add(json, "groups", JsonStrings(groups));
     Add(json, "canUndo", JsonBool(!session.undo.empty()));
     Add(json, "canRedo", JsonBool(!session.redo.empty()));

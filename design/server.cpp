@@ -7,6 +7,7 @@
 #include "design/session.h"
 #include "display/formats.h"
 #include "display/options.h"
+#include "pages/build.h"
 #include "platform/files.h"
 #include "platform/pause.h"
 #include "platform/portlist.h"
@@ -357,6 +358,16 @@ void Export(Designer& designer, const Request& request, Response& response) {
                                                                : "text/plain; charset=utf-8");
 }
 
+// Every page at twice its size with its number and name, as kpl build's.
+void Sheet(Designer& designer, Response& response) {
+    std::vector<RenderedPage> pages;
+    {
+        std::lock_guard<std::mutex> hold(designer.sessionLock);
+        RenderProject(designer.session.state.project, designer.session.cache, pages);
+    }
+    response.set_content(ContactSheetPng(pages), "image/png");
+}
+
 void Save(Designer& designer, const Request& request, Response& response) {
     std::lock_guard<std::mutex> hold(designer.sessionLock);
     Session& session = designer.session;
@@ -417,6 +428,8 @@ void AddRoutes(Designer& designer) {
     });
     server.Get(base + "api/export",
                [d](const Request& request, Response& response) { Export(*d, request, response); });
+    server.Get(base + "api/sheet",
+               [d](const Request&, Response& response) { Sheet(*d, response); });
     server.Get(base + "api/ports", [](const Request&, Response& response) { Ports(response); });
     server.Post(base + "api/show", [d](const Request& request, Response& response) {
         ShowOrStore(*d, request, response, false);
