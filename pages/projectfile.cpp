@@ -31,7 +31,9 @@ struct Reader {
     }
 };
 
-int LineOf(const toml::node& node) { return static_cast<int>(node.source().begin.line); }
+int LineOf(const toml::node& node) {
+    return static_cast<int>(node.source().begin.line);
+}
 
 // Keys the table may hold; others are reported (a misspelt key would
 // otherwise be ignored without a word).
@@ -131,8 +133,8 @@ Layer ReadLayer(Reader& reader, const toml::table& table) {
     switch (layer.kind) {
     case LayerKind::Picture: {
         CheckKeys(reader, table, element,
-                  {"kind", "x", "y", "ink", "file", "width", "height", "fit", "threshold",
-                   "dither", "invert", "opaque"});
+                  {"kind", "x", "y", "ink", "file", "width", "height", "fit", "threshold", "dither",
+                   "invert", "opaque"});
         ReadString(reader, table, "file", layer.file);
         ReadInt(reader, table, "width", layer.width, 0, kLargestCoordinate);
         ReadInt(reader, table, "height", layer.height, 0, kLargestCoordinate);
@@ -169,8 +171,7 @@ Layer ReadLayer(Reader& reader, const toml::table& table) {
         ReadCoordinate(reader, table, "y2", layer.y2);
         break;
     case LayerKind::Rectangle:
-        CheckKeys(reader, table, element,
-                  {"kind", "x", "y", "ink", "width", "height", "filled"});
+        CheckKeys(reader, table, element, {"kind", "x", "y", "ink", "width", "height", "filled"});
         ReadInt(reader, table, "width", layer.width, 0, kLargestCoordinate);
         ReadInt(reader, table, "height", layer.height, 0, kLargestCoordinate);
         ReadBool(reader, table, "filled", layer.filled);
@@ -232,10 +233,10 @@ void ReadArrayOfTables(Reader& reader, const toml::table& root, const char* key,
 // Whole-line comments of the text, by line (1-based), and the lines that
 // hold a comment after a value.
 struct CommentLines {
-    std::vector<std::string> lines;          // the text's lines
-    std::vector<bool> comment;               // line holds only a comment
-    std::vector<bool> trailing;              // a comment after something else
-    std::vector<bool> taken;                 // given to an element
+    std::vector<std::string> lines; // the text's lines
+    std::vector<bool> comment;      // line holds only a comment
+    std::vector<bool> trailing;     // a comment after something else
+    std::vector<bool> taken;        // given to an element
 };
 
 // Whether the line has a '#' outside strings, and whether only blanks
@@ -358,7 +359,9 @@ void AttachComments(CommentLines& scan, Project& project) {
     }
 }
 
-bool ByLine(const ProjectProblem& a, const ProjectProblem& b) { return a.line < b.line; }
+bool ByLine(const ProjectProblem& a, const ProjectProblem& b) {
+    return a.line < b.line;
+}
 
 } // namespace
 
