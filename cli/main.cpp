@@ -2,6 +2,7 @@
 // its options and hands them to the command's function.
 #include "cli/commands.h"
 #include "cli/design_command.h"
+#include "cli/project_commands.h"
 #include "cli/report.h"
 
 #include "CLI.hpp"
@@ -99,7 +100,12 @@ Command AddShow(CLI::App& app, Arguments& args) {
     command->add_option("PICTURE", args.input, "the picture")->required();
     AddConversion(*command, args.conversion);
     command->add_flag("-a,--ascii", args.ascii, "draw with # and . instead of half blocks");
-    return {command, [&args] { return ShowCommand(args.input, args.conversion, args.ascii); }};
+    command->add_option("--page", args.page, "of a project (.toml): the page to draw");
+    return {command, [&args] {
+                return IsProjectPath(args.input)
+                           ? ShowProjectCommand(args.input, args.page, args.ascii)
+                           : ShowCommand(args.input, args.conversion, args.ascii);
+            }};
 }
 
 Command AddSend(CLI::App& app, Arguments& args) {
@@ -168,7 +174,8 @@ Command AddPorts(CLI::App& app) {
             [] { return PortsCommand(); }};
 }
 
-constexpr char kCommands[] = "convert, show, send, batch, config, decode or ports";
+constexpr char kCommands[] =
+    "convert, show, send, batch, config, decode, ports, new, build, text or fonts";
 
 // One line in kpl's own form, naming the command that was being read.
 int UsageError(const CLI::App& app, const CLI::ParseError& error, int argc, char** argv) {
@@ -201,6 +208,7 @@ int main(int argc, char** argv) {
                                 AddDecode(app, arguments),
                                 AddPorts(app),
                                 AddDesign(app, arguments)};
+    const std::vector<ProjectCommand> projectCommands = AddProjectCommands(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {
@@ -213,6 +221,9 @@ int main(int argc, char** argv) {
         return UsageError(app, error, argc, argv);
     }
     for (const Command& command : commands)
+        if (command.parser->parsed())
+            return command.run();
+    for (const ProjectCommand& command : projectCommands)
         if (command.parser->parsed())
             return command.run();
     return kExitUsage;

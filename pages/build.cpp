@@ -35,8 +35,7 @@ std::string Identifier(const std::string& name) {
 std::string HeaderText(const std::string& base, const std::vector<RenderedPage>& pages,
                        const BuildOptions& options) {
     std::string guard = Upper(Identifier(base)) + "_H";
-    std::string text = "/* " + base +
-                       ".h: the KPL-120 flash pages of " + base +
+    std::string text = "/* " + base + ".h: the KPL-120 flash pages of " + base +
                        ".toml, written by kpl build. */\n"
                        "#ifndef " +
                        guard + "\n#define " + guard + "\n\n";
@@ -119,7 +118,8 @@ std::string ContactSheetPng(const std::vector<RenderedPage>& pages) {
             for (int x = 0; x < kDisplayWidth * kScale + 2; ++x) {
                 bool frame = x == 0 || y == 0 || x == kDisplayWidth * kScale + 1 ||
                              y == kDisplayHeight * kScale + 1;
-                bool dark = !frame && DisplayPixelSet(page.image, (x - 1) / kScale, (y - 1) / kScale);
+                bool dark =
+                    !frame && DisplayPixelSet(page.image, (x - 1) / kScale, (y - 1) / kScale);
                 put(left + x, screenTop + y, frame ? kFrame : dark ? kDark : kLight);
             }
     }

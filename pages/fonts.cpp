@@ -58,7 +58,11 @@ namespace {
 bool NextCharacter(const std::string& text, std::size_t& i, char32_t& c) {
     auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
     unsigned char first = byte(i);
-    int extra = first < 0x80 ? 0 : (first >> 5) == 6 ? 1 : (first >> 4) == 14 ? 2 : (first >> 3) == 30 ? 3 : -1;
+    int extra = first < 0x80         ? 0
+                : (first >> 5) == 6  ? 1
+                : (first >> 4) == 14 ? 2
+                : (first >> 3) == 30 ? 3
+                                     : -1;
     if (extra < 0 || i + std::size_t(extra) >= text.size())
         return false;
     c = extra == 0 ? first : first & (0x3F >> extra);
@@ -74,7 +78,8 @@ bool NextCharacter(const std::string& text, std::size_t& i, char32_t& c) {
 std::string CharacterName(const std::string& text, std::size_t from, std::size_t to, char32_t c) {
     char code[16];
     std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
-    std::string shown = c < 0x20 || c == 0x7F ? std::string() : "\"" + text.substr(from, to - from) + "\" ";
+    std::string shown =
+        c < 0x20 || c == 0x7F ? std::string() : "\"" + text.substr(from, to - from) + "\" ";
     return shown + "(" + code + ")";
 }
 
@@ -99,8 +104,8 @@ FontOutcome OpenFace(FontStore& store, const FontChoice& font, FT_Face& face) {
                  !ReadFileBytes(font.path, kLargestFontFile, bytes, length) ||
                  length > kLargestFontFile) {
             store.faces.erase(found);
-            return {false, length > kLargestFontFile ? "is too large for a font"
-                                                     : "cannot be read"};
+            return {false,
+                    length > kLargestFontFile ? "is too large for a font" : "cannot be read"};
         }
         if (FT_New_Memory_Face(store.library, reinterpret_cast<const FT_Byte*>(bytes.data()),
                                static_cast<FT_Long>(bytes.size()), 0, &found->second.face) != 0) {
@@ -135,8 +140,8 @@ FontOutcome SetSize(FT_Face face, int size) {
     return {false, "is a bitmap font of size " + sizes + " only, not " + std::to_string(size)};
 }
 
-FontOutcome LoadGlyph(FontStore& store, FT_Face face, const std::string& key, int size,
-                      char32_t c, const Glyph*& glyph) {
+FontOutcome LoadGlyph(FontStore& store, FT_Face face, const std::string& key, int size, char32_t c,
+                      const Glyph*& glyph) {
     auto cached = store.glyphs.find({key, size, c});
     if (cached != store.glyphs.end()) {
         glyph = &cached->second;
@@ -177,11 +182,11 @@ const std::vector<BuiltinFont>& BuiltinFonts() {
         {"spleen-5x8", "small", "Spleen 1.9 by Frederic Cambus, BSD 2-clause licence",
          kFontSpleen5x8, kFontSpleen5x8Size},
         {"terminus-12", "medium",
-         "Terminus Font 4.48 by Dimitar Toshkov Zhekov, SIL Open Font Licence 1.1",
-         kFontTerminus12, kFontTerminus12Size},
+         "Terminus Font 4.48 by Dimitar Toshkov Zhekov, SIL Open Font Licence 1.1", kFontTerminus12,
+         kFontTerminus12Size},
         {"terminus-16", "large",
-         "Terminus Font 4.48 by Dimitar Toshkov Zhekov, SIL Open Font Licence 1.1",
-         kFontTerminus16, kFontTerminus16Size},
+         "Terminus Font 4.48 by Dimitar Toshkov Zhekov, SIL Open Font Licence 1.1", kFontTerminus16,
+         kFontTerminus16Size},
     };
     return fonts;
 }
@@ -193,7 +198,9 @@ const BuiltinFont* FindBuiltinFont(const std::string& name) {
     return nullptr;
 }
 
-std::shared_ptr<FontStore> NewFontStore() { return std::make_shared<FontStore>(); }
+std::shared_ptr<FontStore> NewFontStore() {
+    return std::make_shared<FontStore>();
+}
 
 FontOutcome DrawText(FontStore& store, const FontChoice& font, const std::string& utf8,
                      TextBlock& block) {

@@ -64,8 +64,8 @@ struct Checker {
                 Problem(layer.line, "a pixels layer needs rows such as \"..##..\"");
             for (const std::string& row : layer.rows)
                 if (row.find_first_not_of("#.") != std::string::npos) {
-                    Problem(layer.line, "a row holds only '#' (drawn) and '.' (left): \"" + row +
-                                            "\"");
+                    Problem(layer.line,
+                            "a row holds only '#' (drawn) and '.' (left): \"" + row + "\"");
                     break;
                 }
             break;

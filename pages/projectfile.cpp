@@ -31,7 +31,9 @@ struct Reader {
     }
 };
 
-int LineOf(const toml::node& node) { return static_cast<int>(node.source().begin.line); }
+int LineOf(const toml::node& node) {
+    return static_cast<int>(node.source().begin.line);
+}
 
 // Keys the table may hold; others are reported (a misspelt key would
 // otherwise be ignored without a word).
@@ -131,8 +133,8 @@ Layer ReadLayer(Reader& reader, const toml::table& table) {
     switch (layer.kind) {
     case LayerKind::Picture: {
         CheckKeys(reader, table, element,
-                  {"kind", "x", "y", "ink", "file", "width", "height", "fit", "threshold",
-                   "dither", "invert", "opaque"});
+                  {"kind", "x", "y", "ink", "file", "width", "height", "fit", "threshold", "dither",
+                   "invert", "opaque"});
         ReadString(reader, table, "file", layer.file);
         ReadInt(reader, table, "width", layer.width, 0, kLargestCoordinate);
         ReadInt(reader, table, "height", layer.height, 0, kLargestCoordinate);
@@ -169,8 +171,7 @@ Layer ReadLayer(Reader& reader, const toml::table& table) {
         ReadCoordinate(reader, table, "y2", layer.y2);
         break;
     case LayerKind::Rectangle:
-        CheckKeys(reader, table, element,
-                  {"kind", "x", "y", "ink", "width", "height", "filled"});
+        CheckKeys(reader, table, element, {"kind", "x", "y", "ink", "width", "height", "filled"});
         ReadInt(reader, table, "width", layer.width, 0, kLargestCoordinate);
         ReadInt(reader, table, "height", layer.height, 0, kLargestCoordinate);
         ReadBool(reader, table, "filled", layer.filled);
@@ -232,10 +233,10 @@ void ReadArrayOfTables(Reader& reader, const toml::table& root, const char* key,
 // Whole-line comments of the text, by line (1-based), and the lines that
 // hold a comment after a value.
 struct CommentLines {
-    std::vector<std::string> lines;          // the text's lines
-    std::vector<bool> comment;               // line holds only a comment
-    std::vector<bool> trailing;              // a comment after something else
-    std::vector<bool> taken;                 // given to an element
+    std::vector<std::string> lines; // the text's lines
+    std::vector<bool> comment;      // line holds only a comment
+    std::vector<bool> trailing;     // a comment after something else
+    std::vector<bool> taken;        // given to an element
 };
 
 // Whether the line has a '#' outside strings, and whether only blanks
@@ -309,39 +310,49 @@ std::string Trimmed(const std::string& line) {
     return first == std::string::npos ? "" : line.substr(first);
 }
 
-// The comment lines right above `line` (no blank line between).
+bool Blank(const CommentLines& scan, std::size_t line) {
+    return Trimmed(scan.lines[line]).empty();
+}
+
+// The comment lines between the previous content and `line`, blank lines
+// among them and after them kept as "" (so that writing back keeps them).
 std::vector<std::string> CommentsAbove(CommentLines& scan, int line) {
-    std::vector<std::string> comments;
-    int first = line;
-    while (first > 1 && scan.comment[std::size_t(first - 1)] && !scan.taken[std::size_t(first - 1)])
+    std::size_t end = std::size_t(line);
+    std::size_t first = end;
+    while (first > 1 && !scan.taken[first - 1] &&
+           (scan.comment[first - 1] || Blank(scan, first - 1)))
         --first;
-    for (int i = first; i < line; ++i) {
-        scan.taken[std::size_t(i)] = true;
-        comments.push_back(Trimmed(scan.lines[std::size_t(i)]));
+    while (first < end && Blank(scan, first))
+        ++first;
+    std::vector<std::string> comments;
+    for (std::size_t i = first; i < end; ++i) {
+        scan.taken[i] = true;
+        comments.push_back(scan.comment[i] ? Trimmed(scan.lines[i]) : "");
     }
+    if (std::all_of(comments.begin(), comments.end(),
+                    [](const std::string& comment) { return comment.empty(); }))
+        comments.clear();
     return comments;
 }
 
 void AttachComments(CommentLines& scan, Project& project) {
-    // The file's opening comments: those before the first content line,
-    // except the block right above it, which belongs to the first element.
-    std::size_t end = 1;
-    while (end < scan.lines.size() && (scan.comment[end] || Trimmed(scan.lines[end]).empty()))
+    // The file's opening comments: its first block of comment lines when a
+    // blank line parts it from what follows (or nothing follows).
+    std::size_t first = 1;
+    while (first < scan.lines.size() && Blank(scan, first))
+        ++first;
+    std::size_t end = first;
+    while (end < scan.lines.size() && scan.comment[end])
         ++end;
-    std::size_t opening = end;
-    while (opening > 1 && scan.comment[opening - 1])
-        --opening;
-    for (std::size_t i = 1; i < opening; ++i)
-        if (scan.comment[i]) {
+    bool contentFollows = false;
+    for (std::size_t i = end; i < scan.lines.size(); ++i)
+        contentFollows = contentFollows || (!scan.comment[i] && !Blank(scan, i));
+    if (end > first && (end == scan.lines.size() || Blank(scan, end) || !contentFollows)) {
+        for (std::size_t i = first; i < end; ++i) {
             project.comments.push_back(Trimmed(scan.lines[i]));
             scan.taken[i] = true;
         }
-    if (end >= scan.lines.size()) // comments only
-        for (std::size_t i = opening; i < scan.lines.size(); ++i)
-            if (scan.comment[i] && !scan.taken[i]) {
-                project.comments.push_back(Trimmed(scan.lines[i]));
-                scan.taken[i] = true;
-            }
+    }
     auto attachLayers = [&scan](std::vector<Layer>& layers) {
         for (Layer& layer : layers)
             layer.comments = CommentsAbove(scan, layer.line);
@@ -358,7 +369,9 @@ void AttachComments(CommentLines& scan, Project& project) {
     }
 }
 
-bool ByLine(const ProjectProblem& a, const ProjectProblem& b) { return a.line < b.line; }
+bool ByLine(const ProjectProblem& a, const ProjectProblem& b) {
+    return a.line < b.line;
+}
 
 } // namespace
 

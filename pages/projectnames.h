@@ -5,7 +5,7 @@
 
 #include <string>
 
-constexpr const char* kLayerKindNames[] = {"picture", "text",   "line",
+constexpr const char* kLayerKindNames[] = {"picture",   "text",   "line",
                                            "rectangle", "pixels", "group"};
 constexpr const char* kAnchorNames[] = {"top-left",    "top",    "top-right",
                                         "left",        "centre", "right",
@@ -15,7 +15,9 @@ constexpr const char* kFittingNames[] = {"fit", "fill", "stretch"};
 constexpr const char* kDitheringNames[] = {"none", "floyd-steinberg", "atkinson", "bayer"};
 
 // "picture, text, line, rectangle, pixels or group".
-inline const char* LayerKindList() { return "picture, text, line, rectangle, pixels or group"; }
+inline const char* LayerKindList() {
+    return "picture, text, line, rectangle, pixels or group";
+}
 
 // Letters, digits and underscores, not starting with a digit: a page's
 // name becomes a C constant and part of file names.

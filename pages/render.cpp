@@ -26,7 +26,7 @@ struct Painter {
     void Mark(int x, int y, Ink ink) {
         if (x < 0 || y < 0 || x >= kDisplayWidth || y >= kDisplayHeight)
             return;
-        bool dark = ink == Ink::Black ? true
+        bool dark = ink == Ink::Black   ? true
                     : ink == Ink::White ? false
                                         : !DisplayPixelSet(image, x, y);
         SetDisplayPixel(image, x, y, dark);
@@ -125,8 +125,8 @@ struct Painter {
             return;
         }
         const ConversionOptions& options = layer.conversion;
-        std::string key = path + '\n' + std::to_string(width) + 'x' + std::to_string(height) +
-                          ' ' + std::to_string(static_cast<int>(options.fitting)) + ' ' +
+        std::string key = path + '\n' + std::to_string(width) + 'x' + std::to_string(height) + ' ' +
+                          std::to_string(static_cast<int>(options.fitting)) + ' ' +
                           std::to_string(options.threshold) + ' ' +
                           std::to_string(static_cast<int>(options.dithering));
         auto box = cache.boxes.find(key);
@@ -184,8 +184,8 @@ struct Painter {
         for (;;) {
             std::size_t end = layer.text.find('\n', start);
             TextBlock block;
-            FontOutcome drawn = DrawText(*cache.fonts, font, layer.text.substr(start, end - start),
-                                         block);
+            FontOutcome drawn =
+                DrawText(*cache.fonts, font, layer.text.substr(start, end - start), block);
             if (!drawn.ok) {
                 Problem(layer.line, "font \"" + layer.font + "\" " + drawn.why);
                 return;
@@ -253,13 +253,15 @@ struct Painter {
     }
 };
 
-bool ByLine(const ProjectProblem& a, const ProjectProblem& b) { return a.line < b.line; }
+bool ByLine(const ProjectProblem& a, const ProjectProblem& b) {
+    return a.line < b.line;
+}
 
 } // namespace
 
 std::string ProjectFilePath(const Project& project, const std::string& file) {
-    bool absolute = !file.empty() && (file[0] == '/' || file[0] == '\\' ||
-                                      (file.size() > 1 && file[1] == ':'));
+    bool absolute =
+        !file.empty() && (file[0] == '/' || file[0] == '\\' || (file.size() > 1 && file[1] == ':'));
     std::size_t slash = project.path.find_last_of("/\\");
     if (absolute || slash == std::string::npos)
         return file;
