@@ -140,6 +140,7 @@ Layer NewLayer(LayerKind kind, const Project& project) {
     switch (kind) {
     case LayerKind::Text:
         layer.text = "Text";
+        layer.font = "medium";
         layer.x = 2;
         layer.y = 2;
         break;

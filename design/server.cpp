@@ -46,6 +46,8 @@ void Refuse(Response& response, int status, const std::string& why) {
     response.set_content(why + "\n", "text/plain; charset=utf-8");
 }
 
+// Refused edits are 400; what the display's line did is told in "ok" and
+// "message" with 200, since the request itself was sound.
 void ReplyJson(Response& response, const std::string& json, bool ok = true) {
     response.status = ok ? 200 : 400;
     response.set_content(json, "application/json");
@@ -105,6 +107,10 @@ httplib::Server::HandlerResponse Check(Designer& designer, const Request& reques
         return Handled::Handled;
     }
     std::string length = request.get_header_value("Content-Length");
+    if (length.find_first_not_of("0123456789") != std::string::npos) {
+        Refuse(response, 400, "refused: the Content-Length is not a number");
+        return Handled::Handled;
+    }
     if (rest != kPictureRoute &&
         (length.size() > 9 || (!length.empty() && std::stoul(length) > kLargestForm))) {
         Refuse(response, 413, "refused: the request is larger than the designer takes");
@@ -147,7 +153,7 @@ void ShowOrStore(Designer& designer, const Request& request, Response& response,
     std::string label;
     LineReport report;
     if (!PortOfText(Param(request, "port"), device, label, report))
-        return ReplyJson(response, Answer(false, report.message), false);
+        return ReplyJson(response, Answer(false, report.message));
     int index = -1;
     {
         std::lock_guard<std::mutex> hold(designer.sessionLock);
@@ -158,24 +164,23 @@ void ShowOrStore(Designer& designer, const Request& request, Response& response,
     if (store && (slotText.empty() || slotText.size() > 2 ||
                   slotText.find_first_not_of("0123456789") != std::string::npos ||
                   (slot = std::stoi(slotText)) >= kFlashPages))
-        return ReplyJson(response, Answer(false, "a flash page is a number from 0 to 16"), false);
+        return ReplyJson(response, Answer(false, "a flash page is a number from 0 to 16"));
     if (index < 0)
-        return ReplyJson(response, Answer(false, "no such page in the project"), false);
+        return ReplyJson(response, Answer(false, "no such page in the project"));
     DisplayImageBytes image;
     std::string why;
     if (!BuiltImage(designer, index, image, why))
-        return ReplyJson(response, Answer(false, why), false);
+        return ReplyJson(response, Answer(false, why));
     std::shared_ptr<LineClaim> claim = ClaimLine(designer);
     if (!claim)
         return ReplyJson(response,
-                         Answer(false, label + ": busy with another transaction of the designer"),
-                         false);
+                         Answer(false, label + ": busy with another transaction of the designer"));
     bool confirm = store && Flag(request, "confirm");
     report = RunOnLine(device, label, DownloadSteps(image, slot, confirm),
                        store ? "stored in page " + TwoDigits(slot) +
                                    (confirm ? ", confirmation asked" : "")
                              : "shown");
-    ReplyJson(response, Answer(report.ok, report.message), report.ok);
+    ReplyJson(response, Answer(report.ok, report.message));
 }
 
 // Every page into its flash page, a line of progress as each is done.
@@ -184,23 +189,21 @@ void StoreAll(Designer& designer, const Request& request, Response& response) {
     std::string label;
     LineReport report;
     if (!PortOfText(Param(request, "port"), device, label, report))
-        return ReplyJson(response, Answer(false, report.message), false);
+        return ReplyJson(response, Answer(false, report.message));
     std::vector<RenderedPage> pages;
     {
         std::lock_guard<std::mutex> hold(designer.sessionLock);
         Session& session = designer.session;
         ProjectOutcome drawn = RenderProject(session.state.project, session.cache, pages);
         if (!drawn.ok)
-            return ReplyJson(response,
-                             Answer(false, drawn.problems.empty() ? "the project does not draw"
-                                                                  : ProblemText(drawn.problems[0])),
-                             false);
+            return ReplyJson(response, Answer(false, drawn.problems.empty()
+                                                         ? "the project does not draw"
+                                                         : ProblemText(drawn.problems[0])));
     }
     std::shared_ptr<LineClaim> claim = ClaimLine(designer);
     if (!claim)
         return ReplyJson(response,
-                         Answer(false, label + ": busy with another transaction of the designer"),
-                         false);
+                         Answer(false, label + ": busy with another transaction of the designer"));
     response.set_chunked_content_provider(
         "application/x-ndjson",
         [pages, device, label, claim](std::size_t, httplib::DataSink& sink) {
@@ -241,7 +244,7 @@ void Configure(Designer& designer, const Request& request, Response& response) {
     std::string label;
     LineReport report;
     if (!PortOfText(Param(request, "port"), device, label, report))
-        return ReplyJson(response, Answer(false, report.message), false);
+        return ReplyJson(response, Answer(false, report.message));
     static const char* const kNames[kOptionCount] = {"backlight",      "splash",    "write-protect",
                                                      "font-overwrite", "font-wide", "font-tall",
                                                      "y-origin-bottom"};
@@ -250,27 +253,25 @@ void Configure(Designer& designer, const Request& request, Response& response) {
         options[option] = Flag(request, kNames[option]);
     if (options[kWriteProtect] && options[kFontOverwrite])
         return ReplyJson(response,
-                         Answer(false, "write protection and font overwrite exclude each other"),
-                         false);
+                         Answer(false, "write protection and font overwrite exclude each other"));
     std::shared_ptr<LineClaim> claim = ClaimLine(designer);
     if (!claim)
         return ReplyJson(response,
-                         Answer(false, label + ": busy with another transaction of the designer"),
-                         false);
+                         Answer(false, label + ": busy with another transaction of the designer"));
     std::uint8_t value = ConfigValueOf(options);
     char done[40];
     std::snprintf(done, sizeof done, "configuration 0x%02X sent", value);
     bool confirm = Flag(request, "confirm");
     report = RunOnLine(device, label, ConfigurationSteps(value, confirm),
                        std::string(done) + (confirm ? ", confirmation asked" : ""));
-    ReplyJson(response, Answer(report.ok, report.message), report.ok);
+    ReplyJson(response, Answer(report.ok, report.message));
 }
 
 void Ports(Response& response) {
     std::vector<SerialPortEntry> ports;
     std::string why;
     if (!ListSerialPorts(ports, why))
-        return ReplyJson(response, Answer(false, "the ports cannot be listed: " + why), false);
+        return ReplyJson(response, Answer(false, "the ports cannot be listed: " + why));
     std::sort(ports.begin(), ports.end(),
               [](const SerialPortEntry& a, const SerialPortEntry& b) { return a.name < b.name; });
     std::vector<std::string> entries;

@@ -80,6 +80,9 @@ async function pump() {
   }
 }
 
+// For tests and benchmarks: nothing waiting, nothing on its way.
+window.kplSettled = () => !busy && queue.length === 0;
+
 function edit(fields, key) {
   enqueue({ fields: { page: pageIndex, ...fields }, key, started: performance.now() });
 }

@@ -1,0 +1,221 @@
+"""The designer in Chromium, as a user works with it: edits on the example
+project whose canvas pixels must equal the BMP kpl build writes after
+Save, the saved text, undo and redo, and the display panel against the
+emulator on a pty."""
+import base64
+import fcntl
+import os
+import subprocess
+import sys
+
+from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.ui import Select
+
+from harness import (KPL, LINE, RUN, Designer, Sim, check, chromium, dark_pixels_of_picture,
+                     display_bytes, example_project, same, wait_until)
+
+# What the page's canvas shows, one value a pixel: 1 where dark.
+CANVAS_PIXELS = """
+const c = document.querySelector(arguments[0]);
+const d = c.getContext('2d').getImageData(0, 0, 120, 32).data;
+const dark = [];
+for (let i = 0; i < d.length; i += 4) dark.push(d[i] < 100 ? 1 : 0);
+return dark;
+"""
+
+
+def alert(driver):
+    try:
+        return driver.switch_to.alert
+    except Exception:
+        return None
+
+
+def settle(driver):
+    """Waits until the page has no request waiting or on its way, or shows a
+    dialog."""
+    return wait_until(lambda: alert(driver) or driver.execute_script("return window.kplSettled()"))
+
+
+def accept_dialogs(driver):
+    """Accepts any confirm the page shows; their texts."""
+    texts = []
+    while settle(driver) and alert(driver):
+        texts.append(alert(driver).text)
+        alert(driver).accept()
+    return texts
+
+
+def type_into(driver, selector, text):
+    field = driver.find_element(By.CSS_SELECTOR, selector)
+    field.send_keys(Keys.CONTROL, "a")
+    field.send_keys(text)
+    settle(driver)
+
+
+def line_status(driver):
+    wait_until(lambda: not driver.find_element(By.ID, "show").get_attribute("disabled"), 60)
+    return driver.find_element(By.ID, "line-status").text
+
+
+def edits(driver, folder, project):
+    original = open(project).read()
+    photo = os.path.join(RUN, "photo.png")
+    subprocess.run(["convert", "-size", "400x300", "gradient:black-white", photo], check=True)
+    buttons = driver.find_elements(By.CSS_SELECTOR, "#pages button")
+    same("the 17 flash pages listed, the project's 2 with their pixels",
+         (len(buttons), len(driver.find_elements(By.CSS_SELECTOR, "#pages canvas"))), (17, 2))
+    driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
+
+    Select(driver.find_element(By.ID, "new-kind")).select_by_visible_text("text")
+    driver.find_element(By.ID, "add").click()
+    settle(driver)
+    type_into(driver, "#properties textarea[name=text]", "Hi 42")
+    # A drag of 10 pixels right and down on the page shown 6 times its size.
+    grid = driver.find_element(By.ID, "grid")
+    ActionChains(driver).move_to_element_with_offset(grid, 5 * 6 + 3 - 360, 5 * 6 + 3 - 96) \
+        .click_and_hold().move_by_offset(60, 60).release().perform()
+    settle(driver)
+
+    data = base64.b64encode(open(photo, "rb").read()).decode()
+    driver.execute_script("""const bytes = Uint8Array.from(atob(arguments[0]), (c) => c.charCodeAt(0));
+        window.kplDropPicture(new File([bytes], 'photo.png', {type: 'image/png'}));""", data)
+    settle(driver)
+    check("a dropped picture is copied beside the project",
+          open(os.path.join(folder, "photo.png"), "rb").read() == open(photo, "rb").read())
+    type_into(driver, "#properties input[name=width]", "40")
+    type_into(driver, "#properties input[name=x]", "80")
+    driver.find_element(By.CSS_SELECTOR, "#properties input[name=threshold]").send_keys(Keys.ARROW_LEFT * 30)
+    settle(driver)
+    edited = driver.execute_script(CANVAS_PIXELS, "#page")
+
+    driver.find_element(By.TAG_NAME, "body").send_keys(Keys.CONTROL, "z")
+    settle(driver)
+    check("Ctrl-Z takes the whole slider move back",
+          driver.execute_script("return document.querySelector('#properties input[name=threshold]').value") == "128"
+          and driver.execute_script(CANVAS_PIXELS, "#page") != edited)
+    driver.find_element(By.TAG_NAME, "body").send_keys(Keys.CONTROL, Keys.SHIFT, "z")
+    settle(driver)
+    same("Ctrl-Shift-Z puts it back", driver.execute_script(CANVAS_PIXELS, "#page"), edited)
+
+    driver.find_element(By.ID, "save").click()
+    same("Save asks nothing of the example project", accept_dialogs(driver), [])
+    same("Save says so", driver.find_element(By.ID, "status").text, project + " saved")
+    out = os.path.join(RUN, "out")
+    subprocess.run([KPL, "build", project, "-o", out], check=True, capture_output=True)
+    built = dark_pixels_of_picture(os.path.join(out, "05-battery_low.bmp"))
+    check("the canvas's pixels equal the BMP kpl build writes after Save", edited == built,
+          "%d pixels differ" % sum(a != b for a, b in zip(edited, built)))
+    same("the page's thumbnail too",
+         driver.execute_script(CANVAS_PIXELS, "nav button.chosen canvas"), built)
+    same("the saved file: the example with the two layers added to its last page",
+         open(project).read(), original + """
+[[page.layer]]
+kind = "text"
+text = "Hi 42"
+font = "medium"
+x = 12
+y = 12
+
+[[page.layer]]
+kind = "picture"
+file = "photo.png"
+x = 80
+y = 0
+width = 40
+threshold = 98
+""")
+    with open(project, "a") as elsewhere:
+        elsewhere.write("# changed by another program\n")
+    changed = open(project).read()
+    driver.find_element(By.ID, "save").click()
+    settle(driver)
+    asked = alert(driver)
+    same("Save over a file changed on disk asks first", asked and asked.text,
+         project + " has changed on disk since it was read. Overwrite it?")
+    if asked:
+        asked.dismiss()
+    settle(driver)
+    same("and, told no, leaves the file as it is", open(project).read(), changed)
+    return out
+
+
+def display(driver, out):
+    sim = Sim()
+    port = driver.find_element(By.ID, "port")
+    port.send_keys(LINE)
+    pages = {n: display_bytes(dark_pixels_of_picture(os.path.join(out, name)))
+             for n, name in ((2, "02-splash.bmp"), (5, "05-battery_low.bmp"))}
+    sim.mark()
+    same("the flash page offered is the page's number",
+         driver.find_element(By.ID, "slot").get_attribute("value"), "5")
+    driver.find_element(By.ID, "store").click()
+    same("Store in page 5 says what it did", line_status(driver), LINE + ": stored in page 05, 486 bytes")
+    sim.wait(2)
+    same("Store in page 5: ESC DG, the page's 480 bytes, ESC X 0x45", sim.since_mark(),
+         b"\x1bDG" + pages[5] + b"\x1bXE")
+
+    driver.find_element(By.XPATH, "//nav/button[contains(., '+ 07')]").click()
+    settle(driver)
+    pages[7] = bytes(480)  # a new page is white
+    sim.mark()
+    driver.find_element(By.ID, "store-all").click()
+    same("Store all pages: done", line_status(driver), LINE + ": 3 of 3 pages stored")
+    sim.wait(6)
+    same("Store all pages: each page's bytes into its flash page, in the file's order", sim.since_mark(),
+         b"".join(b"\x1bDG" + pages[n] + b"\x1bX" + bytes([0x40 + n]) for n in (2, 5, 7)))
+    log = [line.split() for line in sim.log_since_mark()]
+    gaps = [int(log[i + 1][0]) - int(log[i][1]) for i in (1, 3)]
+    check("Store all pages: the display is given 500 ms to store each page (kplsim saw %s ms)" % gaps,
+          all(gap >= 450 for gap in gaps))
+    same("Store all pages: the progress bar reaches its end",
+         driver.execute_script("const p = document.getElementById('progress'); return [p.value, p.max]"), [3, 3])
+
+    options = {name: driver.find_element(By.CSS_SELECTOR, "#options input[name='%s']" % name)
+               for name in ("backlight", "write-protect", "font-overwrite", "font-tall", "confirm")}
+    for name in ("backlight", "write-protect", "font-overwrite", "font-tall", "confirm"):
+        options[name].click()
+    check("checking font overwrite unchecks write protection, as in the configuration tool",
+          not options["write-protect"].is_selected() and options["font-overwrite"].is_selected())
+    sim.mark()
+    driver.find_element(By.ID, "send-options").click()
+    same("Send options says what it sent", line_status(driver),
+         LINE + ": configuration 0x91 sent, confirmation asked, 4 bytes")
+    sim.wait(2)
+    same("Send options: ESC W, 0x40 + backlight 0x01 + tall 0x10 + overwrite 0x80, then 0xC0",
+         sim.since_mark(), b"\x1bW\xd1\xc0")
+
+    holder = os.open(LINE, os.O_RDWR | os.O_NOCTTY)
+    fcntl.flock(holder, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    kpl = subprocess.run([KPL, "send", os.path.join(out, "02-splash.bmp"), "--port", LINE],
+                         capture_output=True, text=True)
+    driver.find_element(By.ID, "show").click()
+    same("a port another program holds: the designer says what kpl says",
+         "kpl: " + line_status(driver) + "\n", kpl.stderr)
+    os.close(holder)
+
+
+def main():
+    folder = os.path.join(RUN, "designer")
+    project = example_project(folder)
+    designer = Designer(project)
+    driver = chromium()
+    try:
+        driver.get(designer.url)
+        check("the designer starts in Chromium",
+              wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'")))
+        out = edits(driver, folder, project)
+        driver.save_screenshot(os.path.join(RUN, "designer.png"))
+        display(driver, out)
+        errors = [entry["message"] for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
+        same("the page logged no errors", errors, [])
+    finally:
+        driver.quit()
+        designer.stop()
+
+
+if __name__ == "__main__":
+    main()
+    sys.exit(0)
