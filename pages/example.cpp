@@ -5,7 +5,7 @@ std::string ExampleProjectText() {
 # of layers drawn in order on a white 120 x 32 page (x to the right, y down).
 # Build every page's BMP, the list for the bitmap tool, a C header, the hex
 # text and a contact sheet:   kpl build screens.toml -o out/
-# One page in the terminal:   kpl show screens.toml --page 1
+# One page in the terminal:   kpl show screens.toml --page 5
 # Paths are relative to this file. The format: docs/page-project.md
 
 # Fonts: a built-in one (kpl fonts lists them: small, medium, large) or a
