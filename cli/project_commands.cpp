@@ -112,7 +112,7 @@ int BuildCommand(const Arguments& args) {
     options.arrays = args.arrays;
     std::vector<BuildFile> files = BuildFiles(args.input, pages, options);
     std::error_code error;
-    std::filesystem::create_directories(std::filesystem::u8path(args.output), error);
+    std::filesystem::create_directories(std::filesystem::path(args.output), error);
     if (error) {
         Complain(args.output, "cannot be made (" + error.message() + ")");
         return kExitUnreadable;
