@@ -112,7 +112,7 @@ int BuildCommand(const Arguments& args) {
     options.arrays = args.arrays;
     std::vector<BuildFile> files = BuildFiles(args.input, pages, options);
     std::error_code error;
-    std::filesystem::create_directories(std::filesystem::u8path(args.output), error);
+    std::filesystem::create_directories(std::filesystem::path(args.output), error);
     if (error) {
         Complain(args.output, "cannot be made (" + error.message() + ")");
         return kExitUnreadable;
@@ -143,8 +143,8 @@ Project TextProject(const std::string& font, int size, const std::string& text, 
     if (FindBuiltinFont(font)) {
         layer.font = font;
     } else {
-        project.fonts.push_back({"font", 0, {}, font, "", size});
-        layer.font = "font";
+        project.fonts.push_back({font, 0, {}, font, "", size});
+        layer.font = font;
     }
     if (anchor != Anchor::TopLeft) {
         layer.width = kDisplayWidth;
@@ -174,7 +174,7 @@ int TextCommand(const Arguments& args) {
         ++anchor;
     DisplayImageBytes image;
     if (!DrawOnePage(TextProject(args.font, args.size, args.input, static_cast<Anchor>(anchor)),
-                     args.font, image))
+                     "text", image))
         return kExitUnreadable;
     if (args.invert)
         for (std::uint8_t& byte : image)

@@ -9,6 +9,10 @@
 
 namespace {
 
+std::string FileName(const std::string& path) {
+    return path.substr(path.find_last_of("/\\:") + 1);
+}
+
 std::string Upper(std::string text) {
     for (char& c : text)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -32,11 +36,11 @@ std::string Identifier(const std::string& name) {
     return id;
 }
 
-std::string HeaderText(const std::string& base, const std::vector<RenderedPage>& pages,
-                       const BuildOptions& options) {
+std::string HeaderText(const std::string& base, const std::string& projectFile,
+                       const std::vector<RenderedPage>& pages, const BuildOptions& options) {
     std::string guard = Upper(Identifier(base)) + "_H";
-    std::string text = "/* " + base + ".h: the KPL-120 flash pages of " + base +
-                       ".toml, written by kpl build. */\n"
+    std::string text = "/* " + base + ".h: the KPL-120 flash pages of " + projectFile +
+                       ", written by kpl build. */\n"
                        "#ifndef " +
                        guard + "\n#define " + guard + "\n\n";
     for (const RenderedPage& page : pages)
@@ -76,7 +80,7 @@ std::vector<BuildFile> BuildFiles(const std::string& projectPath,
         hex += EncodeImage(page.image, OutputFormat::Hex, name.substr(0, name.size() - 4));
     }
     files.push_back({base + ".lst", ScreenListText(list)});
-    files.push_back({base + ".h", HeaderText(base, pages, options)});
+    files.push_back({base + ".h", HeaderText(base, FileName(projectPath), pages, options)});
     files.push_back({base + ".hex", hex});
     files.push_back({base + ".png", ContactSheetPng(pages)});
     return files;

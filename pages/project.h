@@ -197,6 +197,10 @@ struct RenderedPage {
 ProjectOutcome RenderProject(const Project& project, RenderCache& cache,
                              std::vector<RenderedPage>& pages);
 
+// A project file read, checked and every page rendered with a cache of its
+// own: what `kpl store` sends. Problems name the file and lines.
+ProjectOutcome RenderProjectFile(const std::string& path, std::vector<RenderedPage>& pages);
+
 // The project as text: fonts, groups, pages in the model's order, each
 // table's keys in one fixed order, defaults left out. Comments kept in the
 // model are written above their element; comments that the model cannot

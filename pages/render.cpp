@@ -311,3 +311,13 @@ ProjectOutcome RenderProject(const Project& project, RenderCache& cache,
     outcome.ok = outcome.problems.empty();
     return outcome;
 }
+
+ProjectOutcome RenderProjectFile(const std::string& path, std::vector<RenderedPage>& pages) {
+    pages.clear();
+    Project project;
+    ProjectOutcome outcome = ReadProject(path, project);
+    if (!outcome.ok)
+        return outcome;
+    RenderCache cache;
+    return RenderProject(project, cache, pages);
+}

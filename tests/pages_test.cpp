@@ -411,3 +411,131 @@ TEST(ProjectText, PutsAnEditedProjectInItsLayoutAndNamesLostComments) {
     Project again = Parsed(written.text);
     EXPECT_EQ(again.pages[0].layers[1].text, "say \"hi\"\n");
 }
+
+// Every key away from its default: read and written back unchanged, so the
+// reader and the writer agree on each.
+TEST(ProjectText, KeepsEveryKey) {
+    const std::string text = R"(# top
+
+[[font]]
+name = "sans"
+file = "DejaVuSans.ttf"
+size = 11
+
+[[font]]
+name = "big"
+builtin = "terminus-16"
+
+[[group]]
+name = "g"
+
+[[group.layer]]
+kind = "picture"
+file = "a.png"
+x = -3
+y = 4
+width = 20
+height = 10
+fit = "fill"
+dither = "bayer"
+invert = true
+opaque = false
+ink = "invert"
+
+[[group.layer]]
+kind = "picture"
+file = "b.png"
+x = 0
+y = 0
+fit = "stretch"
+threshold = 90
+
+[[page]]
+number = 16
+name = "last"
+
+[[page.layer]]
+kind = "text"
+text = "a\tb"
+font = "sans"
+size = 9
+x = 1
+y = 2
+width = 30
+height = 12
+anchor = "bottom-left"
+ink = "white"
+
+[[page.layer]]
+kind = "rectangle"
+x = 5
+y = 6
+width = 7
+height = 8
+filled = true
+ink = "white"
+
+[[page.layer]]
+kind = "pixels"
+x = 1
+y = 1
+rows = [
+    "#.",
+]
+ink = "invert"
+
+[[page.layer]]
+kind = "group"
+group = "g"
+x = 9
+y = -9
+)";
+    Project project = Parsed(text);
+    EXPECT_EQ(ProjectText(project).text, text);
+    EXPECT_EQ(project.groups[0].layers[0].conversion.dithering, Dithering::Bayer);
+    EXPECT_EQ(project.pages[0].layers[0].anchor, Anchor::BottomLeft);
+}
+
+// Two lines, each centred on its own in the box; "I" narrower than "HI" in
+// advance only: both are 8 columns a glyph.
+TEST(TextLayer, CentresEachLineOfSeveral) {
+    BdfFont bdf = ReadBdf("ter-u16n_unicode.pcf");
+    Project project = Parsed("[[page]]\nnumber = 0\nname = \"p\"\n[[page.layer]]\n"
+                             "kind = \"text\"\ntext = \"I\\nHI\"\nfont = \"large\"\n"
+                             "anchor = \"centre\"\nwidth = 120\nheight = 32\n");
+    std::vector<std::string> want(kDisplayHeight, std::string(kDisplayWidth, '.'));
+    auto put = [&](int code, int left, int top) {
+        std::vector<std::string> cell = BdfCell(bdf, bdf.glyphs.at(code));
+        for (int row = 0; row < 16; ++row)
+            for (int column = 0; column < 8; ++column)
+                want[std::size_t(top + row)][std::size_t(left + column)] =
+                    cell[std::size_t(row)][std::size_t(column)];
+    };
+    put('I', 56, 0); // (120 - 8) / 2; the two lines fill the 32 rows
+    put('H', 52, 16);
+    put('I', 60, 16);
+    EXPECT_EQ(Art(Rendered(project)), want);
+}
+
+// One picture on three pages is read and decoded once.
+TEST(Project, DecodesAPictureOnce) {
+    const std::string folder = ScratchFolder();
+    std::string command = "convert -size 4x4 xc:black '" + folder + "dot.png'";
+    for (char& c : command)
+        c = c == '\\' ? '/' : c;
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::string text;
+    for (int page = 0; page < 3; ++page)
+        text += "[[page]]\nnumber = " + std::to_string(page) + "\nname = \"p" +
+                std::to_string(page) +
+                "\"\n[[page.layer]]\nkind = \"picture\"\nfile = \"dot.png\"\n"
+                "width = " +
+                std::to_string(page + 1) + "\nheight = 1\nfit = \"stretch\"\n";
+    Project project = Parsed(text, folder + "p.toml");
+    RenderCache cache;
+    std::vector<RenderedPage> pages;
+    ASSERT_TRUE(RenderProject(project, cache, pages).ok);
+    EXPECT_EQ(cache.pictures.size(), 1u);
+    ASSERT_EQ(pages.size(), 3u);
+    EXPECT_EQ(Art(pages[2].image, 4, 2), (std::vector<std::string>{"###.", "...."}));
+}
