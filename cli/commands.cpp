@@ -34,6 +34,7 @@ std::string TwoDigits(std::int64_t number) {
 // A file's bytes, or standard input's for "-"; why when they cannot be had.
 bool ReadInput(const std::string& path, std::size_t maxBytes, std::string& bytes,
                std::string& why) {
+    why.clear();
     std::uint64_t length = 0;
     FileOutcome outcome = path == kStandardStream ? ReadStandardInput(maxBytes, bytes, length)
                                                   : ReadUserFile(path, maxBytes, bytes, length);
@@ -94,9 +95,10 @@ int Write(const std::string& out, const std::string& bytes, bool force) {
         out == kStandardStream ? WriteStandardOutput(bytes) : WriteUserFile(out, bytes, force);
     if (outcome.ok)
         return kExitDone;
-    Complain(out == kStandardStream ? "standard output" : out,
-             outcome.why +
-                 (outcome.readOnly ? " (the file is read-only; --force replaces it)" : ""));
+    if (out == kStandardStream)
+        return kExitUnreadable; // said once, with every other failed print, at the end
+    Complain(out, outcome.why +
+                      (outcome.readOnly ? " (the file is read-only; --force replaces it)" : ""));
     return kExitUnreadable;
 }
 

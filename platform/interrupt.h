@@ -3,8 +3,7 @@
 #pragma once
 
 // From now on Ctrl-C and SIGTERM (on Windows Ctrl-C, Ctrl-Break and the
-// console closing) only set the flag Interrupted() reads. Writes to a
-// closed pipe fail with an error instead of ending the program.
+// console closing) only set the flag Interrupted() reads.
 void NoteInterruptions();
 
 // Whether the user has asked to stop since NoteInterruptions().

@@ -21,7 +21,6 @@ void NoteInterruptions() {
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
 }
 
 bool Interrupted() {

@@ -38,8 +38,9 @@ FileOutcome WriteUserFile(const std::string& path, const std::string& bytes, boo
 // Writes bytes to standard output, binary on every system, and flushes.
 FileOutcome WriteStandardOutput(const std::string& bytes);
 
-// Text (already in UTF-8 or ASCII) to standard output, flushed at once so
-// that a pipe or file sees each line as it happens. False once any write to
+// Text (already in UTF-8 or ASCII) to standard output, at once, so that a
+// pipe or file sees each line as it happens. Writing into a pipe whose
+// reader has gone fails (Broken pipe) instead of ending the program. False once any write to
 // standard output has failed; StandardOutputProblem() then says why.
 bool PrintText(const std::string& text);
 std::string StandardOutputProblem();

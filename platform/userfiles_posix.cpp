@@ -3,6 +3,7 @@
 #include "platform/userfiles.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -26,6 +27,10 @@ FileOutcome Done() {
 }
 
 bool WriteAll(int fd, const std::string& bytes) {
+    // A reader that has gone makes the write fail (EPIPE) rather than end
+    // the program unannounced.
+    static const bool ignoringBrokenPipes = std::signal(SIGPIPE, SIG_IGN) != SIG_ERR;
+    (void)ignoringBrokenPipes;
     std::size_t done = 0;
     while (done < bytes.size()) {
         ssize_t taken = write(fd, bytes.data() + done, bytes.size() - done);
@@ -81,9 +86,21 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// /dev/stdout, /dev/fd/N and the like name a descriptor the caller already
+// has open: whatever it leads to (a file opened for appending, say) is
+// written as a stream, never replaced.
+bool NamesOpenDescriptor(const std::string& path) {
+    return path.compare(0, 8, "/dev/fd/") == 0 || path.compare(0, 14, "/proc/self/fd/") == 0 ||
+           path == "/dev/stdout" || path == "/dev/stderr";
+}
+
 // The path a chain of symbolic links ends at (which need not exist yet).
 bool FinalTarget(std::string path, std::string& target) {
     for (int depth = 0; depth < kMaxLinks; ++depth) {
+        if (NamesOpenDescriptor(path)) {
+            target = path;
+            return true;
+        }
         struct stat info;
         if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
             target = path;
@@ -117,7 +134,8 @@ int MakeTemporary(const std::string& target, std::string& name) {
 }
 
 FileOutcome WriteStream(const std::string& path, const std::string& bytes) {
-    int fd = open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    // Appending: a descriptor's file is written after what it holds.
+    int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return Failed(errno);
     bool written = WriteAll(fd, bytes);
@@ -207,6 +225,8 @@ FileOutcome WriteUserFile(const std::string& path, const std::string& bytes, boo
     std::string target;
     if (!FinalTarget(path, target))
         return Failed(errno);
+    if (NamesOpenDescriptor(target))
+        return WriteStream(target, bytes);
     return WriteReplacing(target, bytes, force);
 }
 
@@ -222,9 +242,9 @@ FileOutcome WriteStandardOutput(const std::string& bytes) {
 bool PrintText(const std::string& text) {
     if (!standardOutputProblem.empty())
         return false;
-    errno = 0;
-    if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
-        standardOutputProblem = std::strerror(errno ? errno : EIO);
+    std::fflush(stdout);
+    if (!WriteAll(STDOUT_FILENO, text)) {
+        standardOutputProblem = std::strerror(errno);
         return false;
     }
     return true;
