@@ -147,6 +147,20 @@ FileOutcome WriteStream(const std::string& path, const std::string& bytes) {
     return written ? Done() : Failed(error);
 }
 
+// Ctrl-C and the like wait while a temporary file exists, so that none is
+// left behind; they take effect as soon as it is gone or in place.
+struct SignalsHeld {
+    sigset_t previous;
+    SignalsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+            sigaddset(&held, signal);
+        sigprocmask(SIG_BLOCK, &held, &previous);
+    }
+    ~SignalsHeld() { sigprocmask(SIG_SETMASK, &previous, nullptr); }
+};
+
 FileOutcome WriteReplacing(const std::string& target, const std::string& bytes, bool force) {
     struct stat old;
     bool exists = stat(target.c_str(), &old) == 0;
@@ -167,6 +181,7 @@ FileOutcome WriteReplacing(const std::string& target, const std::string& bytes, 
     if (!S_ISDIR(folderInfo.st_mode))
         return {false, folder + " is not a folder"};
     std::string temporary;
+    SignalsHeld held;
     int fd = MakeTemporary(target, temporary);
     if (fd < 0)
         return Failed(errno);
