@@ -7,9 +7,10 @@
 #include "display/screenlist.h"
 #include "display/transaction.h"
 #include "platform/console.h"
-#include "platform/files.h"
+#include "platform/interrupt.h"
 #include "platform/pause.h"
 #include "platform/portlist.h"
+#include "platform/userfiles.h"
 
 #include <algorithm>
 #include <cctype>
@@ -20,6 +21,9 @@ namespace {
 
 // Decoding reads at most this much: the assembler text is some 3 KB.
 constexpr std::size_t kLargestImageText = 1024 * 1024;
+// Enough for a 64-megapixel BMP of 32 bits a pixel.
+constexpr std::size_t kLargestPicture = 256u << 20;
+constexpr char kStandardStream[] = "-";
 
 std::string TwoDigits(std::int64_t number) {
     char text[24];
@@ -27,31 +31,35 @@ std::string TwoDigits(std::int64_t number) {
     return text;
 }
 
-// Whether the file opens for reading; if not, why not.
-bool Readable(const std::string& path, std::string& why) {
-    std::string nothing;
+// A file's bytes, or standard input's for "-"; why when they cannot be had.
+bool ReadInput(const std::string& path, std::size_t maxBytes, std::string& bytes,
+               std::string& why) {
+    why.clear();
     std::uint64_t length = 0;
-    if (ReadFileBytes(path, 0, nothing, length))
-        return true;
-    why = ReadProblem(path);
-    return false;
+    FileOutcome outcome = path == kStandardStream ? ReadStandardInput(maxBytes, bytes, length)
+                                                  : ReadUserFile(path, maxBytes, bytes, length);
+    if (!outcome.ok)
+        why = outcome.why;
+    else if (length > maxBytes)
+        why = "is larger than " + std::to_string(maxBytes >> 20) + " MB";
+    else if (length == 0)
+        why = "is empty";
+    return outcome.ok && why.empty();
 }
 
-bool Readable(const std::string& path) {
-    std::string why;
-    if (Readable(path, why))
-        return true;
-    Complain(path, why);
-    return false;
+// How messages name what the user gave.
+std::string Named(const std::string& path) {
+    return path == kStandardStream ? "standard input" : path;
 }
 
 bool Load(const std::string& picture, const ConversionOptions& options, DisplayImageBytes& image,
           std::string& why) {
-    if (!Readable(picture, why))
+    std::string bytes;
+    if (!ReadInput(picture, kLargestPicture, bytes, why))
         return false;
-    PictureOutcome outcome = LoadPicture(picture, options, image);
+    PictureOutcome outcome = ConvertPictureBytes(bytes, options, image);
     for (const std::string& note : outcome.notes)
-        Complain(picture, note);
+        Complain(Named(picture), note);
     why = outcome.why;
     return outcome.ok;
 }
@@ -60,7 +68,7 @@ bool Load(const std::string& picture, const ConversionOptions& options, DisplayI
     std::string why;
     if (Load(picture, options, image, why))
         return true;
-    Complain(picture, why);
+    Complain(Named(picture), why);
     return false;
 }
 
@@ -72,17 +80,31 @@ bool ChooseFormat(const std::string& out, const std::string& formatName, OutputF
         Complain(formatName, "no such format: bmp, png, raw, hex or c");
         return false;
     }
+    if (out == kStandardStream) {
+        Complain("-o -", "standard output has no extension: give --format bmp|png|raw|hex|c");
+        return false;
+    }
     if (FormatOfPath(out, format))
         return true;
     Complain(out, "the extension names no format: give --format bmp|png|raw|hex|c");
     return false;
 }
 
-int Write(const std::string& out, const std::string& bytes) {
-    if (ReplaceFileContents(out, bytes))
+int Write(const std::string& out, const std::string& bytes, bool force) {
+    FileOutcome outcome =
+        out == kStandardStream ? WriteStandardOutput(bytes) : WriteUserFile(out, bytes, force);
+    if (outcome.ok)
         return kExitDone;
-    Complain(out, "cannot be written");
+    if (out == kStandardStream)
+        return kExitUnreadable; // said once, with every other failed print, at the end
+    Complain(out, outcome.why +
+                      (outcome.readOnly ? " (the file is read-only; --force replaces it)" : ""));
     return kExitUnreadable;
+}
+
+// The base name the hex text's comment and the C array take.
+std::string BaseNameOf(const std::string& path) {
+    return path == kStandardStream ? "screen" : PictureBaseName(path);
 }
 
 bool Resolve(const std::string& text, PortName& port) {
@@ -104,6 +126,13 @@ int Transact(const PortName& port, const std::vector<LineStep>& steps) {
     if (status != kExitDone)
         Complain(port.label, why);
     return status;
+}
+
+std::string PageList(const std::vector<int>& pages) {
+    std::string text;
+    for (int page : pages)
+        text += (text.empty() ? "" : ", ") + TwoDigits(page);
+    return text.empty() ? "none" : text;
 }
 
 // COM2 before COM10, /dev/ttyUSB2 before /dev/ttyUSB10.
@@ -138,14 +167,14 @@ bool NaturalLess(const std::string& a, const std::string& b) {
 } // namespace
 
 int ConvertCommand(const std::string& picture, const ConversionOptions& options,
-                   const std::string& out, const std::string& formatName) {
+                   const std::string& out, const std::string& formatName, bool force) {
     OutputFormat format;
     if (!ChooseFormat(out, formatName, format))
         return kExitUsage;
     DisplayImageBytes image;
     if (!Load(picture, options, image))
         return kExitUnreadable;
-    return Write(out, EncodeImage(image, format, PictureBaseName(picture)));
+    return Write(out, EncodeImage(image, format, BaseNameOf(picture)), force);
 }
 
 int ShowCommand(const std::string& picture, const ConversionOptions& options, bool ascii) {
@@ -154,7 +183,7 @@ int ShowCommand(const std::string& picture, const ConversionOptions& options, bo
         return kExitUnreadable;
     if (!ascii)
         UseUtf8Output();
-    std::fputs(TerminalPicture(image, ascii).c_str(), stdout);
+    PrintText(TerminalPicture(image, ascii));
     return kExitDone;
 }
 
@@ -173,9 +202,9 @@ int SendCommand(const std::string& picture, const ConversionOptions& options,
     std::size_t bytes = 0;
     for (const LineStep& step : steps)
         bytes += step.bytes.size();
-    std::printf("%s sent to %s%s%s, %zu bytes\n", picture.c_str(), name.label.c_str(),
-                page >= 0 ? (", page " + TwoDigits(page)).c_str() : "",
-                confirm ? ", confirmation asked" : "", bytes);
+    PrintText(Named(picture) + " sent to " + name.label +
+              (page >= 0 ? ", page " + TwoDigits(page) : "") +
+              (confirm ? ", confirmation asked" : "") + ", " + std::to_string(bytes) + " bytes\n");
     return kExitDone;
 }
 
@@ -184,47 +213,72 @@ int BatchCommand(const std::string& list, const ConversionOptions& options,
     PortName name;
     if (!Resolve(port, name))
         return kExitUsage;
-    if (!Readable(list))
+    std::string bytes, why;
+    if (!ReadInput(list, kLargestImageText, bytes, why)) {
+        Complain(Named(list), why);
         return kExitUnreadable;
-    ScreenPaths paths = ReadScreenList(list);
+    }
+    // Refused before anything is sent, so that no page is overwritten by surprise.
+    ScreenListCheck check = CheckScreenList(bytes);
+    if (!check.ok) {
+        Complain(Named(list), check.why);
+        return kExitUnreadable;
+    }
+    const ScreenPaths& paths = check.paths;
     int entries = static_cast<int>(
         std::count_if(paths.begin(), paths.end(), [](const std::string& p) { return !p.empty(); }));
     if (entries == 0) {
-        Complain(list, "names no pictures (a list has up to 17 lines of page and quoted path)");
+        Complain(Named(list),
+                 "names no pictures (a list has up to 17 lines of page and quoted path)");
         return kExitUnreadable;
     }
 
+    // The port is held from the first entry to the last, and a Ctrl-C lets
+    // the entry in flight finish before it is let go.
+    NoteInterruptions();
+    DisplayLine line;
+    int status = JudgeLineOutcome(OpenDisplayLine(name.device, line), why);
+    if (status != kExitDone) {
+        Complain(name.label, why);
+        return status;
+    }
     int width = entries < 10 ? 1 : 2;
     int entry = 0;
-    int sent = 0;
-    int status = kExitDone;
-    for (int slot = 0; slot < kFlashPages; ++slot) {
+    std::vector<int> stored;
+    for (int slot = 0; slot < kFlashPages && !Interrupted(); ++slot) {
         if (paths[slot].empty())
             continue;
-        std::printf("[%*d/%d] page %s  %s  ", width, ++entry, entries, TwoDigits(slot).c_str(),
-                    Printable(paths[slot]).c_str());
+        char counter[16];
+        std::snprintf(counter, sizeof counter, "[%*d/%d]", width, ++entry, entries);
+        PrintText(std::string(counter) + " page " + TwoDigits(slot) + "  " +
+                  Printable(paths[slot]) + "  ");
         DisplayImageBytes image;
-        std::string why;
-        std::string picture = EntryPath(list, paths[slot]);
+        std::string picture = EntryPath(list == kStandardStream ? "" : list, paths[slot]);
         if (!Load(picture, options, image, why)) {
-            std::puts("skipped");
+            PrintText("skipped\n");
             Complain(picture, why);
             status = kExitUnreadable;
             continue;
         }
-        LineOutcome outcome = RunLineTransaction(name.device, DownloadSteps(image, slot, false));
-        int lineStatus = JudgeLineOutcome(outcome, why);
-        std::puts(lineStatus == kExitDone ? "sent" : "not sent");
+        int lineStatus =
+            JudgeLineOutcome(SendOnDisplayLine(line, DownloadSteps(image, slot, false)), why);
+        PrintText(lineStatus == kExitDone ? "sent\n" : "not sent\n");
         if (lineStatus != kExitDone) {
             Complain(name.label, why);
             status = lineStatus;
             break;
         }
-        ++sent;
+        stored.push_back(slot);
         // The display stores the page before it takes the next command.
         Pause(kBatchPauseMs);
     }
-    std::printf("%d of %d sent\n", sent, entries);
+    CloseDisplayLine(line);
+    PrintText(std::to_string(stored.size()) + " of " + std::to_string(entries) +
+              " sent, pages stored: " + PageList(stored) + "\n");
+    if (Interrupted()) {
+        Complain(Named(list), "interrupted; the port is let go");
+        return kExitInterrupted;
+    }
     return status;
 }
 
@@ -244,14 +298,16 @@ int ConfigCommand(const std::string& port, const DisplayOptions& options, bool c
         if (options[option])
             set += std::string(set.empty() ? "" : " ") + kNames[option];
     // The options byte as it went out, after ESC "W".
-    std::printf("configuration 0x%02X (%s) sent to %s%s\n",
-                static_cast<unsigned char>(steps.front().bytes.at(2)),
-                set.empty() ? "no options" : set.c_str(), name.label.c_str(),
-                confirm ? ", confirmation asked" : "");
+    char value[8];
+    std::snprintf(value, sizeof value, "0x%02X",
+                  static_cast<unsigned char>(steps.front().bytes.at(2)));
+    PrintText(std::string("configuration ") + value + " (" + (set.empty() ? "no options" : set) +
+              ") sent to " + name.label + (confirm ? ", confirmation asked" : "") + "\n");
     return kExitDone;
 }
 
-int DecodeCommand(const std::string& input, const std::string& out, const std::string& formatName) {
+int DecodeCommand(const std::string& input, const std::string& out, const std::string& formatName,
+                  bool force) {
     OutputFormat format;
     if (!ChooseFormat(out, formatName, format))
         return kExitUsage;
@@ -259,23 +315,13 @@ int DecodeCommand(const std::string& input, const std::string& out, const std::s
         Complain(out, "decode writes a picture: bmp or png");
         return kExitUsage;
     }
-    std::string bytes;
-    std::uint64_t length = 0;
-    if (!ReadFileBytes(input, kLargestImageText, bytes, length)) {
-        Complain(input, ReadProblem(input));
-        return kExitUnreadable;
-    }
+    std::string bytes, why;
     DisplayImageBytes image;
-    std::string why;
-    if (length > kLargestImageText) {
-        Complain(input, "too large for 480 bytes or their assembler text");
+    if (!ReadInput(input, kLargestImageText, bytes, why) || !DecodeImage(bytes, image, why)) {
+        Complain(Named(input), why);
         return kExitUnreadable;
     }
-    if (!DecodeImage(bytes, image, why)) {
-        Complain(input, why);
-        return kExitUnreadable;
-    }
-    return Write(out, EncodeImage(image, format, PictureBaseName(out)));
+    return Write(out, EncodeImage(image, format, BaseNameOf(out)), force);
 }
 
 int PortsCommand() {
@@ -289,8 +335,7 @@ int PortsCommand() {
         return NaturalLess(a.name, b.name);
     });
     for (const SerialPortEntry& port : ports)
-        std::printf("%s%s%s\n", port.name.c_str(), port.description.empty() ? "" : "  ",
-                    port.description.c_str());
+        PrintText(port.name + (port.description.empty() ? "" : "  ") + port.description + "\n");
     if (ports.empty())
         Complain("ports", "none found");
     return kExitDone;

@@ -9,8 +9,10 @@
 #include <string>
 
 // formatName: "" to go by the extension of `out`.
+// "-" as a picture, list or input is standard input, as an output
+// standard output. force: a read-only output is replaced.
 int ConvertCommand(const std::string& picture, const ConversionOptions& options,
-                   const std::string& out, const std::string& formatName);
+                   const std::string& out, const std::string& formatName, bool force);
 
 int ShowCommand(const std::string& picture, const ConversionOptions& options, bool ascii);
 
@@ -23,6 +25,7 @@ int BatchCommand(const std::string& list, const ConversionOptions& options,
 
 int ConfigCommand(const std::string& port, const DisplayOptions& options, bool confirm);
 
-int DecodeCommand(const std::string& input, const std::string& out, const std::string& formatName);
+int DecodeCommand(const std::string& input, const std::string& out, const std::string& formatName,
+                  bool force);
 
 int PortsCommand();

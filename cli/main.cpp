@@ -4,6 +4,7 @@
 #include "cli/design_command.h"
 #include "cli/project_commands.h"
 #include "cli/report.h"
+#include "platform/userfiles.h"
 
 #include "CLI.hpp"
 
@@ -24,6 +25,7 @@ struct Arguments {
     bool ascii = false;
     std::int64_t page = -1;
     bool confirm = false;
+    bool force = false;
     DisplayOptions display{};
     bool noBrowser = false;
     std::string listen;
@@ -46,11 +48,20 @@ void AddConversion(CLI::App& command, ConversionOptions& options) {
         "scale to 120 x 32 whatever the aspect");
     fit->excludes(fill)->excludes(stretch);
     fill->excludes(stretch);
-    CLI::Option* threshold = command
-                                 .add_option("-t,--threshold", options.threshold,
-                                             "luminance below which a pixel is dark (default 128)")
-                                 ->type_name("N")
-                                 ->check(CLI::Range(0, 255));
+    CLI::Option* threshold =
+        command
+            .add_option_function<std::string>(
+                "-t,--threshold",
+                [&options](const std::string& text) {
+                    std::size_t end = text.find_first_not_of("0123456789");
+                    if (text.empty() || end != std::string::npos || text.size() > 3 ||
+                        std::stoi(text) > 255)
+                        throw CLI::ValidationError(
+                            "--threshold", "\"" + text + "\" is not a number from 0 to 255");
+                    options.threshold = std::stoi(text);
+                },
+                "luminance below which a pixel is dark, 0 to 255 (default 128)")
+            ->type_name("N");
     command
         .add_option_function<std::string>(
             "-d,--dither",
@@ -76,9 +87,10 @@ CLI::Option* AddPort(CLI::App& command, std::string& port) {
 }
 
 void AddOutput(CLI::App& command, Arguments& args, const std::string& formats) {
-    command.add_option("-o,--output", args.output, "the file to write")
+    command.add_option("-o,--output", args.output, "the file to write, - for standard output")
         ->type_name("OUT")
         ->required();
+    command.add_flag("--force", args.force, "replace the output even if it is read-only");
     command
         .add_option("-f,--format", args.format, formats + " (default: by the output's extension)")
         ->type_name("FORMAT");
@@ -87,11 +99,14 @@ void AddOutput(CLI::App& command, Arguments& args, const std::string& formats) {
 Command AddConvert(CLI::App& app, Arguments& args) {
     CLI::App* command =
         app.add_subcommand("convert", "convert a picture into a file of the display's image");
-    command->add_option("PICTURE", args.input, "PNG, JPEG, GIF, BMP, PNM or TGA")->required();
+    command
+        ->add_option("PICTURE", args.input, "PNG, JPEG, GIF, BMP, PNM or TGA; - for standard input")
+        ->required();
     AddConversion(*command, args.conversion);
     AddOutput(*command, args, "bmp, png, raw, hex or c");
     return {command, [&args] {
-                return ConvertCommand(args.input, args.conversion, args.output, args.format);
+                return ConvertCommand(args.input, args.conversion, args.output, args.format,
+                                      args.force);
             }};
 }
 
@@ -157,7 +172,8 @@ Command AddDecode(CLI::App& app, Arguments& args) {
         "decode", "turn 480 raw bytes or their assembler text back into a picture");
     command->add_option("INPUT", args.input, "the raw bytes or the text")->required();
     AddOutput(*command, args, "bmp or png");
-    return {command, [&args] { return DecodeCommand(args.input, args.output, args.format); }};
+    return {command,
+            [&args] { return DecodeCommand(args.input, args.output, args.format, args.force); }};
 }
 
 Command AddDesign(CLI::App& app, Arguments& args) {
@@ -188,7 +204,24 @@ int UsageError(const CLI::App& app, const CLI::ParseError& error, int argc, char
             Complain("command", std::string("none given: ") + kCommands);
         return kExitUsage;
     }
-    std::string command = app.get_subcommands().back()->get_name();
+    const CLI::App* parsed = app.get_subcommands().back();
+    std::string command = parsed->get_name();
+    // CLI11 finds a missing argument before an unknown option; the unknown
+    // option is the likelier mistake, so it is named first.
+    for (int i = 2; i < argc; ++i) {
+        std::string token = argv[i];
+        if (token == "--")
+            break;
+        if (token.size() < 2 || token[0] != '-')
+            continue;
+        std::string name =
+            token.compare(0, 2, "--") == 0 ? token.substr(0, token.find('=')) : token.substr(0, 2);
+        if (name != "--help" && name != "-h" && !parsed->get_option_no_throw(name)) {
+            Complain(command,
+                     "no such option: " + name + " (kpl " + command + " --help tells more)");
+            return kExitUsage;
+        }
+    }
     Complain(command, std::string(error.what()) + " (kpl " + command + " --help tells more)");
     return kExitUsage;
 }
@@ -220,11 +253,18 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& error) {
         return UsageError(app, error, argc, argv);
     }
+    int status = kExitUsage;
     for (const Command& command : commands)
         if (command.parser->parsed())
-            return command.run();
+            status = command.run();
     for (const ProjectCommand& command : projectCommands)
         if (command.parser->parsed())
-            return command.run();
-    return kExitUsage;
+            status = command.run();
+    // Output that did not arrive (a full disk, a closed pipe) is a failure.
+    if (!StandardOutputProblem().empty()) {
+        Complain("standard output", StandardOutputProblem());
+        if (status == kExitDone)
+            status = kExitUnreadable;
+    }
+    return status;
 }

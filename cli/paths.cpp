@@ -1,12 +1,15 @@
 #include "cli/paths.h"
 
-#include <filesystem>
-#include <system_error>
-
 namespace {
 
+#ifdef _WIN32
+constexpr char kSeparators[] = "/\\";
+#else
+constexpr char kSeparators[] = "/"; // a backslash is part of a name here
+#endif
+
 std::size_t LastSeparator(const std::string& path) {
-    return path.find_last_of("/\\");
+    return path.find_last_of(kSeparators);
 }
 
 bool IsAbsolute(const std::string& path) {
@@ -26,21 +29,15 @@ std::string PictureBaseName(const std::string& path) {
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
-std::string EntryPath(const std::string& listPath, const std::string& entry) {
+std::string EntryPath(const std::string& listPath, std::string entry) {
+#ifndef _WIN32
+    // Lists are written on Windows, where a backslash separates folders.
+    for (char& c : entry)
+        if (c == '\\')
+            c = '/';
+#endif
     std::size_t separator = LastSeparator(listPath);
     if (IsAbsolute(entry) || separator == std::string::npos)
         return entry;
     return listPath.substr(0, separator + 1) + entry;
-}
-
-std::string ReadProblem(const std::string& path) {
-    std::error_code error;
-    std::filesystem::file_status status = std::filesystem::status(path, error);
-    if (status.type() == std::filesystem::file_type::not_found)
-        return "no such file";
-    if (status.type() == std::filesystem::file_type::directory)
-        return "a folder, not a file";
-    if (error)
-        return error.message();
-    return "cannot be opened for reading";
 }

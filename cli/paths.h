@@ -1,5 +1,6 @@
-// The few path questions kpl asks. Both slash and backslash separate (a
-// list written on Windows may name its pictures with either).
+// The few path questions kpl asks. On Windows slash and backslash separate
+// folders; elsewhere only slash does, but a list entry's backslashes are
+// taken for slashes (lists are written on Windows).
 #pragma once
 
 #include <string>
@@ -10,7 +11,4 @@ std::string PictureBaseName(const std::string& path);
 
 // A list entry's path as kpl opens it: relative ones are taken from the
 // list file's folder.
-std::string EntryPath(const std::string& listPath, const std::string& entry);
-
-// Why a file that could not be opened for reading could not be.
-std::string ReadProblem(const std::string& path);
+std::string EntryPath(const std::string& listPath, std::string entry);

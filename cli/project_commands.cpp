@@ -9,6 +9,7 @@
 #include "pages/projectnames.h"
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/userfiles.h"
 
 #include "CLI.hpp"
 
@@ -46,8 +47,9 @@ void ComplainAll(const std::vector<ProjectProblem>& problems) {
 bool Read(const std::string& path, Project& project) {
     std::string nothing;
     std::uint64_t length = 0;
-    if (!ReadFileBytes(path, 0, nothing, length)) {
-        Complain(path, ReadProblem(path));
+    FileOutcome readable = ReadUserFile(path, 0, nothing, length);
+    if (!readable.ok) {
+        Complain(path, readable.why);
         return false;
     }
     ProjectOutcome outcome = ReadProject(path, project);

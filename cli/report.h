@@ -11,6 +11,7 @@ enum ExitStatus {
     kExitUnreadable = 2, // a picture or list that cannot be read, an output that cannot be written
     kExitPort = 3,       // a port that cannot be opened or set up
     kExitWrite = 4,      // a write that failed or fell short
+    kExitInterrupted = 130, // Ctrl-C or SIGTERM, as shells report SIGINT
 };
 
 // "kpl: <what>: <why>" on standard error, in Printable form.

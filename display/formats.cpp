@@ -187,19 +187,55 @@ std::string EncodeImage(const DisplayImageBytes& image, OutputFormat format,
         return PngBytes(image);
     case OutputFormat::Raw:
         return std::string(image.begin(), image.end());
-    case OutputFormat::Hex:
-        // The text the bitmap tool gives for the file name.bmp.
-        return BuildHexText(image, name + ".bmp");
+    case OutputFormat::Hex: {
+        // The text the bitmap tool gives for the file name.bmp, its lines
+        // ended CR LF as editors and assemblers expect of a file.
+        std::string text;
+        for (char c : BuildHexText(image, name + ".bmp"))
+            text += c == '\r' ? std::string("\r\n") : std::string(1, c);
+        return text;
+    }
     case OutputFormat::C:
         return CArray(image, name);
     }
     return {};
 }
 
+namespace {
+
+constexpr char kDecodeTakes[] = "decode takes the 480 raw bytes or the assembler text of a screen";
+
+// What a file that is not a screen's bytes or text is, for the refusal.
+std::string KindOf(const std::string& bytes) {
+    static const struct {
+        const char* signature;
+        std::size_t length;
+        const char* kind;
+    } pictures[] = {{"\x89PNG", 4, "a PNG picture"},
+                    {"\xFF\xD8\xFF", 3, "a JPEG picture"},
+                    {"GIF8", 4, "a GIF picture"},
+                    {"BM", 2, "a BMP picture"}};
+    for (const auto& picture : pictures)
+        if (bytes.compare(0, picture.length, picture.signature, picture.length) == 0)
+            return picture.kind;
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\r' && c != '\n' && c != '\t')
+            return std::to_string(bytes.size()) + " bytes of binary data";
+    return "";
+}
+
+} // namespace
+
 bool DecodeImage(const std::string& bytes, DisplayImageBytes& image, std::string& why) {
     if (bytes.size() == kDisplayImageSize) {
         std::copy(bytes.begin(), bytes.end(), image.begin());
         return true;
+    }
+    std::string kind = KindOf(bytes);
+    if (!kind.empty()) {
+        why = "is " + kind + "; " + kDecodeTakes +
+              (kind.find("picture") != std::string::npos ? " (convert reads pictures)" : "");
+        return false;
     }
     std::vector<std::uint8_t> values;
     std::size_t at = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; // an editor's UTF-8 mark

@@ -11,7 +11,7 @@ enum class OutputFormat {
     Bmp, // the 574-byte BMP the bitmap tool reads, colour table black first
     Png,
     Raw, // the 480 display-image bytes
-    Hex, // the assembler text, byte for byte what port 99 puts on the clipboard
+    Hex, // the assembler text port 99 puts on the clipboard, its lines ended CR LF
     C,   // a C array of the 480 bytes
 };
 

@@ -14,5 +14,17 @@ using ScreenPaths = std::array<std::string, kFlashPages>;
 // empty paths.
 ScreenPaths ReadScreenList(const std::string& path);
 
+// A list as kpl reads it: exactly as the bitmap tool does, but refused
+// where the tool would read it otherwise than it looks: a line whose page
+// number is not its own (the tool goes by the line), more than 17 lines
+// (the tool drops the rest), or lines that are not a page number and a
+// path. why names the line, as a phrase to follow the file's name.
+struct ScreenListCheck {
+    bool ok = false;
+    std::string why;
+    ScreenPaths paths; // by page, as the bitmap tool reads them
+};
+ScreenListCheck CheckScreenList(const std::string& bytes);
+
 // The 17 lines as the bitmap tool writes them.
 std::string ScreenListText(const ScreenPaths& paths);

@@ -18,11 +18,8 @@ std::vector<LineStep> ConfigurationSteps(std::uint8_t configValue, bool confirm)
     return {{0, BuildConfigCommand(configValue, confirm)}};
 }
 
-LineOutcome RunLineTransaction(const std::string& deviceName, const std::vector<LineStep>& steps) {
+LineOutcome OpenDisplayLine(const std::string& deviceName, DisplayLine& line) {
     LineOutcome outcome;
-    for (const LineStep& step : steps)
-        outcome.bytesWanted += step.bytes.size();
-
     SerialHandle port = OpenDisplayDevice(deviceName);
     if (port == kNoSerialPort) {
         outcome.result = LineResult::NotOpened;
@@ -37,11 +34,19 @@ LineOutcome RunLineTransaction(const std::string& deviceName, const std::vector<
                                                                      : LineResult::NotInitialized;
         return outcome;
     }
+    line.port = port;
+    return outcome;
+}
+
+LineOutcome SendOnDisplayLine(DisplayLine& line, const std::vector<LineStep>& steps) {
+    LineOutcome outcome;
+    for (const LineStep& step : steps)
+        outcome.bytesWanted += step.bytes.size();
     for (const LineStep& step : steps) {
         if (step.pauseBeforeMs > 0)
             Pause(step.pauseBeforeMs);
         std::size_t written = 0;
-        bool ok = WriteSerial(port, step.bytes.data(), step.bytes.size(), written);
+        bool ok = WriteSerial(line.port, step.bytes.data(), step.bytes.size(), written);
         outcome.bytesSent += written;
         if (!ok || written != step.bytes.size()) {
             outcome.result = LineResult::WriteFailed;
@@ -49,6 +54,24 @@ LineOutcome RunLineTransaction(const std::string& deviceName, const std::vector<
             break;
         }
     }
-    CloseSerial(port);
+    return outcome;
+}
+
+void CloseDisplayLine(DisplayLine& line) {
+    if (line.port != kNoSerialPort)
+        CloseSerial(line.port);
+    line.port = kNoSerialPort;
+}
+
+LineOutcome RunLineTransaction(const std::string& deviceName, const std::vector<LineStep>& steps) {
+    DisplayLine line;
+    LineOutcome outcome = OpenDisplayLine(deviceName, line);
+    if (outcome.result != LineResult::Sent) {
+        for (const LineStep& step : steps)
+            outcome.bytesWanted += step.bytes.size();
+        return outcome;
+    }
+    outcome = SendOnDisplayLine(line, steps);
+    CloseDisplayLine(line);
     return outcome;
 }

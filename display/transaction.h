@@ -46,3 +46,17 @@ struct LineOutcome {
 
 // Never leaves the port open.
 LineOutcome RunLineTransaction(const std::string& deviceName, const std::vector<LineStep>& steps);
+
+// A line held from the first transaction of a batch to the last, so that no
+// other program takes the port in between.
+struct DisplayLine {
+    SerialHandle port = kNoSerialPort;
+};
+
+// Opens and sets up the port; on failure the line stays closed.
+LineOutcome OpenDisplayLine(const std::string& deviceName, DisplayLine& line);
+
+// The steps on an open line; the line stays open whatever happens.
+LineOutcome SendOnDisplayLine(DisplayLine& line, const std::vector<LineStep>& steps);
+
+void CloseDisplayLine(DisplayLine& line);

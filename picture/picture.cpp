@@ -1,7 +1,7 @@
 #include "picture/picture.h"
 
 #include "picture/stbcheck.h"
-#include "platform/files.h"
+#include "platform/userfiles.h"
 
 #include "stb_image.h"
 #include "stb_image_resize.h"
@@ -231,8 +231,9 @@ PictureOutcome LoadPicture(const std::string& path, const ConversionOptions& opt
     std::string bytes;
     std::uint64_t length = 0;
     PictureOutcome outcome;
-    if (!ReadFileBytes(path, kMaxFileBytes, bytes, length)) {
-        outcome.why = "cannot be read";
+    FileOutcome read = ReadUserFile(path, kMaxFileBytes, bytes, length);
+    if (!read.ok) {
+        outcome.why = read.why;
         return outcome;
     }
     if (length > kMaxFileBytes) {

@@ -152,7 +152,9 @@ bool WriteSerial(SerialHandle port, const void* data, std::size_t length, std::s
     }
     // Like a synchronous write on Windows: returns once the bytes are out,
     // so that a pause after it is a pause on the line.
-    tcdrain(fd);
+    // A signal (Ctrl-C during a batch) must not cut the wait short.
+    while (tcdrain(fd) != 0 && errno == EINTR) {
+    }
     return true;
 }
 

@@ -1,0 +1,10 @@
+// Interruption seam: a long run (a batch) ends at a point of its choosing
+// when the user asks it to stop, instead of in the middle of a write.
+#pragma once
+
+// From now on Ctrl-C and SIGTERM (on Windows Ctrl-C, Ctrl-Break and the
+// console closing) only set the flag Interrupted() reads.
+void NoteInterruptions();
+
+// Whether the user has asked to stop since NoteInterruptions().
+bool Interrupted();

@@ -1,0 +1,195 @@
+// The user's files on Windows: the Win32 calls, paths in the ANSI code page.
+#include "platform/userfiles.h"
+
+#include "platform/textconv_win32.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+std::string standardOutputProblem;
+
+std::string SystemText(DWORD code) {
+    char text[256] = "";
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, code, 0, text, sizeof text, nullptr);
+    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
+                          text[length - 1] == ' ' || text[length - 1] == '.'))
+        text[--length] = '\0';
+    return length > 0 ? text : "system error " + std::to_string(code);
+}
+
+FileOutcome Failed(DWORD code = GetLastError()) {
+    return {false, SystemText(code)};
+}
+
+FileOutcome Done() {
+    return {true, ""};
+}
+
+struct Handle {
+    HANDLE handle;
+    ~Handle() {
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+    }
+};
+
+bool WriteAll(HANDLE file, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 20));
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr))
+            return false;
+        if (written == 0) {
+            SetLastError(ERROR_WRITE_FAULT);
+            return false;
+        }
+        done += written;
+    }
+    return true;
+}
+
+FileOutcome ReadOpened(HANDLE file, std::size_t maxBytes, std::string& bytes,
+                       std::uint64_t& length) {
+    char buffer[65536];
+    while (bytes.size() <= maxBytes) {
+        DWORD got = 0;
+        if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+            DWORD code = GetLastError();
+            if (code == ERROR_BROKEN_PIPE || code == ERROR_HANDLE_EOF)
+                break;
+            return Failed(code);
+        }
+        if (got == 0)
+            break;
+        bytes.append(buffer, got);
+    }
+    LARGE_INTEGER size;
+    length = GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size) &&
+                     std::uint64_t(size.QuadPart) > bytes.size()
+                 ? std::uint64_t(size.QuadPart)
+                 : bytes.size();
+    if (bytes.size() > maxBytes)
+        bytes.resize(maxBytes);
+    return Done();
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+    std::size_t slash = path.find_last_of(L"\\/");
+    if (slash == std::wstring::npos)
+        return L".";
+    return path.substr(0, slash + 1);
+}
+
+} // namespace
+
+FileOutcome ReadUserFile(const std::string& path, std::size_t maxBytes, std::string& bytes,
+                         std::uint64_t& length) {
+    bytes.clear();
+    length = 0;
+    std::wstring name = WidePath(path);
+    if (name.empty())
+        return {false, "names no file"};
+    DWORD attributes = GetFileAttributesW(name.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return {false, "is a folder, not a file"};
+    Handle file{CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (file.handle == INVALID_HANDLE_VALUE)
+        return Failed();
+    return ReadOpened(file.handle, maxBytes, bytes, length);
+}
+
+FileOutcome ReadStandardInput(std::size_t maxBytes, std::string& bytes, std::uint64_t& length) {
+    bytes.clear();
+    length = 0;
+    return ReadOpened(GetStdHandle(STD_INPUT_HANDLE), maxBytes, bytes, length);
+}
+
+FileOutcome WriteUserFile(const std::string& path, const std::string& bytes, bool force) {
+    std::wstring name = WidePath(path);
+    if (name.empty())
+        return {false, "names no file"};
+    DWORD attributes = GetFileAttributesW(name.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return {false, "is a folder, not a file"};
+    // A device (NUL, CON, a port) is written in place.
+    {
+        Handle existing{CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr)};
+        if (existing.handle != INVALID_HANDLE_VALUE &&
+            GetFileType(existing.handle) != FILE_TYPE_DISK)
+            return WriteAll(existing.handle, bytes) ? Done() : Failed();
+    }
+    bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    if (exists && (attributes & FILE_ATTRIBUTE_READONLY) && !force)
+        return {false, SystemText(ERROR_ACCESS_DENIED), true};
+    std::wstring folder = FolderOf(name);
+    DWORD folderAttributes = GetFileAttributesW(folder.c_str());
+    if (folderAttributes == INVALID_FILE_ATTRIBUTES ||
+        !(folderAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return {false, "the folder " + WideToAnsi(folder) + " does not exist"};
+
+    std::wstring temporary;
+    Handle file{INVALID_HANDLE_VALUE};
+    for (int attempt = 0; attempt < 100 && file.handle == INVALID_HANDLE_VALUE; ++attempt) {
+        wchar_t suffix[32];
+        std::swprintf(suffix, 32, L".%08lx.kpl-new",
+                      static_cast<unsigned long>(GetTickCount() * 2654435761u +
+                                                 GetCurrentProcessId() + attempt * 40503u));
+        temporary = name + suffix;
+        file.handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file.handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
+            return Failed();
+    }
+    if (file.handle == INVALID_HANDLE_VALUE)
+        return Failed();
+    bool ok = WriteAll(file.handle, bytes) && FlushFileBuffers(file.handle);
+    DWORD code = GetLastError();
+    CloseHandle(file.handle);
+    file.handle = INVALID_HANDLE_VALUE;
+    if (ok && exists && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(name.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+    if (ok && !MoveFileExW(temporary.c_str(), name.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        ok = false;
+        code = GetLastError();
+    }
+    if (!ok) {
+        DeleteFileW(temporary.c_str());
+        if (exists)
+            SetFileAttributesW(name.c_str(), attributes);
+        return Failed(code);
+    }
+    if (exists)
+        SetFileAttributesW(name.c_str(), attributes);
+    return Done();
+}
+
+FileOutcome WriteStandardOutput(const std::string& bytes) {
+    std::fflush(stdout);
+    if (!WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), bytes)) {
+        standardOutputProblem = SystemText(GetLastError());
+        return {false, standardOutputProblem};
+    }
+    return Done();
+}
+
+bool PrintText(const std::string& text) {
+    if (!standardOutputProblem.empty())
+        return false;
+    if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+        standardOutputProblem = "the write failed";
+        return false;
+    }
+    return true;
+}
+
+std::string StandardOutputProblem() {
+    return standardOutputProblem;
+}
