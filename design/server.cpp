@@ -121,14 +121,17 @@ httplib::Server::HandlerResponse Check(Designer& designer, const Request& reques
 
 // A line transaction holds the line from here until the claim is dropped.
 struct LineClaim {
-    std::atomic<bool>* busy;
-    ~LineClaim() { busy->store(false); }
+    explicit LineClaim(std::atomic<bool>& flag) : busy(flag) {}
+    LineClaim(const LineClaim&) = delete;
+    LineClaim& operator=(const LineClaim&) = delete;
+    ~LineClaim() { busy.store(false); }
+    std::atomic<bool>& busy;
 };
 
 std::shared_ptr<LineClaim> ClaimLine(Designer& designer) {
     if (designer.lineBusy.exchange(true))
         return nullptr;
-    return std::make_shared<LineClaim>(LineClaim{&designer.lineBusy});
+    return std::make_shared<LineClaim>(designer.lineBusy);
 }
 
 // The page as kpl build draws it (hidden layers too); false with why when

@@ -382,7 +382,13 @@ function onCanvas() {
     const now = pixelAt(event);
     if (now.x === last.x && now.y === last.y) return;
     if (grid.dataset.tool === 'paint') {
-      paint(now);
+      // Every pixel between two pointer events: a quick stroke leaves no gaps.
+      const steps = Math.max(Math.abs(now.x - last.x), Math.abs(now.y - last.y));
+      for (let step = 1; step <= steps; step++)
+        paint({
+          x: last.x + Math.round(((now.x - last.x) * step) / steps),
+          y: last.y + Math.round(((now.y - last.y) * step) / steps),
+        });
     } else {
       const key = `drag:${stroke}`;
       edit({ op: 'nudge', layer: layerIndex, dx: now.x - last.x, dy: now.y - last.y, group: key }, key);

@@ -4,17 +4,21 @@ Save, the saved text, undo and redo, and the display panel against the
 emulator on a pty."""
 import base64
 import fcntl
+import json
 import os
+import shutil
 import subprocess
 import sys
+from urllib.request import urlopen
 
+from selenium.common.exceptions import UnexpectedAlertPresentException
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select
 
 from harness import (KPL, LINE, RUN, Designer, Sim, check, chromium, dark_pixels_of_picture,
-                     display_bytes, example_project, same, wait_until)
+                     display_bytes, example_project, request, same, wait_until)
 
 # What the page's canvas shows, one value a pixel: 1 where dark.
 CANVAS_PIXELS = """
@@ -36,7 +40,12 @@ def alert(driver):
 def settle(driver):
     """Waits until the page has no request waiting or on its way, or shows a
     dialog."""
-    return wait_until(lambda: alert(driver) or driver.execute_script("return window.kplSettled()"))
+    def settled():
+        try:
+            return alert(driver) or driver.execute_script("return window.kplSettled()")
+        except UnexpectedAlertPresentException:  # shown in between
+            return True
+    return wait_until(settled)
 
 
 def accept_dialogs(driver):
@@ -60,7 +69,7 @@ def line_status(driver):
     return driver.find_element(By.ID, "line-status").text
 
 
-def edits(driver, folder, project):
+def edits(driver, designer, folder, project):
     original = open(project).read()
     photo = os.path.join(RUN, "photo.png")
     subprocess.run(["convert", "-size", "400x300", "gradient:black-white", photo], check=True)
@@ -77,6 +86,8 @@ def edits(driver, folder, project):
     grid = driver.find_element(By.ID, "grid")
     ActionChains(driver).move_to_element_with_offset(grid, 5 * 6 + 3 - 360, 5 * 6 + 3 - 96) \
         .click_and_hold().move_by_offset(60, 60).release().perform()
+    settle(driver)
+    driver.find_element(By.TAG_NAME, "body").send_keys(Keys.ARROW_LEFT, Keys.ARROW_LEFT, Keys.ARROW_UP)
     settle(driver)
 
     data = base64.b64encode(open(photo, "rb").read()).decode()
@@ -99,6 +110,15 @@ def edits(driver, folder, project):
     driver.find_element(By.TAG_NAME, "body").send_keys(Keys.CONTROL, Keys.SHIFT, "z")
     settle(driver)
     same("Ctrl-Shift-Z puts it back", driver.execute_script(CANVAS_PIXELS, "#page"), edited)
+    Select(driver.find_element(By.ID, "new-kind")).select_by_visible_text("pixels")
+    driver.find_element(By.ID, "add").click()
+    settle(driver)
+    driver.find_element(By.CSS_SELECTOR, "input[name=tool][value=paint]").click()
+    # A stroke from (57, 13) to (60, 13): every pixel on the way.
+    ActionChains(driver).move_to_element_with_offset(grid, 57 * 6 + 3 - 360, 13 * 6 + 3 - 96) \
+        .click_and_hold().move_by_offset(18, 0).release().perform()
+    settle(driver)
+    edited = driver.execute_script(CANVAS_PIXELS, "#page")
 
     driver.find_element(By.ID, "save").click()
     same("Save asks nothing of the example project", accept_dialogs(driver), [])
@@ -116,8 +136,8 @@ def edits(driver, folder, project):
 kind = "text"
 text = "Hi 42"
 font = "medium"
-x = 12
-y = 12
+x = 10
+y = 11
 
 [[page.layer]]
 kind = "picture"
@@ -126,7 +146,31 @@ x = 80
 y = 0
 width = 40
 threshold = 98
+
+[[page.layer]]
+kind = "pixels"
+x = 56
+y = 12
+rows = [
+    "........",
+    ".####...",
+    "........",
+    "........",
+    "........",
+    "........",
+    "........",
+    "........",
+]
 """)
+    # Named by the page, as kpl convert names a picture of that name.
+    shutil.copy(os.path.join(out, "05-battery_low.bmp"), os.path.join(RUN, "battery_low.bmp"))
+    for format in ("bmp", "png", "c", "hex"):
+        exported = urlopen(designer.url + "api/export?page=1&format=" + format).read()
+        same("Export as %s: the file kpl convert writes of kpl build's BMP" % format, exported,
+             subprocess.run([KPL, "convert", os.path.join(RUN, "battery_low.bmp"), "-o", "-", "-f", format],
+                            capture_output=True).stdout)
+    same("the contact sheet: kpl build's", urlopen(designer.url + "api/sheet").read(),
+         open(os.path.join(out, "screens.png"), "rb").read())
     with open(project, "a") as elsewhere:
         elsewhere.write("# changed by another program\n")
     changed = open(project).read()
@@ -142,7 +186,7 @@ threshold = 98
     return out
 
 
-def display(driver, out):
+def display(driver, designer, out):
     sim = Sim()
     port = driver.find_element(By.ID, "port")
     port.send_keys(LINE)
@@ -162,6 +206,11 @@ def display(driver, out):
     pages[7] = bytes(480)  # a new page is white
     sim.mark()
     driver.find_element(By.ID, "store-all").click()
+    sim.wait(1)
+    status, _, content = request(designer, "POST", designer.base + "api/show", origin=designer.origin,
+                                 body=("port=%s&page=0" % LINE).encode())
+    same("one line transaction at a time: a show during Store all pages waits its turn",
+         content.decode(), '{"ok":false,"message":"%s: busy with another transaction of the designer"}' % LINE)
     same("Store all pages: done", line_status(driver), LINE + ": 3 of 3 pages stored")
     sim.wait(6)
     same("Store all pages: each page's bytes into its flash page, in the file's order", sim.since_mark(),
@@ -188,13 +237,33 @@ def display(driver, out):
          sim.since_mark(), b"\x1bW\xd1\xc0")
 
     holder = os.open(LINE, os.O_RDWR | os.O_NOCTTY)
-    fcntl.flock(holder, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    fcntl.flock(holder, fcntl.LOCK_EX | fcntl.LOCK_NB)  # raises if the designer still held it
     kpl = subprocess.run([KPL, "send", os.path.join(out, "02-splash.bmp"), "--port", LINE],
                          capture_output=True, text=True)
     driver.find_element(By.ID, "show").click()
     same("a port another program holds: the designer says what kpl says",
          "kpl: " + line_status(driver) + "\n", kpl.stderr)
     os.close(holder)
+
+
+def lost_comments():
+    """A comment after a value has no place in the model: Save says which
+    lines lose theirs and writes only when told to go on."""
+    project = os.path.join(RUN, "comments.toml")
+    text = '[[page]]\nnumber = 0\nname = "a"\n\n[[page.layer]]\nkind = "line"\nx = 0 # the left edge\ny = 0\nx2 = 9\ny2 = 0\n'
+    with open(project, "w") as file:
+        file.write(text)
+    designer = Designer(project)
+    try:
+        _, _, content = request(designer, "POST", designer.base + "api/save", origin=designer.origin)
+        answer = json.loads(content)
+        same("Save of a file with a comment it would drop: names the line, writes nothing",
+             (answer["ok"], answer["lostComments"], open(project).read()), (False, [7], text))
+        _, _, content = request(designer, "POST", designer.base + "api/save", origin=designer.origin,
+                                body=b"dropComments=1")
+        same("and saves when told to go on", (json.loads(content)["ok"], "#" in open(project).read()), (True, False))
+    finally:
+        designer.stop()
 
 
 def main():
@@ -206,11 +275,12 @@ def main():
         driver.get(designer.url)
         check("the designer starts in Chromium",
               wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'")))
-        out = edits(driver, folder, project)
+        out = edits(driver, designer, folder, project)
         driver.save_screenshot(os.path.join(RUN, "designer.png"))
-        display(driver, out)
+        display(driver, designer, out)
         errors = [entry["message"] for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
         same("the page logged no errors", errors, [])
+        lost_comments()
     finally:
         driver.quit()
         designer.stop()
