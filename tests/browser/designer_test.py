@@ -72,7 +72,7 @@ def line_status(driver):
 def edits(driver, designer, folder, project):
     original = open(project).read()
     photo = os.path.join(RUN, "photo.png")
-    subprocess.run(["convert", "-size", "400x300", "gradient:black-white", photo], check=True)
+    subprocess.run(["convert", "rose:", photo], check=True)  # ImageMagick's own photograph
     buttons = driver.find_elements(By.CSS_SELECTOR, "#pages button")
     same("the 17 flash pages listed, the project's 2 with their pixels",
          (len(buttons), len(driver.find_elements(By.CSS_SELECTOR, "#pages canvas"))), (17, 2))
@@ -123,6 +123,7 @@ def edits(driver, designer, folder, project):
     driver.find_element(By.ID, "save").click()
     same("Save asks nothing of the example project", accept_dialogs(driver), [])
     same("Save says so", driver.find_element(By.ID, "status").text, project + " saved")
+    driver.save_screenshot(os.path.join(RUN, "designer.png"))
     out = os.path.join(RUN, "out")
     subprocess.run([KPL, "build", project, "-o", out], check=True, capture_output=True)
     built = dark_pixels_of_picture(os.path.join(out, "05-battery_low.bmp"))
@@ -276,7 +277,6 @@ def main():
         check("the designer starts in Chromium",
               wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'")))
         out = edits(driver, designer, folder, project)
-        driver.save_screenshot(os.path.join(RUN, "designer.png"))
         display(driver, designer, out)
         errors = [entry["message"] for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
         same("the page logged no errors", errors, [])
