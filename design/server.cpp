@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -39,6 +40,14 @@ struct Designer {
 };
 
 namespace {
+
+// The session, held for this thread and drawn.
+std::unique_lock<std::mutex> Hold(Designer& designer) {
+    std::unique_lock<std::mutex> hold(designer.sessionLock);
+    if (!designer.session.drawn)
+        Redraw(designer.session, -1);
+    return hold;
+}
 
 void Refuse(Response& response, int status, const std::string& why) {
     response.status = status;
@@ -137,7 +146,7 @@ std::shared_ptr<LineClaim> ClaimLine(Designer& designer) {
 // The page as kpl build draws it (hidden layers too); false with why when
 // it does not draw whole.
 bool BuiltImage(Designer& designer, int index, DisplayImageBytes& image, std::string& why) {
-    std::lock_guard<std::mutex> hold(designer.sessionLock);
+    std::unique_lock<std::mutex> hold = Hold(designer);
     Session& session = designer.session;
     const Page& page = session.state.project.pages[std::size_t(index)];
     image.fill(0);
@@ -159,7 +168,7 @@ void ShowOrStore(Designer& designer, const Request& request, Response& response,
         return ReplyJson(response, Answer(false, report.message));
     int index = -1;
     {
-        std::lock_guard<std::mutex> hold(designer.sessionLock);
+        std::unique_lock<std::mutex> hold = Hold(designer);
         index = PageIndex(designer.session, Param(request, "page"));
     }
     int slot = -1;
@@ -195,7 +204,7 @@ void StoreAll(Designer& designer, const Request& request, Response& response) {
         return ReplyJson(response, Answer(false, report.message));
     std::vector<RenderedPage> pages;
     {
-        std::lock_guard<std::mutex> hold(designer.sessionLock);
+        std::unique_lock<std::mutex> hold = Hold(designer);
         Session& session = designer.session;
         ProjectOutcome drawn = RenderProject(session.state.project, session.cache, pages);
         if (!drawn.ok)
@@ -291,7 +300,7 @@ void Ports(Response& response) {
 // name if one of that name differs) and added as a layer on top.
 void DropPicture(Designer& designer, const Request& request, Response& response) {
     std::string name = Param(request, "name");
-    std::lock_guard<std::mutex> hold(designer.sessionLock);
+    std::unique_lock<std::mutex> hold = Hold(designer);
     Session& session = designer.session;
     int index = PageIndex(session, Param(request, "page"));
     if (index < 0)
@@ -341,7 +350,7 @@ void Export(Designer& designer, const Request& request, Response& response) {
     std::string name;
     int number = 0;
     {
-        std::lock_guard<std::mutex> hold(designer.sessionLock);
+        std::unique_lock<std::mutex> hold = Hold(designer);
         index = PageIndex(designer.session, Param(request, "page"));
         if (index >= 0) {
             name = designer.session.state.project.pages[std::size_t(index)].name;
@@ -366,14 +375,14 @@ void Export(Designer& designer, const Request& request, Response& response) {
 void Sheet(Designer& designer, Response& response) {
     std::vector<RenderedPage> pages;
     {
-        std::lock_guard<std::mutex> hold(designer.sessionLock);
+        std::unique_lock<std::mutex> hold = Hold(designer);
         RenderProject(designer.session.state.project, designer.session.cache, pages);
     }
     response.set_content(ContactSheetPng(pages), "image/png");
 }
 
 void Save(Designer& designer, const Request& request, Response& response) {
-    std::lock_guard<std::mutex> hold(designer.sessionLock);
+    std::unique_lock<std::mutex> hold = Hold(designer);
     Session& session = designer.session;
     SaveOutcome saved =
         SaveSession(session, Flag(request, "overwrite"), Flag(request, "dropComments"));
@@ -404,24 +413,24 @@ void AddRoutes(Designer& designer) {
         response.set_content(asset->bytes, asset->size, asset->contentType);
     });
     server.Get(base + "api/state", [d](const Request&, Response& response) {
-        std::lock_guard<std::mutex> hold(d->sessionLock);
+        std::unique_lock<std::mutex> hold = Hold(*d);
         ReplyJson(response, SessionJson(d->session));
     });
     server.Post(base + "api/edit", [d](const Request& request, Response& response) {
         EditFields fields;
         for (const auto& param : request.params)
             fields.emplace(param.first, param.second);
-        std::lock_guard<std::mutex> hold(d->sessionLock);
+        std::unique_lock<std::mutex> hold = Hold(*d);
         EditOutcome edit = EditSession(d->session, fields, Param(request, "group"));
         ReplyJson(response, Answer(edit.ok, edit.why, SessionJson(d->session)), edit.ok);
     });
     server.Post(base + "api/undo", [d](const Request&, Response& response) {
-        std::lock_guard<std::mutex> hold(d->sessionLock);
+        std::unique_lock<std::mutex> hold = Hold(*d);
         bool done = Undo(d->session);
         ReplyJson(response, Answer(done, done ? "" : "nothing to undo", SessionJson(d->session)));
     });
     server.Post(base + "api/redo", [d](const Request&, Response& response) {
-        std::lock_guard<std::mutex> hold(d->sessionLock);
+        std::unique_lock<std::mutex> hold = Hold(*d);
         bool done = Redo(d->session);
         ReplyJson(response, Answer(done, done ? "" : "nothing to redo", SessionJson(d->session)));
     });
@@ -497,6 +506,9 @@ DesignerStart StartDesigner(const DesignerSettings& settings) {
     designer->token = NewToken();
     httplib::Server& server = designer->server;
     server.set_payload_max_length(kLargestPicture);
+    // Headers and body go out in two writes; without this the body waits
+    // for the browser's delayed acknowledgement (some 40 ms a request).
+    server.set_tcp_nodelay(true);
     server.set_default_headers(
         {{"Cache-Control", "no-store"},
          {"X-Content-Type-Options", "nosniff"},

@@ -31,12 +31,12 @@ SessionOutcome OpenSession(const std::string& path, Session& session) {
         return outcome;
     session.state = StateOf(project);
     session.diskText = text;
-    Redraw(session, -1);
     outcome.ok = true;
     return outcome;
 }
 
 void Redraw(Session& session, int page) {
+    session.drawn = true;
     const std::vector<Page>& pages = session.state.project.pages;
     session.images.resize(pages.size());
     session.problems.resize(pages.size());

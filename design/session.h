@@ -19,6 +19,7 @@ struct Session {
     // As state.project.pages: each page's drawing and what went wrong in it.
     std::vector<DisplayImageBytes> images;
     std::vector<std::vector<std::string>> problems;
+    bool drawn = false;        // the first drawing waits until the server listens
     std::string diskText;      // the file as read or last saved
     bool changed = false;      // since then
     bool dropComments = false; // the user has agreed to lose comments
@@ -29,7 +30,8 @@ struct SessionOutcome {
     std::vector<std::string> problems; // "file:line: what", or the reason
 };
 
-// Reads the project file; the session is usable only when ok.
+// Reads the project file; the session is usable only when ok and, after
+// Redraw(session, -1), drawn.
 SessionOutcome OpenSession(const std::string& path, Session& session);
 
 // An edit; `group` non-empty and the same as the last edit's merges the two

@@ -81,7 +81,7 @@ def edits(driver, designer, folder, project):
     Select(driver.find_element(By.ID, "new-kind")).select_by_visible_text("text")
     driver.find_element(By.ID, "add").click()
     settle(driver)
-    type_into(driver, "#properties textarea[name=text]", "Hi 42")
+    type_into(driver, "#properties textarea[name=text]", "Hi")
     # A drag of 10 pixels right and down on the page shown 6 times its size.
     grid = driver.find_element(By.ID, "grid")
     ActionChains(driver).move_to_element_with_offset(grid, 5 * 6 + 3 - 360, 5 * 6 + 3 - 96) \
@@ -96,8 +96,8 @@ def edits(driver, designer, folder, project):
     settle(driver)
     check("a dropped picture is copied beside the project",
           open(os.path.join(folder, "photo.png"), "rb").read() == open(photo, "rb").read())
-    type_into(driver, "#properties input[name=width]", "40")
-    type_into(driver, "#properties input[name=x]", "80")
+    for field, value in (("width", "26"), ("x", "94"), ("y", "10")):
+        type_into(driver, "#properties input[name=%s]" % field, value)
     driver.find_element(By.CSS_SELECTOR, "#properties input[name=threshold]").send_keys(Keys.ARROW_LEFT * 30)
     settle(driver)
     edited = driver.execute_script(CANVAS_PIXELS, "#page")
@@ -122,7 +122,7 @@ def edits(driver, designer, folder, project):
 
     driver.find_element(By.ID, "save").click()
     same("Save asks nothing of the example project", accept_dialogs(driver), [])
-    same("Save says so", driver.find_element(By.ID, "status").text, project + " saved")
+    same("Save says so", driver.find_element(By.ID, "status").text, "screens.toml saved")
     driver.save_screenshot(os.path.join(RUN, "designer.png"))
     out = os.path.join(RUN, "out")
     subprocess.run([KPL, "build", project, "-o", out], check=True, capture_output=True)
@@ -135,7 +135,7 @@ def edits(driver, designer, folder, project):
          open(project).read(), original + """
 [[page.layer]]
 kind = "text"
-text = "Hi 42"
+text = "Hi"
 font = "medium"
 x = 10
 y = 11
@@ -143,9 +143,9 @@ y = 11
 [[page.layer]]
 kind = "picture"
 file = "photo.png"
-x = 80
-y = 0
-width = 40
+x = 94
+y = 10
+width = 26
 threshold = 98
 
 [[page.layer]]
@@ -179,7 +179,7 @@ rows = [
     settle(driver)
     asked = alert(driver)
     same("Save over a file changed on disk asks first", asked and asked.text,
-         project + " has changed on disk since it was read. Overwrite it?")
+         "screens.toml has changed on disk since it was read. Overwrite it?")
     if asked:
         asked.dismiss()
     settle(driver)
@@ -270,7 +270,7 @@ def lost_comments():
 def main():
     folder = os.path.join(RUN, "designer")
     project = example_project(folder)
-    designer = Designer(project)
+    designer = Designer("screens.toml", cwd=folder)
     driver = chromium()
     try:
         driver.get(designer.url)

@@ -44,8 +44,8 @@ def example_project(folder):
 class Designer:
     """kpl design PROJECT --no-browser, until stop()."""
 
-    def __init__(self, project, *extra):
-        self.process = subprocess.Popen([KPL, "design", project, "--no-browser", *extra],
+    def __init__(self, project, *extra, cwd=None):
+        self.process = subprocess.Popen([KPL, "design", project, "--no-browser", *extra], cwd=cwd,
                                         stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         self.started = time.monotonic()
         first = self.process.stdout.readline()
