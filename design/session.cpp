@@ -1,6 +1,7 @@
 #include "design/session.h"
 
 #include "platform/files.h"
+#include "platform/userfiles.h"
 
 namespace {
 
@@ -18,16 +19,17 @@ bool ReadText(const std::string& path, std::string& text) {
 SessionOutcome OpenSession(const std::string& path, Session& session) {
     SessionOutcome outcome;
     std::string text;
-    if (!ReadText(path, text)) {
-        outcome.problems.push_back(path + ": " +
-                                   (IsRegularFile(path) ? "cannot be read" : "no such file"));
+    std::uint64_t length = 0;
+    FileOutcome read = ReadUserFile(path, kLargestProject, text, length);
+    if (!read.ok || length > kLargestProject) {
+        outcome.problems.push_back(path + ": " + (read.ok ? "is larger than 4 MB" : read.why));
         return outcome;
     }
     Project project;
-    ProjectOutcome read = ParseProject(text, path, project);
-    for (const ProjectProblem& problem : read.problems)
+    ProjectOutcome parsed = ParseProject(text, path, project);
+    for (const ProjectProblem& problem : parsed.problems)
         outcome.problems.push_back(ProblemText(problem));
-    if (!read.ok)
+    if (!parsed.ok)
         return outcome;
     session.state = StateOf(project);
     session.diskText = text;

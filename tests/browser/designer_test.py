@@ -193,13 +193,18 @@ def display(driver, designer, out):
     port.send_keys(LINE)
     pages = {n: display_bytes(dark_pixels_of_picture(os.path.join(out, name)))
              for n, name in ((2, "02-splash.bmp"), (5, "05-battery_low.bmp"))}
+    driver.find_element(By.XPATH, "//ol[@id='layers']/li[contains(., 'Battery low')]/input").click()
+    settle(driver)
+    check("a hidden layer is left out of the canvas",
+          driver.execute_script(CANVAS_PIXELS, "#page") != dark_pixels_of_picture(os.path.join(out, "05-battery_low.bmp")))
     sim.mark()
     same("the flash page offered is the page's number",
          driver.find_element(By.ID, "slot").get_attribute("value"), "5")
     driver.find_element(By.ID, "store").click()
     same("Store in page 5 says what it did", line_status(driver), LINE + ": stored in page 05, 486 bytes")
     sim.wait(2)
-    same("Store in page 5: ESC DG, the page's 480 bytes, ESC X 0x45", sim.since_mark(),
+    same("Store in page 5: ESC DG, the page's 480 bytes as kpl build draws it (hidden layers too), ESC X 0x45",
+         sim.since_mark(),
          b"\x1bDG" + pages[5] + b"\x1bXE")
 
     driver.find_element(By.XPATH, "//nav/button[contains(., '+ 07')]").click()
@@ -247,6 +252,38 @@ def display(driver, designer, out):
     os.close(holder)
 
 
+def layers(driver, designer):
+    """The layer list's buttons and keys; a second picture of a taken name."""
+    names = lambda: [li.text.split("\n")[0] for li in driver.find_elements(By.CSS_SELECTOR, "#layers li span")]
+    driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
+    driver.find_element(By.XPATH, "//ol[@id='layers']/li[1]/span").click()
+    driver.find_element(By.TAG_NAME, "body").send_keys(Keys.DELETE)
+    settle(driver)
+    driver.find_element(By.XPATH, "//ol[@id='layers']/li[contains(., 'line')]/button[@title='Up']").click()
+    settle(driver)
+    same("Delete removes the chosen layer, Up moves one over the next",
+         names(), ['picture photo.png', 'line 10,30 to 109,30', 'text "Hi"', 'text "Battery low"', 'group statusbar'])
+    _, _, content = request(designer, "POST", designer.base + "api/picture?page=1&name=photo.png",
+                            origin=designer.origin, body=open(os.path.join(RUN, "out", "02-splash.bmp"), "rb").read())
+    same("another picture dropped under a taken name is copied beside it as photo-2.png",
+         json.loads(content)["message"], "photo-2.png added")
+    _, _, content = request(designer, "POST", designer.base + "api/config", origin=designer.origin,
+                            body=("port=%s&write-protect=1&font-overwrite=1" % LINE).encode())
+    same("options with write protection and font overwrite both are refused", json.loads(content)["message"],
+         "write protection and font overwrite exclude each other")
+
+
+def refusals():
+    """kpl design says what is wrong with a project as kpl build does."""
+    with open(os.path.join(RUN, "broken.toml"), "w") as broken:
+        broken.write('[[page]]\nnumber = 99\nname = "x y"\n')
+    for name in ("broken.toml", "missing.toml", "out"):
+        design = subprocess.run([KPL, "design", name, "--no-browser"], cwd=RUN, capture_output=True, text=True)
+        build = subprocess.run([KPL, "build", name, "-o", "unused"], cwd=RUN, capture_output=True, text=True)
+        same("a project that cannot be opened, %s: exit 2, the problems kpl build names" % name,
+             (design.returncode, design.stderr), (2, build.stderr))
+
+
 def lost_comments():
     """A comment after a value has no place in the model: Save says which
     lines lose theirs and writes only when told to go on."""
@@ -278,9 +315,11 @@ def main():
               wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'")))
         out = edits(driver, designer, folder, project)
         display(driver, designer, out)
+        layers(driver, designer)
         errors = [entry["message"] for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
         same("the page logged no errors", errors, [])
         lost_comments()
+        refusals()
     finally:
         driver.quit()
         designer.stop()
