@@ -143,6 +143,27 @@ std::shared_ptr<LineClaim> ClaimLine(Designer& designer) {
     return std::make_shared<LineClaim>(designer.lineBusy);
 }
 
+// The port the request names, and the line held for it; false after
+// answering why not.
+struct LineRequest {
+    std::string device;
+    std::string label;
+    std::shared_ptr<LineClaim> claim;
+};
+
+bool TakeLine(Designer& designer, const Request& request, Response& response, LineRequest& line) {
+    LineReport report;
+    if (!PortOfText(Param(request, "port"), line.device, line.label, report)) {
+        ReplyJson(response, Answer(false, report.message));
+        return false;
+    }
+    line.claim = ClaimLine(designer);
+    if (!line.claim)
+        ReplyJson(response,
+                  Answer(false, line.label + ": busy with another transaction of the designer"));
+    return line.claim != nullptr;
+}
+
 // The page as kpl build draws it (hidden layers too); false with why when
 // it does not draw whole.
 bool BuiltImage(Designer& designer, int index, DisplayImageBytes& image, std::string& why) {
@@ -161,11 +182,9 @@ std::string TwoDigits(int number) {
 }
 
 void ShowOrStore(Designer& designer, const Request& request, Response& response, bool store) {
-    std::string device;
-    std::string label;
-    LineReport report;
-    if (!PortOfText(Param(request, "port"), device, label, report))
-        return ReplyJson(response, Answer(false, report.message));
+    LineRequest line;
+    if (!TakeLine(designer, request, response, line))
+        return;
     int index = -1;
     {
         std::unique_lock<std::mutex> hold = Hold(designer);
@@ -183,25 +202,19 @@ void ShowOrStore(Designer& designer, const Request& request, Response& response,
     std::string why;
     if (!BuiltImage(designer, index, image, why))
         return ReplyJson(response, Answer(false, why));
-    std::shared_ptr<LineClaim> claim = ClaimLine(designer);
-    if (!claim)
-        return ReplyJson(response,
-                         Answer(false, label + ": busy with another transaction of the designer"));
     bool confirm = store && Flag(request, "confirm");
-    report = RunOnLine(device, label, DownloadSteps(image, slot, confirm),
-                       store ? "stored in page " + TwoDigits(slot) +
-                                   (confirm ? ", confirmation asked" : "")
-                             : "shown");
+    LineReport report = RunOnLine(line.device, line.label, DownloadSteps(image, slot, confirm),
+                                  store ? "stored in page " + TwoDigits(slot) +
+                                              (confirm ? ", confirmation asked" : "")
+                                        : "shown");
     ReplyJson(response, Answer(report.ok, report.message));
 }
 
 // Every page into its flash page, a line of progress as each is done.
 void StoreAll(Designer& designer, const Request& request, Response& response) {
-    std::string device;
-    std::string label;
-    LineReport report;
-    if (!PortOfText(Param(request, "port"), device, label, report))
-        return ReplyJson(response, Answer(false, report.message));
+    LineRequest line;
+    if (!TakeLine(designer, request, response, line))
+        return;
     std::vector<RenderedPage> pages;
     {
         std::unique_lock<std::mutex> hold = Hold(designer);
@@ -212,19 +225,14 @@ void StoreAll(Designer& designer, const Request& request, Response& response) {
                                                          ? "the project does not draw"
                                                          : ProblemText(drawn.problems[0])));
     }
-    std::shared_ptr<LineClaim> claim = ClaimLine(designer);
-    if (!claim)
-        return ReplyJson(response,
-                         Answer(false, label + ": busy with another transaction of the designer"));
     response.set_chunked_content_provider(
-        "application/x-ndjson",
-        [pages, device, label, claim](std::size_t, httplib::DataSink& sink) {
+        "application/x-ndjson", [pages, line](std::size_t, httplib::DataSink& sink) {
             std::size_t stored = 0;
             std::string failure;
             for (const RenderedPage& page : pages) {
-                LineReport step =
-                    RunOnLine(device, label, DownloadSteps(page.image, page.number, false),
-                              "page " + TwoDigits(page.number) + " stored");
+                LineReport step = RunOnLine(line.device, line.label,
+                                            DownloadSteps(page.image, page.number, false),
+                                            "page " + TwoDigits(page.number) + " stored");
                 if (!step.ok) {
                     failure = step.message;
                     break;
@@ -240,10 +248,10 @@ void StoreAll(Designer& designer, const Request& request, Response& response) {
                 // The display stores the page before it takes the next command.
                 Pause(kBatchPauseMs);
             }
-            std::string end = failure.empty()
-                                  ? Answer(true, label + ": " + std::to_string(stored) + " of " +
-                                                     std::to_string(pages.size()) + " pages stored")
-                                  : Answer(false, failure);
+            std::string end =
+                failure.empty() ? Answer(true, line.label + ": " + std::to_string(stored) + " of " +
+                                                   std::to_string(pages.size()) + " pages stored")
+                                : Answer(false, failure);
             end += "\n";
             sink.write(end.data(), end.size());
             sink.done();
@@ -252,11 +260,9 @@ void StoreAll(Designer& designer, const Request& request, Response& response) {
 }
 
 void Configure(Designer& designer, const Request& request, Response& response) {
-    std::string device;
-    std::string label;
-    LineReport report;
-    if (!PortOfText(Param(request, "port"), device, label, report))
-        return ReplyJson(response, Answer(false, report.message));
+    LineRequest line;
+    if (!TakeLine(designer, request, response, line))
+        return;
     static const char* const kNames[kOptionCount] = {"backlight",      "splash",    "write-protect",
                                                      "font-overwrite", "font-wide", "font-tall",
                                                      "y-origin-bottom"};
@@ -266,16 +272,12 @@ void Configure(Designer& designer, const Request& request, Response& response) {
     if (options[kWriteProtect] && options[kFontOverwrite])
         return ReplyJson(response,
                          Answer(false, "write protection and font overwrite exclude each other"));
-    std::shared_ptr<LineClaim> claim = ClaimLine(designer);
-    if (!claim)
-        return ReplyJson(response,
-                         Answer(false, label + ": busy with another transaction of the designer"));
     std::uint8_t value = ConfigValueOf(options);
     char done[40];
     std::snprintf(done, sizeof done, "configuration 0x%02X sent", value);
     bool confirm = Flag(request, "confirm");
-    report = RunOnLine(device, label, ConfigurationSteps(value, confirm),
-                       std::string(done) + (confirm ? ", confirmation asked" : ""));
+    LineReport report = RunOnLine(line.device, line.label, ConfigurationSteps(value, confirm),
+                                  std::string(done) + (confirm ? ", confirmation asked" : ""));
     ReplyJson(response, Answer(report.ok, report.message));
 }
 
