@@ -7,6 +7,7 @@ import fcntl
 import json
 import os
 import shutil
+import signal
 import subprocess
 import sys
 from urllib.request import urlopen
@@ -284,6 +285,31 @@ def refusals():
              (design.returncode, design.stderr), (2, build.stderr))
 
 
+def browser_and_interrupt():
+    """Without --no-browser the address goes to the desktop's opener (a
+    stand-in xdg-open here); Ctrl-C and a closed terminal end the server."""
+    opener = os.path.join(RUN, "opener")
+    os.makedirs(opener, exist_ok=True)
+    with open(os.path.join(opener, "xdg-open"), "w") as script:
+        script.write('#!/bin/sh\necho "$@" >"%s/opened"\n' % opener)
+    os.chmod(os.path.join(opener, "xdg-open"), 0o755)
+    project = os.path.join(RUN, "designer", "screens.toml")
+    for signal_number in (signal.SIGINT, signal.SIGHUP):
+        process = subprocess.Popen([KPL, "design", project], stdout=subprocess.PIPE, text=True,
+                                   env=dict(os.environ, PATH=opener + ":" + os.environ["PATH"]))
+        address = process.stdout.readline().split(" is at ")[1].split(" ")[0]
+        opened = os.path.join(opener, "opened")
+        if signal_number == signal.SIGINT:
+            check("the browser is opened on the address printed",
+                  wait_until(lambda: os.path.exists(opened) and open(opened).read() == address + "\n", 10))
+        process.send_signal(signal_number)
+        try:
+            process.wait(10)
+        except subprocess.TimeoutExpired:
+            process.kill()
+        check("%s ends kpl design" % signal.Signals(signal_number).name, process.poll() == -signal_number)
+
+
 def lost_comments():
     """A comment after a value has no place in the model: Save says which
     lines lose theirs and writes only when told to go on."""
@@ -320,6 +346,7 @@ def main():
         same("the page logged no errors", errors, [])
         lost_comments()
         refusals()
+        browser_and_interrupt()
     finally:
         driver.quit()
         designer.stop()
