@@ -191,7 +191,7 @@ Command AddPorts(CLI::App& app) {
 }
 
 constexpr char kCommands[] =
-    "convert, show, send, batch, config, decode, ports, new, build, text or fonts";
+    "convert, show, send, batch, config, decode, ports, new, build, text, fonts or design";
 
 // One line in kpl's own form, naming the command that was being read.
 int UsageError(const CLI::App& app, const CLI::ParseError& error, int argc, char** argv) {
