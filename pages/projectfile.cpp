@@ -3,7 +3,6 @@
 // above it.
 #include "pages/project.h"
 
-#include "pages/fonts.h"
 #include "pages/projectnames.h"
 #include "platform/files.h"
 
@@ -12,8 +11,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
-#include <set>
 
 namespace {
 
