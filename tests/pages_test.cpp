@@ -364,6 +364,9 @@ TEST(Project, NamesTheLineOfEveryProblem) {
         {"[[page]]\nnumber = 0\nname = \"a\"\n[[page.layer]]\nkind = \"group\"\ngroup = \"g\"\n",
          {"p.toml:4: no group named \"g\""}},
         {"[[page]]\nnumber = 0\nname = \"a\"\nx = [1,\n", {"p.toml:4: "}},
+        {"[[page]]\nnumber = 0 # Zoë\nnäme = \"Zoë\"\n",
+         {"p.toml:3: a character beyond ASCII outside quotes or after a backslash: names, keys "
+          "and escapes are ASCII"}},
     };
     for (const Case& c : cases) {
         Project project;
