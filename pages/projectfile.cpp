@@ -6,6 +6,8 @@
 #include "pages/projectnames.h"
 #include "platform/files.h"
 
+#include <cstdlib>
+
 #define TOML_EXCEPTIONS 0
 // What toml++ takes for impossible ends the program rather than going on
 // undefined (its 3.3 reaches such a point on some characters beyond ASCII,
@@ -14,8 +16,6 @@
 #undef TOML_UNREACHABLE
 #define TOML_UNREACHABLE std::abort()
 #include <toml++/toml.h>
-
-#include <cstdlib>
 
 #include <algorithm>
 #include <cctype>
