@@ -175,7 +175,8 @@ int TextCommand(const Arguments& args) {
     while (anchor < 9 && args.anchor != kAnchorNames[anchor])
         ++anchor;
     DisplayImageBytes image;
-    if (!DrawOnePage(TextProject(args.font, args.size, args.input, static_cast<Anchor>(anchor)),
+    if (!DrawOnePage(TextProject(args.font, args.size, ArgumentText(args.input),
+                                 static_cast<Anchor>(anchor)),
                      "text", image))
         return kExitUnreadable;
     if (args.invert)

@@ -34,7 +34,7 @@ struct Glyph {
 
 struct Face {
     FT_Face face = nullptr;
-    std::string bytes; // FreeType reads a memory face's bytes while it lives
+    std::string bytes; // a file's: FreeType reads them while the face lives
 };
 
 } // namespace
@@ -98,17 +98,19 @@ FontOutcome OpenFace(FontStore& store, const FontChoice& font, FT_Face& face) {
             return {false, "is no built-in font"};
         found = store.faces.emplace(key, Face{}).first;
         std::string& bytes = found->second.bytes;
-        if (builtin)
-            bytes.assign(reinterpret_cast<const char*>(builtin->bytes), builtin->size);
-        else if (std::uint64_t length = 0;
-                 !ReadFileBytes(font.path, kLargestFontFile, bytes, length) ||
-                 length > kLargestFontFile) {
+        std::uint64_t length = 0;
+        if (!builtin && (!ReadFileBytes(font.path, kLargestFontFile, bytes, length) ||
+                         length > kLargestFontFile)) {
             store.faces.erase(found);
             return {false,
                     length > kLargestFontFile ? "is too large for a font" : "cannot be read"};
         }
-        if (FT_New_Memory_Face(store.library, reinterpret_cast<const FT_Byte*>(bytes.data()),
-                               static_cast<FT_Long>(bytes.size()), 0, &found->second.face) != 0) {
+        // A built-in font's bytes live as long as the program: not copied.
+        const FT_Byte* data =
+            builtin ? builtin->bytes : reinterpret_cast<const FT_Byte*>(bytes.data());
+        std::size_t size = builtin ? builtin->size : bytes.size();
+        if (FT_New_Memory_Face(store.library, data, static_cast<FT_Long>(size), 0,
+                               &found->second.face) != 0) {
             store.faces.erase(found);
             return {false, "cannot be read as a font (TrueType, OpenType, PCF or BDF)"};
         }

@@ -3,17 +3,22 @@
 // above it.
 #include "pages/project.h"
 
-#include "pages/fonts.h"
 #include "pages/projectnames.h"
 #include "platform/files.h"
 
+#include <cstdlib>
+
 #define TOML_EXCEPTIONS 0
+// What toml++ takes for impossible ends the program rather than going on
+// undefined (its 3.3 reaches such a point on some characters beyond ASCII,
+// which the reading below keeps from it).
+#include <toml++/impl/preprocessor.h>
+#undef TOML_UNREACHABLE
+#define TOML_UNREACHABLE std::abort()
 #include <toml++/toml.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
-#include <set>
 
 namespace {
 
@@ -237,41 +242,66 @@ struct CommentLines {
     std::vector<bool> comment;      // line holds only a comment
     std::vector<bool> trailing;     // a comment after something else
     std::vector<bool> taken;        // given to an element
+    std::vector<bool> foreign;      // a byte beyond ASCII where TOML has none
 };
 
-// Whether the line has a '#' outside strings, and whether only blanks
-// come before it.
-void FindComment(const std::string& line, bool& whole, bool& after, bool& inMultiline) {
-    whole = after = false;
+// Whether the line has a '#' outside strings, whether only blanks come
+// before it, and whether a byte beyond ASCII stands outside strings and
+// comments or after a backslash in a string. `multiline` carries an open multi-line string's quote
+// from line to line.
+bool Beyond(const std::string& line, std::size_t i) {
+    return i < line.size() && static_cast<unsigned char>(line[i]) >= 0x80;
+}
+
+void FindComment(const std::string& line, bool& whole, bool& after, bool& foreign,
+                 char& multiline) {
+    whole = after = foreign = false;
     std::size_t i = 0;
-    bool seen = false;
+    char last = '\n'; // the last character outside strings, blanks aside; none yet
     while (i < line.size()) {
-        if (inMultiline) {
-            std::size_t end = line.find("\"\"\"", i);
-            std::size_t endLiteral = line.find("'''", i);
-            std::size_t close = std::min(end, endLiteral);
-            if (close == std::string::npos)
-                return;
-            inMultiline = false;
-            i = close + 3;
+        if (multiline) {
+            while (i < line.size()) {
+                if (multiline == '"' && line[i] == '\\') {
+                    foreign = foreign || Beyond(line, i + 1);
+                    i += 2;
+                } else if (line.compare(i, 3, std::string(3, multiline)) == 0) {
+                    // Up to two more quotes are the string's own, before the
+                    // closing three.
+                    i += 3;
+                    for (int extra = 0; extra < 2 && i < line.size() && line[i] == multiline;
+                         ++extra)
+                        ++i;
+                    multiline = 0;
+                    last = '"';
+                    break;
+                } else {
+                    ++i;
+                }
+            }
             continue;
         }
         char c = line[i];
-        if (line.compare(i, 3, "\"\"\"") == 0 || line.compare(i, 3, "'''") == 0) {
-            inMultiline = true;
-            seen = true;
+        // A quote opens a string only where TOML lets a key or value begin;
+        // elsewhere it is part of a bare word.
+        bool opens =
+            (c == '"' || c == '\'') && std::string("\n=[,{.").find(last) != std::string::npos;
+        if (opens && (line.compare(i, 3, "\"\"\"") == 0 || line.compare(i, 3, "'''") == 0)) {
+            multiline = c;
+            last = c;
             i += 3;
-        } else if (c == '"' || c == '\'') {
-            seen = true;
+        } else if (opens) {
+            last = c;
             for (++i; i < line.size() && line[i] != c; ++i)
                 if (c == '"' && line[i] == '\\')
-                    ++i;
+                    foreign = foreign || Beyond(line, ++i);
             ++i;
         } else if (c == '#') {
-            (seen ? after : whole) = true;
+            (last != '\n' ? after : whole) = true;
             return;
         } else {
-            seen = seen || !std::isspace(static_cast<unsigned char>(c));
+            if (!std::isspace(static_cast<unsigned char>(c)))
+                last = c;
+            foreign = foreign || static_cast<unsigned char>(c) >= 0x80;
             ++i;
         }
     }
@@ -291,14 +321,17 @@ CommentLines ScanComments(const std::string& text) {
             break;
         start = end + 1;
     }
-    bool inMultiline = false;
+    char multiline = 0;
+    scan.foreign.assign(scan.lines.size(), false);
     scan.comment.assign(scan.lines.size(), false);
     scan.trailing.assign(scan.lines.size(), false);
     scan.taken.assign(scan.lines.size(), false);
     for (std::size_t i = 1; i < scan.lines.size(); ++i) {
         bool whole = false;
         bool after = false;
-        FindComment(scan.lines[i], whole, after, inMultiline);
+        bool foreign = false;
+        FindComment(scan.lines[i], whole, after, foreign, multiline);
+        scan.foreign[i] = foreign;
         scan.comment[i] = whole;
         scan.trailing[i] = after;
     }
@@ -384,6 +417,18 @@ ProjectOutcome ParseProject(const std::string& text, const std::string& path, Pr
     project = Project{};
     project.path = path;
     ProjectOutcome outcome;
+    // Only ASCII outside quotes and comments, as TOML says; toml++ 3.3
+    // must not see other characters there (it reaches code it marks
+    // unreachable for some of them).
+    CommentLines scan = ScanComments(text);
+    for (std::size_t line = 1; line < scan.lines.size(); ++line)
+        if (scan.foreign[line])
+            outcome.problems.push_back(
+                {path, static_cast<int>(line),
+                 "a character beyond ASCII outside quotes or after a backslash: names, keys "
+                 "and escapes are ASCII"});
+    if (!outcome.problems.empty())
+        return outcome;
     toml::parse_result parsed = toml::parse(text, path);
     if (!parsed) {
         const toml::parse_error& error = parsed.error();
@@ -424,7 +469,6 @@ ProjectOutcome ParseProject(const std::string& text, const std::string& path, Pr
         page.layers = ReadLayers(reader, table);
         project.pages.push_back(page);
     });
-    CommentLines scan = ScanComments(text);
     AttachComments(scan, project);
     for (std::size_t i = 1; i < scan.lines.size(); ++i)
         if ((scan.comment[i] && !scan.taken[i]) || scan.trailing[i])

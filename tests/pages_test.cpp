@@ -364,6 +364,9 @@ TEST(Project, NamesTheLineOfEveryProblem) {
         {"[[page]]\nnumber = 0\nname = \"a\"\n[[page.layer]]\nkind = \"group\"\ngroup = \"g\"\n",
          {"p.toml:4: no group named \"g\""}},
         {"[[page]]\nnumber = 0\nname = \"a\"\nx = [1,\n", {"p.toml:4: "}},
+        {"[[page]]\nnumber = 0 # Zoë\nnäme = \"Zoë\"\n",
+         {"p.toml:3: a character beyond ASCII outside quotes or after a backslash: names, keys "
+          "and escapes are ASCII"}},
     };
     for (const Case& c : cases) {
         Project project;
@@ -538,4 +541,79 @@ TEST(Project, DecodesAPictureOnce) {
     EXPECT_EQ(cache.pictures.size(), 1u);
     ASSERT_EQ(pages.size(), 3u);
     EXPECT_EQ(Art(pages[2].image, 4, 2), (std::vector<std::string>{"###.", "...."}));
+}
+
+// What cannot be drawn is a problem at its layer's line, not a blank.
+TEST(Project, NamesWhatCannotBeDrawn) {
+    const std::string folder = ScratchFolder();
+    WriteTestFile(folder + "not-a-font.ttf", "plain text");
+    struct Case {
+        std::string font, layer, problem;
+    } cases[] = {
+        {"", "kind = \"picture\"\nfile = \"nope.png\"\n", "picture \"nope.png\" cannot be read"},
+        {"", "kind = \"text\"\ntext = \"a\"\nfont = \"large\"\nsize = 12\n",
+         "font \"large\" is a bitmap font of size 16 only, not 12"},
+        {"", "kind = \"text\"\ntext = \"Zoë ☃\"\nfont = \"medium\"\n",
+         "font \"medium\" has no glyph for \"☃\" (U+2603)"},
+        {"[[font]]\nname = \"f\"\nfile = \"not-a-font.ttf\"\n",
+         "kind = \"text\"\ntext = \"a\"\nfont = \"f\"\n",
+         "font \"f\" cannot be read as a font (TrueType, OpenType, PCF or BDF)"},
+        {"[[font]]\nname = \"f\"\nfile = \"gone.ttf\"\n",
+         "kind = \"text\"\ntext = \"a\"\nfont = \"f\"\n", "font \"f\" cannot be read"},
+    };
+    for (const Case& c : cases) {
+        std::string text =
+            c.font + "[[page]]\nnumber = 0\nname = \"p\"\n\n[[page.layer]]\n" + c.layer;
+        Project project = Parsed(text, folder + "p.toml");
+        int line = 1;
+        for (std::size_t at = text.find("[[page.layer]]"); at > 0; --at)
+            line += text[at - 1] == '\n';
+        RenderCache cache;
+        DisplayImageBytes image{};
+        ProjectOutcome outcome = RenderPage(project, project.pages[0], cache, image);
+        ASSERT_EQ(outcome.problems.size(), 1u) << c.layer;
+        EXPECT_EQ(outcome.problems[0].line, line) << c.layer;
+        EXPECT_EQ(outcome.problems[0].what, c.problem);
+    }
+}
+
+// A BDF file (pcf2bdf's of the large font) used as a project's font draws
+// as the built-in font does.
+TEST(FontFile, BdfDrawsAsTheBuiltinFont) {
+    const std::string folder = ScratchFolder();
+    std::string command =
+        "pcf2bdf -o '" + folder + "t.bdf' '" KPL_FONTS_DIR "/ter-u16n_unicode.pcf'";
+    for (char& c : command)
+        c = c == '\\' ? '/' : c;
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    auto page = [&](const std::string& font) {
+        return Rendered(
+            Parsed("[[font]]\nname = \"t\"\nfile = \"t.bdf\"\n[[page]]\nnumber = 0\n"
+                   "name = \"p\"\n[[page.layer]]\nkind = \"text\"\ntext = \"Grüße, ÆΩЖ\"\n"
+                   "font = \"" +
+                       font + "\"\nx = 3\ny = 9\n",
+                   folder + "p.toml"));
+    };
+    DisplayImageBytes fromFile = page("t");
+    EXPECT_EQ(Art(fromFile), Art(page("large")));
+    EXPECT_NE(Art(fromFile), Art(DisplayImageBytes{}));
+}
+
+// Marks past the page's edges are dropped, never wrapped into the next
+// band or row of the display's layout.
+TEST(Project, CutsLayersAtThePageEdges) {
+    Project project =
+        Parsed("[[page]]\nnumber = 0\nname = \"p\"\n"
+               "[[page.layer]]\nkind = \"pixels\"\nx = 117\ny = 6\n"
+               "rows = [\"#####\", \"#####\", \"#####\"]\n"
+               "[[page.layer]]\nkind = \"rectangle\"\nx = -2\ny = 29\nwidth = 5\n"
+               "height = 5\n"
+               "[[page.layer]]\nkind = \"line\"\nx = -500\ny = -500\nx2 = 1\ny2 = 1\n");
+    std::vector<std::string> want(kDisplayHeight, std::string(kDisplayWidth, '.'));
+    for (int y : {6, 7, 8})
+        want[std::size_t(y)].replace(117, 3, "###");
+    want[0][0] = want[1][1] = '#';
+    want[29].replace(0, 3, "###"); // the rectangle's top edge and right side
+    want[30][2] = want[31][2] = '#';
+    EXPECT_EQ(Art(Rendered(project)), want);
 }
