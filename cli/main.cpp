@@ -1,6 +1,7 @@
 // kpl: the KPL-120 display from the command line. Parses the command and
 // its options and hands them to the command's function.
 #include "cli/commands.h"
+#include "cli/project_commands.h"
 #include "cli/report.h"
 #include "platform/userfiles.h"
 
@@ -111,7 +112,12 @@ Command AddShow(CLI::App& app, Arguments& args) {
     command->add_option("PICTURE", args.input, "the picture")->required();
     AddConversion(*command, args.conversion);
     command->add_flag("-a,--ascii", args.ascii, "draw with # and . instead of half blocks");
-    return {command, [&args] { return ShowCommand(args.input, args.conversion, args.ascii); }};
+    command->add_option("--page", args.page, "of a project (.toml): the page to draw");
+    return {command, [&args] {
+                return IsProjectPath(args.input)
+                           ? ShowProjectCommand(args.input, args.page, args.ascii)
+                           : ShowCommand(args.input, args.conversion, args.ascii);
+            }};
 }
 
 Command AddSend(CLI::App& app, Arguments& args) {
@@ -172,7 +178,8 @@ Command AddPorts(CLI::App& app) {
             [] { return PortsCommand(); }};
 }
 
-constexpr char kCommands[] = "convert, show, send, batch, config, decode or ports";
+constexpr char kCommands[] =
+    "convert, show, send, batch, config, decode, ports, new, build, store, text or fonts";
 
 // One line in kpl's own form, naming the command that was being read.
 int UsageError(const CLI::App& app, const CLI::ParseError& error, int argc, char** argv) {
@@ -221,6 +228,7 @@ int main(int argc, char** argv) {
                                 AddConfig(app, arguments),
                                 AddDecode(app, arguments),
                                 AddPorts(app)};
+    const std::vector<ProjectCommand> projectCommands = AddProjectCommands(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {
@@ -234,6 +242,9 @@ int main(int argc, char** argv) {
     }
     int status = kExitUsage;
     for (const Command& command : commands)
+        if (command.parser->parsed())
+            status = command.run();
+    for (const ProjectCommand& command : projectCommands)
         if (command.parser->parsed())
             status = command.run();
     // Output that did not arrive (a full disk, a closed pipe) is a failure.

@@ -28,14 +28,11 @@ void AppendBytes(void* context, void* data, int size) {
 
 // 8-bit grey, black for dark: every viewer and editor reads it.
 std::string PngBytes(const DisplayImageBytes& image) {
-    std::vector<unsigned char> grey(std::size_t{kDisplayWidth} * kDisplayHeight);
+    std::vector<std::uint8_t> grey(std::size_t{kDisplayWidth} * kDisplayHeight);
     for (int y = 0; y < kDisplayHeight; ++y)
         for (int x = 0; x < kDisplayWidth; ++x)
             grey[std::size_t(y * kDisplayWidth + x)] = DisplayPixelSet(image, x, y) ? 0 : 255;
-    std::string bytes;
-    stbi_write_png_to_func(AppendBytes, &bytes, kDisplayWidth, kDisplayHeight, 1, grey.data(),
-                           kDisplayWidth);
-    return bytes;
+    return GreyPngBytes(kDisplayWidth, kDisplayHeight, grey);
 }
 
 bool IsCKeyword(const std::string& word) {
@@ -137,6 +134,12 @@ bool ReadHexLine(std::string line, std::vector<std::uint8_t>& values, std::strin
 }
 
 } // namespace
+
+std::string GreyPngBytes(int width, int height, const std::vector<std::uint8_t>& grey) {
+    std::string bytes;
+    stbi_write_png_to_func(AppendBytes, &bytes, width, height, 1, grey.data(), width);
+    return bytes;
+}
 
 bool FormatNamed(const std::string& name, OutputFormat& format) {
     static const struct {

@@ -3,7 +3,9 @@
 
 #include "display/image.h"
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 enum class OutputFormat {
     Bmp, // the 574-byte BMP the bitmap tool reads, colour table black first
@@ -28,6 +30,10 @@ std::string PictureName(const std::string& path);
 // text's comment line and the C array's identifier.
 std::string EncodeImage(const DisplayImageBytes& image, OutputFormat format,
                         const std::string& name);
+
+// A PNG of any grey picture, one byte a pixel row by row (the contact
+// sheet of `kpl build`); the display image's PNG is this at 120 x 32.
+std::string GreyPngBytes(int width, int height, const std::vector<std::uint8_t>& grey);
 
 // Back from 480 raw bytes or the assembler text to an image; false, with
 // the reason in `why` (a phrase to follow the file's name, e.g. "line 3 has

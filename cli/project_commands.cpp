@@ -1,0 +1,399 @@
+#include "cli/project_commands.h"
+
+#include "cli/commands.h"
+#include "cli/files.h"
+#include "cli/paths.h"
+#include "cli/report.h"
+#include "display/formats.h"
+#include "pages/build.h"
+#include "pages/fonts.h"
+#include "pages/project.h"
+#include "pages/projectnames.h"
+#include "platform/console.h"
+#include "platform/userfiles.h"
+
+#include "CLI.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+// What the command line gave the project commands; only one runs.
+struct Arguments {
+    std::string input;
+    std::string output;
+    std::string format;
+    std::string font = "large";
+    std::string anchor = "centre";
+    std::vector<std::string> fontFiles;
+    int size = 0;
+    bool arrays = false;
+    bool invert = false;
+    bool ascii = false;
+    std::string port;
+    std::string pages; // "2,5-7"
+};
+
+// Outputs are compared with what is there, so that a build that changed
+// nothing leaves every file's time alone.
+constexpr std::size_t kLargestOutput = 16 * 1024 * 1024;
+
+void ComplainAll(const std::vector<ProjectProblem>& problems) {
+    for (const ProjectProblem& problem : problems)
+        Complain(problem.line > 0 ? problem.file + ":" + std::to_string(problem.line)
+                                  : problem.file,
+                 problem.what);
+}
+
+// The project read and checked; false after telling why.
+bool Read(const std::string& path, Project& project) {
+    std::string nothing;
+    std::uint64_t length = 0;
+    FileOutcome readable = ReadUserFile(path, 0, nothing, length);
+    if (!readable.ok) {
+        Complain(path, readable.why);
+        return false;
+    }
+    ProjectOutcome outcome = ReadProject(path, project);
+    ComplainAll(outcome.problems);
+    return outcome.ok;
+}
+
+bool ChooseFormat(const std::string& out, const std::string& formatName, OutputFormat& format) {
+    if (!formatName.empty()) {
+        if (FormatNamed(formatName, format))
+            return true;
+        Complain(formatName, "no such format: bmp, png, raw, hex or c");
+        return false;
+    }
+    if (FormatOfPath(out, format))
+        return true;
+    Complain(out, "the extension names no format: give --format bmp|png|raw|hex|c");
+    return false;
+}
+
+// Written unless the file holds these bytes already; false after telling why.
+bool WriteIfChanged(const std::string& path, const std::string& bytes, bool& written) {
+    std::string old;
+    std::uint64_t length = 0;
+    written = false;
+    if (ReadUserFile(path, kLargestOutput, old, length).ok && length == bytes.size() &&
+        old == bytes)
+        return true;
+    if (WriteOutput(path, bytes, false) != kExitDone)
+        return false;
+    written = true;
+    return true;
+}
+
+int NewCommand(const std::string& path) {
+    std::error_code error;
+    if (std::filesystem::symlink_status(path, error).type() !=
+        std::filesystem::file_type::not_found) {
+        Complain(path, "exists already: kpl new writes only a new file");
+        return kExitUnreadable;
+    }
+    if (WriteOutput(path, ExampleProjectText(), false) != kExitDone)
+        return kExitUnreadable;
+    PrintText(path + " written: kpl build " + path + " -o out/ makes its pages\n");
+    return kExitDone;
+}
+
+int BuildCommand(const Arguments& args) {
+    Project project;
+    if (!Read(args.input, project))
+        return kExitUnreadable;
+    RenderCache cache;
+    std::vector<RenderedPage> pages;
+    ProjectOutcome outcome = RenderProject(project, cache, pages);
+    ComplainAll(outcome.problems);
+    if (!outcome.ok)
+        return kExitUnreadable;
+    BuildOptions options;
+    options.arrays = args.arrays;
+    std::vector<BuildFile> files = BuildFiles(args.input, pages, options);
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(args.output), error);
+    if (error) {
+        Complain(args.output, "cannot be made (" + error.message() + ")");
+        return kExitUnreadable;
+    }
+    std::string folder = args.output;
+    if (!folder.empty() && folder.back() != '/' && folder.back() != '\\')
+        folder += '/';
+    int written = 0;
+    for (const BuildFile& file : files) {
+        bool changed = false;
+        if (!WriteIfChanged(folder + file.name, file.bytes, changed))
+            return kExitUnreadable;
+        written += changed ? 1 : 0;
+    }
+    PrintText(std::to_string(pages.size()) + " pages, " + std::to_string(files.size()) +
+              " files in " + folder + ": " + std::to_string(written) + " written, " +
+              std::to_string(files.size() - std::size_t(written)) + " unchanged\n");
+    return kExitDone;
+}
+
+// A project of one page holding one text layer: `kpl text` and the font
+// samples draw through the same code as a project's pages.
+Project TextProject(const std::string& font, int size, const std::string& text, Anchor anchor) {
+    Project project;
+    Layer layer;
+    layer.text = text;
+    layer.size = size;
+    layer.anchor = anchor;
+    if (FindBuiltinFont(font)) {
+        layer.font = font;
+    } else {
+        project.fonts.push_back({font, 0, {}, font, "", size});
+        layer.font = font;
+    }
+    if (anchor != Anchor::TopLeft) {
+        layer.width = kDisplayWidth;
+        layer.height = kDisplayHeight;
+    }
+    Page page;
+    page.name = "text";
+    page.layers.push_back(layer);
+    project.pages.push_back(page);
+    return project;
+}
+
+bool DrawOnePage(const Project& project, const std::string& what, DisplayImageBytes& image) {
+    RenderCache cache;
+    ProjectOutcome outcome = RenderPage(project, project.pages.front(), cache, image);
+    for (const ProjectProblem& problem : outcome.problems)
+        Complain(what, problem.what);
+    return outcome.ok;
+}
+
+int TextCommand(const Arguments& args) {
+    OutputFormat format;
+    if (!ChooseFormat(args.output, args.format, format))
+        return kExitUsage;
+    int anchor = 0;
+    while (anchor < 9 && args.anchor != kAnchorNames[anchor])
+        ++anchor;
+    DisplayImageBytes image;
+    if (!DrawOnePage(TextProject(args.font, args.size, ArgumentText(args.input),
+                                 static_cast<Anchor>(anchor)),
+                     "text", image))
+        return kExitUnreadable;
+    if (args.invert)
+        for (std::uint8_t& byte : image)
+            byte = static_cast<std::uint8_t>(~byte);
+    return WriteOutput(
+        args.output,
+        EncodeImage(image, format,
+                    args.output == kStandardStream ? "text" : PictureBaseName(args.output)),
+        false);
+}
+
+// The sample's rows of the terminal picture: half blocks take two rows a line.
+void PrintSample(const std::string& font, int size, bool ascii) {
+    DisplayImageBytes image;
+    Project project = TextProject(font, size, "Battery low 42%", Anchor::TopLeft);
+    if (!DrawOnePage(project, font, image))
+        return;
+    int rows = 0;
+    for (int y = 0; y < kDisplayHeight; ++y)
+        for (int x = 0; x < kDisplayWidth; ++x)
+            if (DisplayPixelSet(image, x, y))
+                rows = y + 1;
+    std::string picture = TerminalPicture(image, ascii);
+    int lines = ascii ? rows : (rows + 1) / 2;
+    std::size_t end = 0;
+    for (int i = 0; i < lines; ++i)
+        end = picture.find('\n', end) + 1;
+    PrintText(picture.substr(0, end));
+}
+
+int FontsCommand(const Arguments& args) {
+    if (!args.ascii)
+        UseUtf8Output();
+    std::shared_ptr<FontStore> store = NewFontStore();
+    int status = kExitDone;
+    if (args.fontFiles.empty()) {
+        for (const BuiltinFont& font : BuiltinFonts()) {
+            std::string description;
+            DescribeFont(*store, {font.name, "", 0}, description);
+            char names[32];
+            std::snprintf(names, sizeof names, "%-7s %-12s ", font.alias, font.name);
+            PrintText(names + description + "; " + font.licence + "\n");
+            PrintSample(font.name, 0, args.ascii);
+            PrintText("\n");
+        }
+    }
+    for (const std::string& file : args.fontFiles) {
+        std::string description;
+        FontOutcome outcome = DescribeFont(*store, {"", file, args.size}, description);
+        if (!outcome.ok) {
+            Complain(file, outcome.why);
+            status = kExitUnreadable;
+            continue;
+        }
+        PrintText(file + "  " + description + "\n");
+        PrintSample(file, args.size, args.ascii);
+        PrintText("\n");
+    }
+    return status;
+}
+
+// "2,5-7" as 17 flags; false after telling why.
+bool ChosenPages(const std::string& text, std::vector<bool>& chosen) {
+    chosen.assign(kFlashPages, text.empty());
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = std::min(text.find(',', start), text.size());
+        std::string item = text.substr(start, end - start);
+        std::size_t dash = item.find('-');
+        std::string first = item.substr(0, dash),
+                    last = dash == std::string::npos ? first : item.substr(dash + 1);
+        auto number = [](const std::string& digits) {
+            return !digits.empty() && digits.size() < 3 &&
+                           digits.find_first_not_of("0123456789") == std::string::npos
+                       ? std::atoi(digits.c_str())
+                       : -1;
+        };
+        int from = number(first), to = number(last);
+        if (from < 0 || to < from || to >= kFlashPages) {
+            Complain("--pages", "\"" + item + "\" is not a page 0 to 16 or a range such as 5-7");
+            return false;
+        }
+        for (int page = from; page <= to; ++page)
+            chosen[std::size_t(page)] = true;
+        start = end + 1;
+    }
+    return true;
+}
+
+int StoreCommand(const Arguments& args) {
+    std::vector<bool> chosen;
+    if (!ChosenPages(args.pages, chosen))
+        return kExitUsage;
+    std::vector<RenderedPage> pages;
+    ProjectOutcome outcome = RenderProjectFile(args.input, pages);
+    ComplainAll(outcome.problems);
+    if (!outcome.ok)
+        return kExitUnreadable;
+    std::vector<PageEntry> entries;
+    for (int number = 0; number < kFlashPages; ++number) {
+        if (!chosen[std::size_t(number)])
+            continue;
+        auto page = std::find_if(pages.begin(), pages.end(),
+                                 [number](const RenderedPage& p) { return p.number == number; });
+        if (page == pages.end())
+            continue; // --pages chooses among the project's pages
+        DisplayImageBytes image = page->image;
+        entries.push_back({number, page->name, [image](DisplayImageBytes& out) {
+                               out = image;
+                               return true;
+                           }});
+    }
+    if (entries.empty()) {
+        Complain(args.input,
+                 args.pages.empty() ? "has no pages" : "has none of the pages " + args.pages);
+        return kExitUnreadable;
+    }
+    return StorePages(args.port, entries, args.input);
+}
+
+} // namespace
+
+bool IsProjectPath(const std::string& path) {
+    return path.size() > 5 && (path.compare(path.size() - 5, 5, ".toml") == 0 ||
+                               path.compare(path.size() - 5, 5, ".TOML") == 0);
+}
+
+int ShowProjectCommand(const std::string& path, long long number, bool ascii) {
+    Project project;
+    if (!Read(path, project))
+        return kExitUnreadable;
+    const Page* page = nullptr;
+    for (const Page& candidate : project.pages)
+        if (!page && (number < 0 || candidate.number == number))
+            page = &candidate;
+    if (!page) {
+        Complain(path, number < 0 ? "has no pages" : "has no page " + std::to_string(number));
+        return kExitUnreadable;
+    }
+    RenderCache cache;
+    DisplayImageBytes image;
+    ProjectOutcome outcome = RenderPage(project, *page, cache, image);
+    ComplainAll(outcome.problems);
+    if (!outcome.ok)
+        return kExitUnreadable;
+    if (!ascii)
+        UseUtf8Output();
+    PrintText(TerminalPicture(image, ascii));
+    return kExitDone;
+}
+
+std::vector<ProjectCommand> AddProjectCommands(CLI::App& app) {
+    auto args = std::make_shared<Arguments>();
+    std::vector<ProjectCommand> commands;
+
+    CLI::App* command = app.add_subcommand("new", "write a commented example page project");
+    command->add_option("PROJECT", args->input, "the project file to make, e.g. screens.toml")
+        ->required();
+    commands.push_back({command, [args] { return NewCommand(args->input); }});
+
+    command = app.add_subcommand(
+        "build", "every page of a project: BMPs, the bitmap tool's list, C header, hex, PNG sheet");
+    command->add_option("PROJECT", args->input, "the project file (.toml)")->required();
+    command->add_option("-o,--output", args->output, "the folder to write into")
+        ->type_name("FOLDER")
+        ->required();
+    command->add_flag("--arrays", args->arrays, "the C header also holds each page's 480 bytes");
+    commands.push_back({command, [args] { return BuildCommand(*args); }});
+
+    command = app.add_subcommand(
+        "store", "every page of a project (or those of --pages) into its flash page");
+    command->add_option("PROJECT", args->input, "the project file (.toml)")->required();
+#ifdef _WIN32
+    const char* portHelp = "the COM port, e.g. COM3 or 3";
+#else
+    const char* portHelp = "the serial device, e.g. /dev/ttyUSB0";
+#endif
+    command->add_option("-p,--port", args->port, portHelp)->type_name("PORT")->envname("KPL_PORT");
+    command->add_option("--pages", args->pages, "only these pages, e.g. 2,5-7")->type_name("LIST");
+    commands.push_back({command, [args] { return StoreCommand(*args); }});
+
+    command = app.add_subcommand("text", "draw a text onto a screen and write it as convert does");
+    command->add_option("TEXT", args->input, "the text (UTF-8)")->required();
+    command->add_option("--font", args->font, "a built-in font or a font file (default large)")
+        ->type_name("FONT");
+    command->add_option("--size", args->size, "pixels per em, for an outline font")
+        ->type_name("N")
+        ->check(CLI::Range(1, 255));
+    command
+        ->add_option("--anchor", args->anchor,
+                     "where on the screen: top-left, top, ..., centre (default), ..., "
+                     "bottom-right")
+        ->type_name("WHERE")
+        ->check(CLI::IsMember(
+            std::vector<std::string>(std::begin(kAnchorNames), std::end(kAnchorNames))));
+    command->add_flag("-i,--invert", args->invert, "light text on dark");
+    command->add_option("-o,--output", args->output, "the file to write")
+        ->type_name("OUT")
+        ->required();
+    command
+        ->add_option("-f,--format", args->format,
+                     "bmp, png, raw, hex or c (default: by the "
+                     "output's extension)")
+        ->type_name("FORMAT");
+    commands.push_back({command, [args] { return TextCommand(*args); }});
+
+    command = app.add_subcommand("fonts", "the built-in fonts (or the font files given), each "
+                                          "with a sample");
+    command->add_option("FONT", args->fontFiles, "font files to look at instead");
+    command->add_option("--size", args->size, "pixels per em, for outline fonts")
+        ->type_name("N")
+        ->check(CLI::Range(1, 255));
+    command->add_flag("-a,--ascii", args->ascii, "draw with # and . instead of half blocks");
+    commands.push_back({command, [args] { return FontsCommand(*args); }});
+    return commands;
+}

@@ -1,0 +1,287 @@
+#include "pages/fonts.h"
+
+#include "platform/userfiles.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <tuple>
+
+// The font files' bytes, generated at build time from pages/fonts/.
+extern const unsigned char kFontSpleen5x8[];
+extern const std::size_t kFontSpleen5x8Size;
+extern const unsigned char kFontTerminus12[];
+extern const std::size_t kFontTerminus12Size;
+extern const unsigned char kFontTerminus16[];
+extern const std::size_t kFontTerminus16Size;
+
+namespace {
+
+// Font files are some kilobytes to a few megabytes; this bounds a wrong path.
+constexpr std::size_t kLargestFontFile = 64 * 1024 * 1024;
+
+struct Glyph {
+    int left = 0; // from the pen to the bitmap's left column
+    int top = 0;  // from the baseline up to the bitmap's top row
+    int width = 0;
+    int height = 0;
+    int advance = 0;
+    std::vector<std::uint8_t> pixels;
+};
+
+struct Face {
+    FT_Face face = nullptr;
+    std::string bytes; // a file's: FreeType reads them while the face lives
+};
+
+} // namespace
+
+struct FontStore {
+    FT_Library library = nullptr;
+    std::map<std::string, Face> faces;
+    std::map<std::tuple<std::string, int, char32_t>, Glyph> glyphs;
+    std::map<std::pair<std::string, int>, std::pair<int, int>> lineMetrics; // ascent, descent
+    ~FontStore() {
+        for (auto& entry : faces)
+            FT_Done_Face(entry.second.face);
+        if (library)
+            FT_Done_FreeType(library);
+    }
+};
+
+namespace {
+
+// Decodes one UTF-8 character at text[i]; false for a malformed sequence.
+bool NextCharacter(const std::string& text, std::size_t& i, char32_t& c) {
+    auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    unsigned char first = byte(i);
+    int extra = first < 0x80         ? 0
+                : (first >> 5) == 6  ? 1
+                : (first >> 4) == 14 ? 2
+                : (first >> 3) == 30 ? 3
+                                     : -1;
+    if (extra < 0 || i + std::size_t(extra) >= text.size())
+        return false;
+    c = extra == 0 ? first : first & (0x3F >> extra);
+    for (int k = 1; k <= extra; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80)
+            return false;
+        c = (c << 6) | (byte(i + k) & 0x3F);
+    }
+    i += 1 + extra;
+    return true;
+}
+
+std::string CharacterName(const std::string& text, std::size_t from, std::size_t to, char32_t c) {
+    char code[16];
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+    std::string shown =
+        c < 0x20 || c == 0x7F ? std::string() : "\"" + text.substr(from, to - from) + "\" ";
+    return shown + "(" + code + ")";
+}
+
+std::string FaceKey(const FontChoice& font) {
+    return font.builtin.empty() ? "file:" + font.path : "builtin:" + font.builtin;
+}
+
+FontOutcome OpenFace(FontStore& store, const FontChoice& font, FT_Face& face) {
+    if (!store.library && FT_Init_FreeType(&store.library) != 0)
+        return {false, "cannot be drawn: FreeType did not start"};
+    std::string key = FaceKey(font);
+    auto found = store.faces.find(key);
+    if (found == store.faces.end()) {
+        const BuiltinFont* builtin = nullptr;
+        if (!font.builtin.empty() && !(builtin = FindBuiltinFont(font.builtin)))
+            return {false, "is no built-in font"};
+        found = store.faces.emplace(key, Face{}).first;
+        std::string& bytes = found->second.bytes;
+        std::uint64_t length = 0;
+        FileOutcome read{true, ""};
+        if (!builtin && (!(read = ReadUserFile(font.path, kLargestFontFile, bytes, length)).ok ||
+                         length > kLargestFontFile)) {
+            store.faces.erase(found);
+            return {false,
+                    !read.ok ? "cannot be read (" + read.why + ")" : "is too large for a font"};
+        }
+        // A built-in font's bytes live as long as the program: not copied.
+        const FT_Byte* data =
+            builtin ? builtin->bytes : reinterpret_cast<const FT_Byte*>(bytes.data());
+        std::size_t size = builtin ? builtin->size : bytes.size();
+        if (FT_New_Memory_Face(store.library, data, static_cast<FT_Long>(size), 0,
+                               &found->second.face) != 0) {
+            store.faces.erase(found);
+            return {false, "cannot be read as a font (TrueType, OpenType, PCF or BDF)"};
+        }
+    }
+    face = found->second.face;
+    return {true, ""};
+}
+
+// Chooses the size on the face: a bitmap font's own strike, an outline
+// font's pixels per em.
+FontOutcome SetSize(FT_Face face, int size) {
+    if (FT_IS_SCALABLE(face)) {
+        if (size <= 0)
+            return {false, "is an outline font: give a size in pixels"};
+        if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(size)) != 0)
+            return {false, "cannot be drawn at size " + std::to_string(size)};
+        return {true, ""};
+    }
+    for (int i = 0; i < face->num_fixed_sizes; ++i) {
+        if (size == 0 || face->available_sizes[i].height == size) {
+            if (FT_Select_Size(face, i) != 0)
+                return {false, "cannot be drawn at its own size"};
+            return {true, ""};
+        }
+    }
+    std::string sizes;
+    for (int i = 0; i < face->num_fixed_sizes; ++i)
+        sizes += (i ? ", " : "") + std::to_string(face->available_sizes[i].height);
+    return {false, "is a bitmap font of size " + sizes + " only, not " + std::to_string(size)};
+}
+
+FontOutcome LoadGlyph(FontStore& store, FT_Face face, const std::string& key, int size, char32_t c,
+                      const Glyph*& glyph) {
+    auto cached = store.glyphs.find({key, size, c});
+    if (cached != store.glyphs.end()) {
+        glyph = &cached->second;
+        return {true, ""};
+    }
+    FT_UInt index = FT_Get_Char_Index(face, c);
+    if (index == 0)
+        return {false, "no glyph"};
+    // Hinted for the monochrome target and rendered in one bit a pixel:
+    // crisp stems, no grey to threshold.
+    if (FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) != 0)
+        return {false, "a glyph that cannot be drawn"};
+    const FT_GlyphSlot slot = face->glyph;
+    const FT_Bitmap& bitmap = slot->bitmap;
+    Glyph made;
+    made.left = slot->bitmap_left;
+    made.top = slot->bitmap_top;
+    made.width = static_cast<int>(bitmap.width);
+    made.height = static_cast<int>(bitmap.rows);
+    made.advance = static_cast<int>((slot->advance.x + 32) >> 6);
+    made.pixels.assign(std::size_t(made.width) * std::size_t(made.height), 0);
+    for (int y = 0; y < made.height; ++y) {
+        const unsigned char* row = bitmap.buffer + std::ptrdiff_t(y) * bitmap.pitch;
+        for (int x = 0; x < made.width; ++x) {
+            bool ink = bitmap.pixel_mode == FT_PIXEL_MODE_MONO ? (row[x >> 3] >> (7 - (x & 7))) & 1
+                                                               : row[x] >= 128;
+            made.pixels[std::size_t(y * made.width + x)] = ink ? 1 : 0;
+        }
+    }
+    glyph = &store.glyphs.emplace(std::make_tuple(key, size, c), std::move(made)).first->second;
+    return {true, ""};
+}
+
+} // namespace
+
+const std::vector<BuiltinFont>& BuiltinFonts() {
+    static const std::vector<BuiltinFont> fonts = {
+        {"spleen-5x8", "small", "Spleen 1.9 by Frederic Cambus, BSD 2-clause licence",
+         kFontSpleen5x8, kFontSpleen5x8Size},
+        {"terminus-12", "medium",
+         "Terminus Font 4.48 by Dimitar Toshkov Zhekov, SIL Open Font Licence 1.1", kFontTerminus12,
+         kFontTerminus12Size},
+        {"terminus-16", "large",
+         "Terminus Font 4.48 by Dimitar Toshkov Zhekov, SIL Open Font Licence 1.1", kFontTerminus16,
+         kFontTerminus16Size},
+    };
+    return fonts;
+}
+
+const BuiltinFont* FindBuiltinFont(const std::string& name) {
+    for (const BuiltinFont& font : BuiltinFonts())
+        if (name == font.name || name == font.alias)
+            return &font;
+    return nullptr;
+}
+
+std::shared_ptr<FontStore> NewFontStore() {
+    return std::make_shared<FontStore>();
+}
+
+FontOutcome DrawText(FontStore& store, const FontChoice& font, const std::string& utf8,
+                     TextBlock& block) {
+    block = TextBlock{};
+    FT_Face face = nullptr;
+    FontOutcome outcome = OpenFace(store, font, face);
+    if (!outcome.ok)
+        return outcome;
+    if (!(outcome = SetSize(face, font.size)).ok)
+        return outcome;
+    const std::string key = FaceKey(font);
+    const int ascent = static_cast<int>((face->size->metrics.ascender + 63) >> 6);
+    const int descent = static_cast<int>((-face->size->metrics.descender + 63) >> 6);
+    const int lineHeight = ascent + descent;
+
+    // Lines of glyphs first, to know the block's size.
+    struct Placed {
+        const Glyph* glyph;
+        int pen;
+        int line;
+    };
+    std::vector<Placed> placed;
+    int lines = 1;
+    int pen = 0;
+    int widest = 0;
+    for (std::size_t i = 0; i < utf8.size();) {
+        std::size_t start = i;
+        char32_t c = 0;
+        if (!NextCharacter(utf8, i, c))
+            return {false, "is not UTF-8 text"};
+        if (c == '\n') {
+            ++lines;
+            pen = 0;
+            continue;
+        }
+        const Glyph* glyph = nullptr;
+        if (!LoadGlyph(store, face, key, font.size, c, glyph).ok)
+            return {false, "has no glyph for " + CharacterName(utf8, start, i, c)};
+        placed.push_back({glyph, pen, lines - 1});
+        pen += glyph->advance;
+        widest = std::max(widest, pen);
+    }
+    block.width = widest;
+    block.height = lines * lineHeight;
+    block.baseline = ascent;
+    block.pixels.assign(std::size_t(block.width) * std::size_t(block.height), 0);
+    for (const Placed& p : placed) {
+        const Glyph& g = *p.glyph;
+        int top = p.line * lineHeight + ascent - g.top;
+        for (int y = 0; y < g.height; ++y)
+            for (int x = 0; x < g.width; ++x) {
+                int bx = p.pen + g.left + x;
+                int by = top + y;
+                if (g.pixels[std::size_t(y * g.width + x)] && bx >= 0 && bx < block.width &&
+                    by >= 0 && by < block.height)
+                    block.pixels[std::size_t(by * block.width + bx)] = 1;
+            }
+    }
+    return {true, ""};
+}
+
+FontOutcome DescribeFont(FontStore& store, const FontChoice& font, std::string& description) {
+    FT_Face face = nullptr;
+    FontOutcome outcome = OpenFace(store, font, face);
+    if (!outcome.ok)
+        return outcome;
+    description = face->family_name ? face->family_name : "unnamed";
+    if (face->style_name && std::string(face->style_name) != "Regular" &&
+        std::string(face->style_name) != "Medium")
+        description += std::string(" ") + face->style_name;
+    if (FT_IS_SCALABLE(face)) {
+        description += ", outline";
+    } else if (face->num_fixed_sizes > 0) {
+        if (!(outcome = SetSize(face, 0)).ok)
+            return outcome;
+        int width = static_cast<int>((face->size->metrics.max_advance + 32) >> 6);
+        description += ", bitmap, " + std::to_string(width) + " x " +
+                       std::to_string(face->available_sizes[0].height);
+    }
+    return {true, ""};
+}

@@ -1,0 +1,216 @@
+// The page project: up to 17 screens described in one text file (TOML),
+// each a stack of layers drawn in order. The model is plain values, edited
+// field by field (the designer converts it to JSON and back); reading,
+// checking, rendering and writing it back are free functions over it.
+#pragma once
+
+#include "display/image.h"
+#include "picture/picture.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Every element keeps the line of the file it was read from (0 when it was
+// made by an edit) and the comment lines written just above it, so that
+// messages can name the line and writing back keeps the comments.
+
+enum class LayerKind {
+    Picture,   // a picture file fitted into a box
+    Text,      // a string in a font
+    Line,      // from (x, y) to (x2, y2)
+    Rectangle, // outline or filled
+    Pixels,    // a small grid written as text rows: '#' drawn, '.' left
+    Group,     // the layers of a named group, moved by (x, y)
+};
+
+// Where the text's box is held: without a box, (x, y) is that point of the
+// text; with one (width and height > 0), the text sits at that point of
+// the box (Centre: centred in it).
+enum class Anchor {
+    TopLeft,
+    Top,
+    TopRight,
+    Left,
+    Centre,
+    Right,
+    BottomLeft,
+    Bottom,
+    BottomRight,
+};
+
+// What a layer's marks do to the pixels under them.
+enum class Ink {
+    Black,  // set dark
+    White,  // set light
+    Invert, // flip
+};
+
+struct Layer {
+    LayerKind kind = LayerKind::Text;
+    int line = 0;
+    std::vector<std::string> comments; // whole lines, '#' included
+
+    // Picture, Rectangle, Pixels: the top-left corner; Text: the anchor
+    // point, or the box's top-left corner with a box; Line: the start;
+    // Group: the offset added to the group's layers.
+    int x = 0;
+    int y = 0;
+    // Picture: the box (0: to the page's right or bottom edge);
+    // Rectangle: its size; Text: the box to align in (0: none).
+    int width = 0;
+    int height = 0;
+    int x2 = 0; // Line: the end, drawn too
+    int y2 = 0;
+    Ink ink = Ink::Black;
+
+    // Picture: the file as written (relative to the project file), the
+    // conversion `kpl convert` takes, and whether the box is first filled
+    // with the colour opposite to the ink (the picture's light pixels show).
+    std::string file;
+    ConversionOptions conversion;
+    bool opaque = true;
+
+    // Text: UTF-8, "\n" starts a new line; the font is a name of the
+    // project's fonts or a built-in font; size (pixels) overrides the
+    // font's for an outline font, 0 keeps it.
+    std::string text;
+    std::string font;
+    int size = 0;
+    Anchor anchor = Anchor::TopLeft;
+
+    bool filled = false; // Rectangle
+
+    std::vector<std::string> rows; // Pixels, top row first
+
+    std::string group; // Group: the name used
+};
+
+// A font defined once and named: a file (TrueType, OpenType, PCF, BDF;
+// relative to the project file) or a built-in font, and for outline fonts
+// the pixel size.
+struct FontDefinition {
+    std::string name;
+    int line = 0;
+    std::vector<std::string> comments;
+    std::string file;
+    std::string builtin;
+    int size = 0;
+};
+
+// Layers defined once and used on several pages (a status bar, a frame).
+// A group does not use another group.
+struct Group {
+    std::string name;
+    int line = 0;
+    std::vector<std::string> comments;
+    std::vector<Layer> layers;
+};
+
+struct Page {
+    int number = 0;   // the flash page, 0..16
+    std::string name; // a C identifier: file names, the header's constants
+    int line = 0;
+    std::vector<std::string> comments;
+    std::vector<Layer> layers; // drawn first to last on a white page
+};
+
+struct Project {
+    std::string path;                  // the file it was read from: messages, relative paths
+    std::vector<std::string> comments; // the file's opening comment lines
+    std::vector<FontDefinition> fonts;
+    std::vector<Group> groups;
+    std::vector<Page> pages; // in the file's order
+    // Lines of the file read whose comments the model cannot hold (after a
+    // value, between keys): writing the project back drops them.
+    std::vector<int> lostComments;
+};
+
+// One thing wrong, where it is: "screens.toml:12: no font named "big"".
+struct ProjectProblem {
+    std::string file;
+    int line = 0; // 0: not tied to a line
+    std::string what;
+};
+
+// "file:line: what" (or "file: what" without a line).
+std::string ProblemText(const ProjectProblem& problem);
+
+struct ProjectOutcome {
+    bool ok = false;
+    std::vector<ProjectProblem> problems; // all that were found, in line order
+};
+
+// Reads and checks a project file; on failure the problems name the file
+// and lines, and `project` holds what could be read.
+ProjectOutcome ReadProject(const std::string& path, Project& project);
+
+// The same from the file's text; `path` names it in problems and is the
+// base of its relative paths.
+ProjectOutcome ParseProject(const std::string& text, const std::string& path, Project& project);
+
+// The checks a read applies, for a project changed by edits: numbers and
+// names unique and valid, fonts and groups that exist, sizes in range.
+// Files (pictures, fonts) are looked at only when rendering.
+ProjectOutcome CheckProject(const Project& project);
+
+// A picture or font file's path as opened: relative ones from the project
+// file's folder.
+std::string ProjectFilePath(const Project& project, const std::string& file);
+
+// What rendering keeps between calls: decoded pictures (by path, so a
+// picture used on many pages is decoded once) and opened fonts. One cache
+// per build or per designer session; ForgetFiles drops everything read
+// from files (after they changed on disk).
+struct FontStore; // FreeType's faces, opened once
+struct RenderCache {
+    struct Picture {
+        bool ok = false;
+        std::string why;
+        std::vector<std::string> notes;
+        GreyPicture grey;
+    };
+    std::map<std::string, Picture> pictures;
+    // A picture fitted into a box and made black and white, by path, box
+    // and conversion: the designer redraws a page on every keystroke.
+    std::map<std::string, std::vector<std::uint8_t>> boxes;
+    std::shared_ptr<FontStore> fonts;
+};
+void ForgetFiles(RenderCache& cache);
+
+// One page drawn: a function of the project and the files it names. Text
+// with a character its font lacks, a file that cannot be read, an unknown
+// font or group are problems (file, line, what); the image then holds what
+// could be drawn.
+ProjectOutcome RenderPage(const Project& project, const Page& page, RenderCache& cache,
+                          DisplayImageBytes& image);
+
+struct RenderedPage {
+    int number = 0;
+    std::string name;
+    DisplayImageBytes image{};
+};
+
+// Every page of the project in the file's order (what `kpl store` sends and
+// `kpl build` writes); ok only when every page rendered without problems.
+ProjectOutcome RenderProject(const Project& project, RenderCache& cache,
+                             std::vector<RenderedPage>& pages);
+
+// A project file read, checked and every page rendered with a cache of its
+// own: what `kpl store` sends. Problems name the file and lines.
+ProjectOutcome RenderProjectFile(const std::string& path, std::vector<RenderedPage>& pages);
+
+// The project as text: fonts, groups, pages in the model's order, each
+// table's keys in one fixed order, defaults left out. Comments kept in the
+// model are written above their element; comments that the model cannot
+// hold (after a value on its line, between keys) are dropped; their lines
+// (Project::lostComments) are listed in lostComments so the caller can say so.
+struct ProjectTextOutcome {
+    std::string text;
+    std::vector<int> lostComments; // lines of the file read
+};
+ProjectTextOutcome ProjectText(const Project& project);
+
+// The commented example project `kpl new` writes.
+std::string ExampleProjectText();

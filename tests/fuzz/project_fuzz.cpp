@@ -1,0 +1,36 @@
+// The project reader on any text; a project it accepts renders (built-in
+// fonts only: files are the user's) and writes back as a text that reads
+// as the same project and writes the same text again.
+#include "pages/project.h"
+#include "tests/fuzz/fuzz.h"
+
+#include <algorithm>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    Project project;
+    if (!ParseProject(InputText(data, size), "in.toml", project).ok)
+        return 0;
+    std::string text = ProjectText(project).text;
+    Project again;
+    Require(ParseProject(text, "in.toml", again).ok, "a written project reads back");
+    Require(ProjectText(again).text == text, "a written project writes back the same");
+    auto fileless = [](std::vector<Layer>& layers) {
+        layers.erase(
+            std::remove_if(layers.begin(), layers.end(),
+                           [](const Layer& layer) { return layer.kind == LayerKind::Picture; }),
+            layers.end());
+    };
+    for (Group& group : project.groups)
+        fileless(group.layers);
+    for (Page& page : project.pages)
+        fileless(page.layers);
+    for (FontDefinition& font : project.fonts)
+        if (!font.file.empty()) {
+            font.file.clear();
+            font.builtin = "small";
+        }
+    RenderCache cache;
+    std::vector<RenderedPage> pages;
+    RenderProject(project, cache, pages);
+    return 0;
+}
