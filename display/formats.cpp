@@ -2,9 +2,10 @@
 
 #include "display/hextext.h"
 
-#include "stb_image_write.h"
+#include <png.h>
 
 #include <cctype>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -21,20 +22,27 @@ std::string HexByte(std::uint8_t value) {
     return {'0', 'x', kHexDigits[value >> 4], kHexDigits[value & 0x0F]};
 }
 
-void AppendBytes(void* context, void* data, int size) {
-    static_cast<std::string*>(context)->append(static_cast<const char*>(data),
-                                               static_cast<std::size_t>(size));
-}
-
-// 8-bit grey, black for dark: every viewer and editor reads it.
+// 8-bit grey, black for dark: every viewer and editor reads it. libpng
+// fails only for want of memory; then the bytes are empty.
 std::string PngBytes(const DisplayImageBytes& image) {
     std::vector<unsigned char> grey(std::size_t{kDisplayWidth} * kDisplayHeight);
     for (int y = 0; y < kDisplayHeight; ++y)
         for (int x = 0; x < kDisplayWidth; ++x)
             grey[std::size_t(y * kDisplayWidth + x)] = DisplayPixelSet(image, x, y) ? 0 : 255;
+    png_image info;
+    std::memset(&info, 0, sizeof info);
+    info.version = PNG_IMAGE_VERSION;
+    info.width = kDisplayWidth;
+    info.height = kDisplayHeight;
+    info.format = PNG_FORMAT_GRAY;
+    png_alloc_size_t size = 0;
     std::string bytes;
-    stbi_write_png_to_func(AppendBytes, &bytes, kDisplayWidth, kDisplayHeight, 1, grey.data(),
-                           kDisplayWidth);
+    if (png_image_write_to_memory(&info, nullptr, &size, 0, grey.data(), 0, nullptr)) {
+        bytes.assign(size, '\0');
+        if (!png_image_write_to_memory(&info, &bytes[0], &size, 0, grey.data(), 0, nullptr))
+            size = 0;
+        bytes.resize(size);
+    }
     return bytes;
 }
 
