@@ -159,8 +159,8 @@ void DecodeGif(const std::string& bytes, const DecodeRequest& request, Decoding&
             decoding.why = Why(source, gif->Error);
         else if (decoding.why.empty() && frames < wanted)
             decoding.why = frames == 0 ? std::string("without a picture")
-                                       : "of " + std::to_string(frames) + " frame" +
-                                             (frames == 1 ? "" : "s") + ", without frame " +
+                                       : "with " + std::to_string(frames) + " frame" +
+                                             (frames == 1 ? "" : "s") + ": no frame " +
                                              std::to_string(wanted);
         if (decoding.why.empty()) {
             if (frames > 1)

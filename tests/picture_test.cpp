@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -35,28 +36,84 @@ const std::string kShapes =
     "-draw 'rectangle 0,0 9,5' -draw 'line 0,31 119,0' -draw 'point 119,31'";
 const std::string kPlasma = "-seed 5 plasma: -colorspace gray -posterize 4"; // 0, 85, 170, 255
 
+// The bits of a picture file against ImageMagick's threshold of what it
+// reads of the same file, after `toScreen`; pixels must all agree.
+int WrongPixels(const std::string& file, const std::string& toScreen, ConversionOptions options) {
+    Magick(file + " " + toScreen + " -threshold 50% -depth 8 gray:" + file + ".gray");
+    std::string reference = FileContents(Folder() + file + ".gray");
+    EXPECT_EQ(reference.size(), 3840u) << file;
+    DisplayImageBytes image = Load(Folder() + file, options);
+    int wrong = 0;
+    for (int y = 0; y < kDisplayHeight && reference.size() == 3840u; ++y)
+        for (int x = 0; x < kDisplayWidth; ++x)
+            wrong += DisplayPixelSet(image, x, y) != (reference[y * kDisplayWidth + x] == 0);
+    return wrong;
+}
+
+const std::string kColours = // luma far from half; BT.709's weights would make the cyan light
+    "-size 120x32 xc:white -fill '#00B4B4' -draw 'rectangle 5,5 40,26' -fill lime -draw "
+    "'rectangle 45,5 70,26' -fill '#FF4040' -draw 'circle 95,16 100,26'";
+
 } // namespace
 
-// Every case's grey levels are far from 50 %, so rounding cannot decide a pixel.
+// Every case's grey levels are far from 50 %, so rounding cannot decide a
+// pixel; colours are made grey by BT.601's luma on both sides.
 TEST(LoadPicture, GivesTheBitsOfImageMagicksThreshold) {
+    const std::string luma = "-grayscale Rec601Luma";
+    // Grey levels 65 to 95 and 160 to 190 besides black and white: more than
+    // 16 colours, so that ImageMagick writes 8 bits a pixel.
+    const std::string manyGreys = "-size 120x32 " + kPlasma + " -fx 'u+((i%20)-10)/255'";
     struct Case {
         std::string file, make, toScreen; // ImageMagick's fitting, before its threshold
         Fitting fitting;
     } cases[] = {
         {"bw.png", "-size 120x32 xc:white " + kShapes + " -monochrome", "", Fitting::Fit},
         {"bw.gif", "-size 120x32 xc:white " + kShapes, "", Fitting::Fit},
+        {"interlaced.gif", "-size 120x32 " + kPlasma + " -interlace GIF", "", Fitting::Fit},
+        {"colour.gif", kColours, luma, Fitting::Fit},
+        {"transparent.gif", "-size 120x32 xc:none " + kShapes, "-background white -flatten",
+         Fitting::Fit},
         {"bw24.bmp", "-size 120x32 xc:white " + kShapes + " -type TrueColor", "", Fitting::Fit},
+        {"colour24.bmp", kColours + " -type TrueColor", luma, Fitting::Fit},
+        {"bw1.bmp", "-size 120x32 xc:white " + kShapes + " -type Bilevel", "", Fitting::Fit},
+        {"grey4.bmp", "-size 120x32 " + kPlasma + " -type Palette", "", Fitting::Fit},
+        {"grey8.bmp", manyGreys + " -type Palette", "", Fitting::Fit},
+        {"rle8.bmp", manyGreys + " -type Palette -compress RLE", "", Fitting::Fit},
+        {"os2.bmp", manyGreys + " -type Palette", "", Fitting::Fit},
+        {"rgb565.bmp", kColours + " -define bmp:subtype=RGB565", luma, Fitting::Fit},
+        {"argb32.bmp",
+         "-size 120x32 xc:none " + kShapes +
+             " -fill 'rgba(0,0,0,0.3)' -draw 'rectangle 70,2 110,12'",
+         "-background white -flatten", Fitting::Fit},
         {"grey.png", "-size 120x32 " + kPlasma, "", Fitting::Stretch},
-        {"grey.pgm", "-size 120x32 " + kPlasma, "", Fitting::Fit},
-        // Without -orient ImageMagick claims rows bottom first but writes them top first.
-        {"grey.tga", "-size 120x32 " + kPlasma + " -orient TopLeft", "", Fitting::Fill},
-        // Flat 8 x 8 blocks, which JPEG keeps flat.
-        {"grey.jpg", "-size 15x4 " + kPlasma + " -scale 800% -quality 95", "", Fitting::Fit},
+        {"palette.png", kColours + " -type Palette", luma, Fitting::Fit},
+        {"interlaced.png", kColours + " -interlace PNG", luma, Fitting::Fit},
         {"alpha.png",
          "-size 120x32 xc:none " + kShapes +
              " -fill 'rgba(0,0,0,0.3)' -draw 'rectangle 70,2 110,12'"
              " -fill 'rgba(0,0,0,0.7)' -draw 'rectangle 70,18 110,30'",
          "-background white -flatten", Fitting::Fit},
+        {"alpha16.png", "-size 120x32 xc:none " + kShapes + " -depth 16",
+         "-background white -flatten", Fitting::Fit},
+        {"grey.pgm", "-size 120x32 " + kPlasma, "", Fitting::Fit},
+        {"text.pgm", "-size 120x32 " + kPlasma + " -compress none", "", Fitting::Fit},
+        {"grey16.pgm", "-size 120x32 " + kPlasma + " -depth 16", "", Fitting::Fit},
+        {"bw.pbm", "-size 120x32 xc:white " + kShapes, "", Fitting::Fit},
+        {"text.pbm", "-size 120x32 xc:white " + kShapes + " -compress none", "", Fitting::Fit},
+        {"colour.ppm", kColours, luma, Fitting::Fit},
+        {"text.ppm", kColours + " -compress none", luma, Fitting::Fit},
+        {"alpha.pam", "-size 120x32 xc:none " + kShapes, "-background white -flatten",
+         Fitting::Fit},
+        // Flat 8 x 8 blocks, which JPEG keeps flat.
+        {"grey.jpg", "-size 15x4 " + kPlasma + " -scale 800% -quality 95", "", Fitting::Fit},
+        {"progressive.jpg", "-size 15x4 " + kPlasma + " -scale 800% -interlace JPEG", "",
+         Fitting::Fit},
+        {"cmyk.jpg", "-size 15x4 " + kPlasma + " -scale 800% -colorspace CMYK", "-colorspace sRGB",
+         Fitting::Fit},
+        // 8 x 8 blocks of 960 x 256, which the decoder makes one pixel each
+        // at its 1/8 scale, as ImageMagick's average does.
+        {"camera.jpg", "-size 120x32 " + kPlasma + " -scale 800% -sampling-factor 2x2",
+         "-scale 120x32", Fitting::Fit},
         // Each screen pixel averages 3 x 3 whose middle one is the other colour.
         {"big.png", "-size 120x32 xc:white " + kShapes + " -scale 300% -fx 'i%3==1&&j%3==1?1-u:u'",
          "-scale 120x32!", Fitting::Fit},
@@ -66,24 +123,130 @@ TEST(LoadPicture, GivesTheBitsOfImageMagicksThreshold) {
          "-gravity center -crop 120x32+0+0 +repage", Fitting::Fill},
     };
     for (const Case& c : cases) {
-        std::string format = c.file.find(".bmp") != std::string::npos ? "BMP3:" : "";
-        // The reference from the file as written, read back.
-        Magick(c.make + " -write " + format + c.file + " +delete " + c.file + " " + c.toScreen +
-               " -threshold 50% -depth 8 gray:" + c.file + ".gray");
-        std::string reference = FileContents(Folder() + c.file + ".gray");
-        ASSERT_EQ(reference.size(), 3840u) << c.file;
+        std::string format =
+            c.file == "os2.bmp" ? "BMP2:"
+            : c.file.find(".bmp") != std::string::npos && c.file.find("32") == std::string::npos
+                ? "BMP3:"
+                : "";
+        Magick(c.make + " " + format + c.file);
         ConversionOptions options;
         options.fitting = c.fitting;
+        EXPECT_EQ(WrongPixels(c.file, c.toScreen, options), 0) << c.file << " " << c.toScreen;
         DisplayImageBytes image = Load(Folder() + c.file, options);
-        int wrong = 0;
-        for (int y = 0; y < kDisplayHeight; ++y)
-            for (int x = 0; x < kDisplayWidth; ++x)
-                wrong += DisplayPixelSet(image, x, y) != (reference[y * kDisplayWidth + x] == 0);
-        EXPECT_EQ(wrong, 0) << c.file << " " << c.toScreen;
         options.invert = true;
         DisplayImageBytes inverted = Load(Folder() + c.file, options);
         for (std::size_t i = 0; i < image.size(); ++i)
             ASSERT_EQ(inverted[i], static_cast<std::uint8_t>(~image[i])) << c.file << " byte " << i;
+    }
+}
+
+// Rows stored top first, which ImageMagick does not write: its BMP's rows
+// reversed and its height negated.
+TEST(LoadPicture, ReadsATopDownBmp) {
+    Magick("-size 120x32 xc:white " + kShapes + " -type TrueColor BMP3:up.bmp");
+    std::string bmp = FileContents(Folder() + "up.bmp"), down = bmp.substr(0, 54);
+    for (int row = 31; row >= 0; --row)
+        down += bmp.substr(54 + std::size_t(row) * 360, 360);
+    std::int32_t height = -32;
+    std::memcpy(&down[22], &height, 4);
+    WriteTestFile(Folder() + "down.bmp", down);
+    EXPECT_EQ(Load(Folder() + "down.bmp"), Load(Folder() + "up.bmp"));
+}
+
+// RLE4, which ImageMagick does not write, from codes by hand: runs, a
+// literal run, a delta over pixels left at index 0, end of line, of picture.
+TEST(LoadPicture, ReadsAnRle4Bmp) {
+    const std::string codes("\x78\x11\0\0"    // bottom row: 120 of index 1, end of line
+                            "\x04\x10"        // 1 0 1 0
+                            "\0\x04\x01\x10"  // literal 0 1 1 0
+                            "\0\x02\x07\x1e"  // 7 on and 30 rows up: the top row, at 15
+                            "\x70\x11\0\x01", // 112 of index 1 (cut at the edge), end
+                            18);
+    std::string bmp = "BM";
+    auto add = [&bmp](std::uint32_t value, int length) {
+        for (int i = 0; i < length; ++i)
+            bmp += static_cast<char>(value >> (8 * i) & 0xFF);
+    };
+    add(62 + std::uint32_t(codes.size()), 4), add(0, 4), add(62, 4);      // length, pixels at 62
+    add(40, 4), add(120, 4), add(32, 4), add(1, 2), add(4, 2), add(2, 4); // RLE4
+    add(std::uint32_t(codes.size()), 4), add(0, 4), add(0, 4), add(2, 4), add(0, 4);
+    add(0, 4), add(0xFFFFFF, 4); // index 0 black, 1 white
+    WriteTestFile(Folder() + "rle4.bmp", bmp + codes);
+    DisplayImageBytes image = Load(Folder() + "rle4.bmp");
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 120; ++x) {
+            bool dark = y == 0 ? x < 15 : y == 30 ? x == 1 || x == 3 || x == 4 || x >= 7 : y != 31;
+            ASSERT_EQ(DisplayPixelSet(image, x, y), dark) << x << "," << y;
+        }
+}
+
+// exiftool writes the orientation. ImageMagick's -auto-orient shows a
+// JPEG's; it reads no PNG's eXIf, so there the turn or mirror each value
+// stands for is named.
+TEST(LoadPicture, TurnsAndMirrorsByExifOrientation) {
+    const char* const turns[] = {"", "-flop", "-rotate 180", "-flip", "-transpose", "-rotate 90",
+                                 "-transverse", "-rotate 270"};
+    Magick("-size 15x4 " + kPlasma + " -scale 800% -quality 95 -write flat.jpg -write flat.png "
+           "-rotate 90 -write turned.jpg turned.png");
+    for (int orientation = 1; orientation <= 8; ++orientation)
+        for (std::string type : {".jpg", ".png"}) {
+            std::string file = "o" + std::to_string(orientation) + type;
+            std::string command = "cd '" + Folder() + "' && cp " +
+                                  (orientation >= 5 ? "turned" : "flat") + type + " " + file +
+                                  " && exiftool -q -q -overwrite_original -n -Orientation=" +
+                                  std::to_string(orientation) + " " + file;
+            std::replace(command.begin(), command.end(), '\\', '/');
+            ASSERT_EQ(std::system(command.c_str()), 0) << command;
+            std::string show = type == ".jpg" ? "-auto-orient" : turns[orientation - 1];
+            EXPECT_EQ(WrongPixels(file, show, {}), 0) << file;
+        }
+}
+
+// Frames drawn over each other as ImageMagick's -coalesce shows them, the
+// later ones of the optimised animation only rectangles of change.
+TEST(LoadPicture, TakesTheFrameAskedForWithANote) {
+    Magick("-size 120x32 xc:white " + kShapes +
+           " '(' +clone -fill black -draw 'rectangle 20,4 40,28' ')'"
+           " '(' +clone -fill white -draw 'rectangle 0,0 60,31' ')' -layers Optimize anim.gif");
+    for (int frame : {0, 1, 2, 3}) {
+        ConversionOptions options;
+        options.frame = frame;
+        int index = std::max(frame, 1) - 1;
+        const char* others[] = {"1,2", "0,2", "0,1"};
+        EXPECT_EQ(
+            WrongPixels("anim.gif", std::string("-coalesce -delete ") + others[index], options), 0)
+            << frame;
+        DisplayImageBytes image{};
+        PictureOutcome outcome = LoadPicture(Folder() + "anim.gif", options, image);
+        ASSERT_EQ(outcome.notes.size(), 1u);
+        EXPECT_EQ(outcome.notes[0],
+                  "has 3 frames; frame " + std::to_string(index + 1) + " is used");
+    }
+    ConversionOptions options;
+    options.frame = 4;
+    DisplayImageBytes image{};
+    EXPECT_EQ(LoadPicture(Folder() + "anim.gif", options, image).why,
+              "is a GIF of 120 x 32, with 3 frames: no frame 4");
+}
+
+// giflib's own writer, from the raw colours ImageMagick reads back.
+TEST(LoadPicture, ReadsAGifOfGiflibsTools) {
+    Magick(kColours + " rgb:colours.rgb");
+    std::string command = "cd '" + Folder() + "' && gif2rgb -1 -s 120 32 colours.rgb >giflib.gif";
+    std::replace(command.begin(), command.end(), '\\', '/');
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    EXPECT_EQ(WrongPixels("giflib.gif", "-grayscale Rec601Luma", {}), 0);
+}
+
+// 16-bit samples reduced exactly: 65280 is 254.0 of 255, which cutting
+// the low byte would make 255.
+TEST(LoadPicture, ReducesSixteenBitSamplesExactly) {
+    for (std::string file : {"deep.png", "deep.pgm", "deep.pam"}) {
+        Magick("-size 120x32 xc:'gray(99.61089%)' -depth 16 " + file);
+        ConversionOptions options;
+        options.threshold = 255;
+        for (std::uint8_t byte : Load(Folder() + file, options))
+            ASSERT_EQ(byte, 0xFF) << file;
     }
 }
 
@@ -144,14 +307,24 @@ TEST(EncodeImage, EveryFormatComesBackByteForByte) {
 TEST(LoadPicture, RefusesBrokenAndHugePicturesWithAReason) {
     Magick("-size 120x32 " + kPlasma + " whole.png");
     std::string png = FileContents(Folder() + "whole.png");
+    Magick("-size 1024x768 xc:white -type Palette -colors 20 -compress RLE BMP3:big-rle.bmp");
+    std::string rle = FileContents(Folder() + "big-rle.bmp");
+    Magick("-size 120x32 " + kPlasma + " whole.jpg");
+    std::string jpeg = FileContents(Folder() + "whole.jpg");
     struct Case {
         std::string bytes, why;
     } cases[] = {
-        {png.substr(0, png.size() / 2), "is truncated"},
+        {png.substr(0, png.size() / 2), "is a PNG of 120 x 32, truncated"},
+        {jpeg.substr(0, jpeg.size() / 2), "is a JPEG of 120 x 32, truncated"},
+        {rle.substr(0, rle.size() - 100), "is an RLE-compressed BMP of 1024 x 768, truncated"},
         {"P5 9000 8000 255\n" + std::string(100, '\0'),
-         "claims 9000 x 8000 pixels, more than 64 megapixels"},
-        {std::string(574, 'x'),
-         "is not a PNG, JPEG, GIF, BMP, PNM or TGA picture that kpl can read"},
+         "is a PGM of 9000 x 8000, more than 64 megapixels"},
+        {"P7 WIDTH 200000 HEIGHT 1 DEPTH 4 MAXVAL 65535 TUPLTYPE RGB_ALPHA ENDHDR\n",
+         "is a PAM of 200000 x 1, with rows of more than 1 MB"},
+        {"P4 4000 4000\n" + std::string(1000, '\0'),
+         "is a PBM of 4000 x 4000, in a file of 1013 bytes, more than 4096 pixels a byte"},
+        {std::string("RIFF\0\0\0\0WEBPVP8 ", 16), "is a WebP picture, which kpl does not read"},
+        {std::string(574, 'x'), "is not a picture kpl reads (PNG, JPEG, GIF, BMP or Netpbm)"},
     };
     for (const Case& c : cases) {
         WriteTestFile(Folder() + "bad", c.bytes);
