@@ -196,7 +196,7 @@ bool ReadHeader(const Bytes& bytes, Header& header, std::string& why) {
         header.compression = bytes.At(30, 4);
         header.paletteEntries = bytes.At(46, 4);
     } else {
-        why = "has a header of " + std::to_string(size) + " bytes, which no Windows writes";
+        why = "with a header of " + std::to_string(size) + " bytes, which no Windows writes";
         return false;
     }
     header.topDown = header.height < 0;
@@ -235,7 +235,7 @@ bool ReadHeader(const Bytes& bytes, Header& header, std::string& why) {
         why = std::string("holding a ") + (header.compression == kJpeg ? "JPEG" : "PNG") +
               ", which kpl does not read";
     else if (!valid)
-        why = "of " + std::to_string(header.bits) + " bits a pixel and compression " +
+        why = "with " + std::to_string(header.bits) + " bits a pixel and compression " +
               std::to_string(header.compression) + ", which no Windows writes";
     return valid;
 }

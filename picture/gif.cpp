@@ -143,7 +143,8 @@ void DecodeGif(const std::string& bytes, const DecodeRequest& request, Decoding&
                 } else {
                     decoded += std::int64_t{image.Width} * image.Height;
                     if (decoded > kMaxFramePixels) {
-                        decoding.why = "frames of more than 256 megapixels in all";
+                        decoding.why =
+                            "with frames of more than 256 megapixels up to the one shown";
                         break;
                     }
                     if (frame.control.DisposalMode == DISPOSE_PREVIOUS && frames < wanted)

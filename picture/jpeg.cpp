@@ -45,7 +45,7 @@ void CountScans(j_common_ptr info) {
     auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
     if (decompress->input_scan_number > kMaxScans) {
         auto* error = reinterpret_cast<ErrorJump*>(info->err);
-        std::snprintf(error->message, sizeof error->message, "more than %d scans", kMaxScans);
+        std::snprintf(error->message, sizeof error->message, "with more than %d scans", kMaxScans);
         std::longjmp(error->jump, 1);
     }
 }

@@ -74,12 +74,12 @@ bool ReadPamHeader(Reader& reader, Layout& layout, std::string& why) {
         else if (word == "TUPLTYPE")
             tupleType = reader.Word();
         if (!ok) {
-            why = "has a damaged " + word;
+            why = "with a damaged " + word;
             return false;
         }
     }
     if (!width || !height || !depth || !maxval || layout.depth == 0 || layout.maxval == 0) {
-        why = "lacks a WIDTH, HEIGHT, DEPTH or MAXVAL";
+        why = "without a WIDTH, HEIGHT, DEPTH or MAXVAL";
         return false;
     }
     bool grey = tupleType.rfind("GRAYSCALE", 0) == 0 || tupleType.rfind("BLACKANDWHITE", 0) == 0;
@@ -88,7 +88,7 @@ bool ReadPamHeader(Reader& reader, Layout& layout, std::string& why) {
         tupleType.size() > 6 && tupleType.compare(tupleType.size() - 6, 6, "_ALPHA") == 0;
     if (!(grey && layout.depth == 1u + layout.alpha) &&
         !(rgb && layout.depth == 3u + layout.alpha)) {
-        why = "holds tuples of type \"" + tupleType + "\" and depth " +
+        why = "with tuples of type \"" + tupleType + "\" and depth " +
               std::to_string(layout.depth) + ", which kpl does not read";
         return false;
     }
@@ -113,11 +113,11 @@ void DecodeNetpbm(const std::string& bytes, const DecodeRequest& request, Decodi
         layout.depth = layout.type == '3' || layout.type == '6' ? 3 : 1;
         if (!reader.Number(layout.width, 0x7fffffff) || !reader.Number(layout.height, 0x7fffffff) ||
             (!bits && !reader.Number(layout.maxval, 65535))) {
-            decoding.why = reader.at >= bytes.size() ? "truncated" : "has a damaged header";
+            decoding.why = reader.at >= bytes.size() ? "truncated" : "with a damaged header";
             return;
         }
         if (layout.maxval == 0) {
-            decoding.why = "has a maximum value of 0";
+            decoding.why = "with a maximum value of 0";
             return;
         }
     }
@@ -152,13 +152,13 @@ void DecodeNetpbm(const std::string& bytes, const DecodeRequest& request, Decodi
                 reader.SkipSpaceAndComments();
                 if (reader.at >= bytes.size() ||
                     (bytes[reader.at] != '0' && bytes[reader.at] != '1')) {
-                    decoding.why = reader.at >= bytes.size() ? "truncated" : "has a damaged pixel";
+                    decoding.why = reader.at >= bytes.size() ? "truncated" : "with a damaged pixel";
                     return;
                 }
                 row[i] = bytes[reader.at++] == '0'; // 1 is black
             } else if (text) {
                 if (!reader.Number(row[i], 0xffffffffu)) {
-                    decoding.why = reader.at >= bytes.size() ? "truncated" : "has a damaged pixel";
+                    decoding.why = reader.at >= bytes.size() ? "truncated" : "with a damaged pixel";
                     return;
                 }
             } else if (layout.type == '4') {

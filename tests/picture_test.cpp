@@ -50,6 +50,26 @@ int WrongPixels(const std::string& file, const std::string& toScreen, Conversion
     return wrong;
 }
 
+// A BMP of the info header by hand: what ImageMagick does not write. Its
+// colour table of `colours` entries is black, then white, then black.
+std::string BmpFile(std::int32_t width, std::int32_t height, int bits, int compression, int colours,
+                    const std::string& pixels) {
+    std::string bmp = "BM";
+    auto add = [&bmp](std::uint32_t value, int length) {
+        for (int i = 0; i < length; ++i)
+            bmp += static_cast<char>(value >> (8 * i) & 0xFF);
+    };
+    std::uint32_t pixelsAt = 54 + 4 * std::uint32_t(colours);
+    add(pixelsAt + std::uint32_t(pixels.size()), 4), add(0, 4), add(pixelsAt, 4);
+    add(40, 4), add(std::uint32_t(width), 4), add(std::uint32_t(height), 4), add(1, 2);
+    add(std::uint32_t(bits), 2), add(std::uint32_t(compression), 4);
+    add(std::uint32_t(pixels.size()), 4), add(0, 4), add(0, 4), add(std::uint32_t(colours), 4);
+    add(0, 4);
+    for (int i = 0; i < colours; ++i)
+        add(i == 1 ? 0xFFFFFF : 0, 4);
+    return bmp + pixels;
+}
+
 const std::string kColours = // luma far from half; BT.709's weights would make the cyan light
     "-size 120x32 xc:white -fill '#00B4B4' -draw 'rectangle 5,5 40,26' -fill lime -draw "
     "'rectangle 45,5 70,26' -fill '#FF4040' -draw 'circle 95,16 100,26'";
@@ -162,16 +182,7 @@ TEST(LoadPicture, ReadsAnRle4Bmp) {
                             "\0\x02\x07\x1e"  // 7 on and 30 rows up: the top row, at 15
                             "\x70\x11\0\x01", // 112 of index 1 (cut at the edge), end
                             18);
-    std::string bmp = "BM";
-    auto add = [&bmp](std::uint32_t value, int length) {
-        for (int i = 0; i < length; ++i)
-            bmp += static_cast<char>(value >> (8 * i) & 0xFF);
-    };
-    add(62 + std::uint32_t(codes.size()), 4), add(0, 4), add(62, 4);      // length, pixels at 62
-    add(40, 4), add(120, 4), add(32, 4), add(1, 2), add(4, 2), add(2, 4); // RLE4
-    add(std::uint32_t(codes.size()), 4), add(0, 4), add(0, 4), add(2, 4), add(0, 4);
-    add(0, 4), add(0xFFFFFF, 4); // index 0 black, 1 white
-    WriteTestFile(Folder() + "rle4.bmp", bmp + codes);
+    WriteTestFile(Folder() + "rle4.bmp", BmpFile(120, 32, 4, 2, 2, codes));
     DisplayImageBytes image = Load(Folder() + "rle4.bmp");
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 120; ++x) {
@@ -184,9 +195,10 @@ TEST(LoadPicture, ReadsAnRle4Bmp) {
 // JPEG's; it reads no PNG's eXIf, so there the turn or mirror each value
 // stands for is named.
 TEST(LoadPicture, TurnsAndMirrorsByExifOrientation) {
-    const char* const turns[] = {"", "-flop", "-rotate 180", "-flip", "-transpose", "-rotate 90",
-                                 "-transverse", "-rotate 270"};
-    Magick("-size 15x4 " + kPlasma + " -scale 800% -quality 95 -write flat.jpg -write flat.png "
+    const char* const turns[] = {"",           "-flop",      "-rotate 180", "-flip",
+                                 "-transpose", "-rotate 90", "-transverse", "-rotate 270"};
+    Magick("-size 15x4 " + kPlasma +
+           " -scale 800% -quality 95 -write flat.jpg -write flat.png "
            "-rotate 90 -write turned.jpg turned.png");
     for (int orientation = 1; orientation <= 8; ++orientation)
         for (std::string type : {".jpg", ".png"}) {
@@ -247,6 +259,40 @@ TEST(LoadPicture, ReducesSixteenBitSamplesExactly) {
         options.threshold = 255;
         for (std::uint8_t byte : Load(Folder() + file, options))
             ASSERT_EQ(byte, 0xFF) << file;
+    }
+}
+
+// Each box pixel the exact average of the area under it, as ImageMagick's
+// -scale makes it: within 1 of its grey, whose rounding differs.
+TEST(FitPicture, AveragesTheAreaUnderEachPixel) {
+    Magick("-size 250x70 -seed 7 plasma: -colorspace gray -depth 8 -write gray:plasma.gray "
+           "-scale 120x32! gray:stretched.gray");
+    Magick("-size 250x70 -depth 8 gray:plasma.gray -scale 120x32 -background white -gravity center "
+           "-extent 120x32 gray:fitted.gray");
+    std::string source = FileContents(Folder() + "plasma.gray");
+    ASSERT_EQ(source.size(), 250u * 70u);
+    GreyPicture picture{250, 70, std::vector<std::uint8_t>(source.begin(), source.end())};
+    for (auto [fitting, file] :
+         {std::pair{Fitting::Stretch, "stretched.gray"}, {Fitting::Fit, "fitted.gray"}}) {
+        std::string reference = FileContents(Folder() + file);
+        GreyPicture box = FitPicture(picture, fitting, 120, 32);
+        ASSERT_EQ(reference.size(), box.pixels.size());
+        for (std::size_t i = 0; i < reference.size(); ++i)
+            ASSERT_NEAR(box.pixels[i], static_cast<std::uint8_t>(reference[i]), 1)
+                << file << " " << i;
+    }
+}
+
+// What a decoder hands over still covers the screen but is reduced as far
+// as whole blocks allow: a JPEG at 1/8 of its size, then blocks of pixels.
+TEST(DecodeGreyPicture, MakesNoMorePixelsThanTheScreenNeeds) {
+    for (std::string file : {"large.jpg", "large.png", "large.gif", "large.bmp", "large.pgm"}) {
+        Magick("-size 1600x600 xc:gray " + file);
+        GreyPicture picture;
+        ASSERT_TRUE(DecodeGreyPicture(FileContents(Folder() + file), {}, picture).ok) << file;
+        EXPECT_TRUE(picture.width >= 120 && picture.height >= 32) << file;
+        EXPECT_TRUE(picture.width < 240 || picture.height < 64) << file;
+        EXPECT_EQ(picture.pixels.size(), std::size_t(picture.width) * std::size_t(picture.height));
     }
 }
 
@@ -311,6 +357,8 @@ TEST(LoadPicture, RefusesBrokenAndHugePicturesWithAReason) {
     std::string rle = FileContents(Folder() + "big-rle.bmp");
     Magick("-size 120x32 " + kPlasma + " whole.jpg");
     std::string jpeg = FileContents(Folder() + "whole.jpg");
+    std::string badCrc = png;
+    badCrc[16] ^= 1; // the width's top byte, under IHDR's CRC
     struct Case {
         std::string bytes, why;
     } cases[] = {
@@ -324,13 +372,43 @@ TEST(LoadPicture, RefusesBrokenAndHugePicturesWithAReason) {
         {"P4 4000 4000\n" + std::string(1000, '\0'),
          "is a PBM of 4000 x 4000, in a file of 1013 bytes, more than 4096 pixels a byte"},
         {std::string("RIFF\0\0\0\0WEBPVP8 ", 16), "is a WebP picture, which kpl does not read"},
+        {std::string("II*\0", 4), "is a TIFF picture, which kpl does not read"},
+        {std::string("\0\0\0\x18"
+                     "ftypheic",
+                     12),
+         "is a HEIF picture, which kpl does not read"},
         {std::string(574, 'x'), "is not a picture kpl reads (PNG, JPEG, GIF, BMP or Netpbm)"},
+        {"", "is empty"},
+        {badCrc, "is a PNG, damaged (IHDR: CRC error)"},
+        {"\xff\xd8\xff\xd9", "is a JPEG, damaged (JPEG datastream contains no image)"},
+        {std::string("GIF89a\2\0\2\0\0\0\0;", 14), "is a GIF of 2 x 2, without a picture"},
+        {std::string("GIF89a\2\0\2\0\x80\0\0"
+                     "\0\0\0\xff\xff\xff"
+                     ",\0\0\0\0\xff\xff\xff\xff\0\2",
+                     30),
+         "is a GIF of 2 x 2, with frames of more than 256 megapixels up to the one shown"},
+        {BmpFile(120, 32, 24, 0, 0, std::string(100, '\0')), "is a BMP of 120 x 32, truncated"},
+        {BmpFile(120, 32, 2, 0, 4, ""),
+         "is a BMP, with 2 bits a pixel and compression 0, which no Windows writes"},
+        {BmpFile(120, -32, 8, 1, 2, ""),
+         "is a BMP, with 8 bits a pixel and compression 1, which no Windows writes"},
+        {BmpFile(120, 32, 24, 4, 0, ""), "is a BMP, holding a JPEG, which kpl does not read"},
+        {"BM" + std::string(12, '\0') + std::string("\x40\0\0\0", 4) + std::string(60, '\0'),
+         "is a BMP, with a header of 64 bytes, which no Windows writes"},
+        {"P7\nWIDTH 2\nHEIGHT 2\nDEPTH 4\nMAXVAL 255\nTUPLTYPE CMYK\nENDHDR\n",
+         "is a PAM, with tuples of type \"CMYK\" and depth 4, which kpl does not read"},
+        {"P7\nWIDTH 2\nHEIGHT 2\nENDHDR\n", "is a PAM, without a WIDTH, HEIGHT, DEPTH or MAXVAL"},
+        {"P2 2 2 255\n1 2 3 x", "is a text PGM of 2 x 2, with a damaged pixel"},
+        {"P1 2 2 1 0 1", "is a text PBM of 2 x 2, truncated"},
+        {"P5 2 2 0\n", "is a PGM, with a maximum value of 0"},
+        {"P6 2 2", "is a PPM, truncated"},
+        {"P6 2 2 255\n" + std::string(11, '\0'), "is a PPM of 2 x 2, truncated"},
     };
     for (const Case& c : cases) {
         WriteTestFile(Folder() + "bad", c.bytes);
         DisplayImageBytes image{};
         PictureOutcome outcome = LoadPicture(Folder() + "bad", {}, image);
-        EXPECT_FALSE(outcome.ok);
+        EXPECT_FALSE(outcome.ok) << c.why;
         EXPECT_EQ(outcome.why, c.why);
     }
     DisplayImageBytes image{};
