@@ -214,30 +214,40 @@ TEST(LoadPicture, TurnsAndMirrorsByExifOrientation) {
         }
 }
 
-// Frames drawn over each other as ImageMagick's -coalesce shows them, the
-// later ones of the optimised animation only rectangles of change.
+// Frames drawn over each other as ImageMagick's -coalesce shows them:
+// rectangles of change (an optimised animation), and smaller frames each
+// left, cleared or undone after it is shown.
 TEST(LoadPicture, TakesTheFrameAskedForWithANote) {
-    Magick("-size 120x32 xc:white " + kShapes +
-           " '(' +clone -fill black -draw 'rectangle 20,4 40,28' ')'"
-           " '(' +clone -fill white -draw 'rectangle 0,0 60,31' ')' -layers Optimize anim.gif");
-    for (int frame : {0, 1, 2, 3}) {
-        ConversionOptions options;
-        options.frame = frame;
-        int index = std::max(frame, 1) - 1;
-        const char* others[] = {"1,2", "0,2", "0,1"};
-        EXPECT_EQ(
-            WrongPixels("anim.gif", std::string("-coalesce -delete ") + others[index], options), 0)
-            << frame;
-        DisplayImageBytes image{};
-        PictureOutcome outcome = LoadPicture(Folder() + "anim.gif", options, image);
-        ASSERT_EQ(outcome.notes.size(), 1u);
-        EXPECT_EQ(outcome.notes[0],
-                  "has 3 frames; frame " + std::to_string(index + 1) + " is used");
-    }
+    const std::string first = "-size 120x32 xc:white " + kShapes;
+    Magick(first + " '(' +clone -fill black -draw 'rectangle 20,4 40,28' ')'"
+                   " '(' +clone -fill white -draw 'rectangle 0,0 60,31' ')' -layers Optimize "
+                   "optimised.gif");
+    for (std::string disposal : {"None", "Background", "Previous"})
+        Magick("-dispose " + disposal + " " + first +
+               " -page +20+4 -size 30x20 xc:black -page +50+10 -size 40x10 xc:gray25 " + disposal +
+               ".gif");
+    for (std::string file : {"optimised.gif", "None.gif", "Background.gif", "Previous.gif"})
+        for (int frame : {0, 1, 2, 3}) {
+            ConversionOptions options;
+            options.frame = frame;
+            int index = std::max(frame, 1) - 1;
+            const char* others[] = {"1,2", "0,2", "0,1"};
+            EXPECT_EQ(WrongPixels(file,
+                                  std::string("-coalesce -delete ") + others[index] +
+                                      " -background white -flatten",
+                                  options),
+                      0)
+                << file << " " << frame;
+            DisplayImageBytes image{};
+            PictureOutcome outcome = LoadPicture(Folder() + file, options, image);
+            ASSERT_EQ(outcome.notes.size(), 1u);
+            EXPECT_EQ(outcome.notes[0],
+                      "has 3 frames; frame " + std::to_string(index + 1) + " is used");
+        }
     ConversionOptions options;
     options.frame = 4;
     DisplayImageBytes image{};
-    EXPECT_EQ(LoadPicture(Folder() + "anim.gif", options, image).why,
+    EXPECT_EQ(LoadPicture(Folder() + "optimised.gif", options, image).why,
               "is a GIF of 120 x 32, with 3 frames: no frame 4");
 }
 
