@@ -260,6 +260,50 @@ TEST(LoadPicture, ReadsAGifOfGiflibsTools) {
     EXPECT_EQ(WrongPixels("giflib.gif", "-grayscale Rec601Luma", {}), 0);
 }
 
+// Small files by hand, their greys from the formats' definitions: header
+// comments, packed text bits, maximum values other than 255, alpha over
+// white, PAM's black and white (0 is black), the alpha byte of a 32-bit
+// BMP without bit fields (unused), 16 bits of 5-5-5.
+TEST(DecodeGreyPicture, ReadsEachSampleAsItsFormatDefinesIt) {
+    struct Case {
+        std::string bytes;
+        std::vector<std::uint8_t> greys;
+    } cases[] = {
+        {"P2 # made by hand\n2 1\n# max\n1000\n400 600\n", {102, 153}},
+        {"P1\n3 1\n101", {0, 255, 0}},
+        {"P4 3 1\n\xa0", {0, 255, 0}},
+        {std::string("P5 2 1 65535\n\xff\x00\x80\x80", 17), {254, 128}},
+        {std::string("P6 1 1 7\n\x07\x00\x00", 12), {76}},
+        {std::string("P7\nWIDTH 2\nHEIGHT 1\nDEPTH 2\nMAXVAL 255\nTUPLTYPE GRAYSCALE_ALPHA\n"
+                     "ENDHDR\n\x00\x80\x00\xff",
+                     75),
+         {127, 0}},
+        {std::string("P7\nWIDTH 2\nHEIGHT 1\nDEPTH 1\nMAXVAL 1\nTUPLTYPE BLACKANDWHITE\nENDHDR\n"
+                     "\x00\x01",
+                     69),
+         {0, 255}},
+        {BmpFile(2, 1, 32, 0, 0, std::string("\xff\xff\xff\x00\x00\x00\x00\x00", 8)), {255, 0}},
+        {BmpFile(2, 1, 16, 0, 0, std::string("\xff\x7f\x00\x00", 4)), {255, 0}},
+    };
+    for (const Case& c : cases) {
+        GreyPicture picture;
+        PictureOutcome outcome = DecodeGreyPicture(c.bytes, {}, picture);
+        ASSERT_TRUE(outcome.ok) << c.bytes << ": " << outcome.why;
+        EXPECT_EQ(picture.pixels, c.greys) << c.bytes;
+    }
+}
+
+// A phone's photograph: 4:2:0, kept sideways with EXIF saying so, decoded
+// at 1/8 into the screen's 120 x 32 as ImageMagick turns and averages it.
+TEST(LoadPicture, ShowsASidewaysCameraJpegUpright) {
+    Magick("-size 15x4 " + kPlasma + " -scale 6400% -rotate 90 -sampling-factor 2x2 camera.jpg");
+    std::string command =
+        "cd '" + Folder() + "' && exiftool -q -q -overwrite_original -n -Orientation=6 camera.jpg";
+    std::replace(command.begin(), command.end(), '\\', '/');
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    EXPECT_EQ(WrongPixels("camera.jpg", "-auto-orient -scale 120x32", {}), 0);
+}
+
 // 16-bit samples reduced exactly: 65280 is 254.0 of 255, which cutting
 // the low byte would make 255.
 TEST(LoadPicture, ReducesSixteenBitSamplesExactly) {
