@@ -29,8 +29,10 @@ int Read(GifFileType* gif, GifByteType* data, int length) {
     return int(count);
 }
 
+// A frame's control block until its extension says otherwise: no
+// disposal given (0), no transparent index.
 struct Frame {
-    GraphicsControlBlock control{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+    GraphicsControlBlock control{0, false, 0, NO_TRANSPARENT_COLOR};
 };
 
 // giflib's failure as a reason.
