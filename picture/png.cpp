@@ -61,6 +61,9 @@ bool Decode(png_structp png, png_infop info, Source& source, const DecodeRequest
     png_set_read_fn(png, &source, Read);
     // No text, colour profile or other chunk of ours to keep.
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+    // Our limits, below, name themselves; libpng's own would speak of a
+    // damaged header.
+    png_set_user_limits(png, 0x7fffffff, 0x7fffffff);
     png_read_info(png, info);
     png_uint_32 width = 0, height = 0;
     int depth = 0, colour = 0, interlace = 0;
