@@ -84,6 +84,11 @@ bool Decode(png_structp png, png_infop info, Source& source, const DecodeRequest
     // 8 exactly (rounded, not cut).
     png_set_expand(png);
     png_set_scale_16(png);
+    // Samples coded with another gamma than sRGB's (a gAMA of 1.0, say)
+    // recoded to sRGB's, where the grey weights are stated.
+    double fileGamma = 0;
+    if (png_get_gAMA(png, info, &fileGamma))
+        png_set_gamma(png, PNG_DEFAULT_sRGB, fileGamma);
     int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
     int channels = png_get_channels(png, info);

@@ -108,6 +108,11 @@ TEST(LoadPicture, GivesTheBitsOfImageMagicksThreshold) {
         {"grey.png", "-size 120x32 " + kPlasma, "", Fitting::Stretch},
         {"palette.png", kColours + " -type Palette", luma, Fitting::Fit},
         {"interlaced.png", kColours + " -interlace PNG", luma, Fitting::Fit},
+        // Light of linear coding (gAMA 1.0) shown by sRGB's: 77 and 20 are 149 and 79.
+        {"linear.png",
+         "-size 120x32 xc:'rgb(77,77,77)' +antialias -fill 'rgb(20,20,20)' " +
+             kShapes.substr(kShapes.find("-draw")) + " -set gamma 1.0",
+         "-set colorspace RGB -colorspace sRGB " + luma, Fitting::Fit},
         {"alpha.png",
          "-size 120x32 xc:none " + kShapes +
              " -fill 'rgba(0,0,0,0.3)' -draw 'rectangle 70,2 110,12'"
