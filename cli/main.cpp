@@ -72,6 +72,9 @@ void AddConversion(CLI::App& command, ConversionOptions& options) {
         ->check(CLI::IsMember({"floyd-steinberg", "atkinson", "bayer"}))
         ->excludes(threshold);
     command.add_flag("-i,--invert", options.invert, "swap dark and light");
+    command.add_option("--frame", options.frame, "the frame of a multi-frame GIF, from 1")
+        ->type_name("N")
+        ->check(CLI::PositiveNumber);
 }
 
 CLI::Option* AddPort(CLI::App& command, std::string& port) {
