@@ -1,5 +1,7 @@
 #include "cli/commands.h"
 
+#include "cli/files.h"
+
 #include "display/formats.h"
 #include "cli/paths.h"
 #include "display/portname.h"
@@ -15,6 +17,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -23,33 +26,11 @@ namespace {
 constexpr std::size_t kLargestImageText = 1024 * 1024;
 // Enough for a 64-megapixel BMP of 32 bits a pixel.
 constexpr std::size_t kLargestPicture = 256u << 20;
-constexpr char kStandardStream[] = "-";
 
 std::string TwoDigits(std::int64_t number) {
     char text[24];
     std::snprintf(text, sizeof text, "%02lld", static_cast<long long>(number));
     return text;
-}
-
-// A file's bytes, or standard input's for "-"; why when they cannot be had.
-bool ReadInput(const std::string& path, std::size_t maxBytes, std::string& bytes,
-               std::string& why) {
-    why.clear();
-    std::uint64_t length = 0;
-    FileOutcome outcome = path == kStandardStream ? ReadStandardInput(maxBytes, bytes, length)
-                                                  : ReadUserFile(path, maxBytes, bytes, length);
-    if (!outcome.ok)
-        why = outcome.why;
-    else if (length > maxBytes)
-        why = "is larger than " + std::to_string(maxBytes >> 20) + " MB";
-    else if (length == 0)
-        why = "is empty";
-    return outcome.ok && why.empty();
-}
-
-// How messages name what the user gave.
-std::string Named(const std::string& path) {
-    return path == kStandardStream ? "standard input" : path;
 }
 
 bool Load(const std::string& picture, const ConversionOptions& options, DisplayImageBytes& image,
@@ -88,18 +69,6 @@ bool ChooseFormat(const std::string& out, const std::string& formatName, OutputF
         return true;
     Complain(out, "the extension names no format: give --format bmp|png|raw|hex|c");
     return false;
-}
-
-int Write(const std::string& out, const std::string& bytes, bool force) {
-    FileOutcome outcome =
-        out == kStandardStream ? WriteStandardOutput(bytes) : WriteUserFile(out, bytes, force);
-    if (outcome.ok)
-        return kExitDone;
-    if (out == kStandardStream)
-        return kExitUnreadable; // said once, with every other failed print, at the end
-    Complain(out, outcome.why +
-                      (outcome.readOnly ? " (the file is read-only; --force replaces it)" : ""));
-    return kExitUnreadable;
 }
 
 // The base name the hex text's comment and the C array take.
@@ -174,7 +143,7 @@ int ConvertCommand(const std::string& picture, const ConversionOptions& options,
     DisplayImageBytes image;
     if (!Load(picture, options, image))
         return kExitUnreadable;
-    return Write(out, EncodeImage(image, format, BaseNameOf(picture)), force);
+    return WriteOutput(out, EncodeImage(image, format, BaseNameOf(picture)), force);
 }
 
 int ShowCommand(const std::string& picture, const ConversionOptions& options, bool ascii) {
@@ -208,6 +177,58 @@ int SendCommand(const std::string& picture, const ConversionOptions& options,
     return kExitDone;
 }
 
+int StorePages(const std::string& port, const std::vector<PageEntry>& entries,
+               const std::string& what) {
+    PortName name;
+    if (!Resolve(port, name))
+        return kExitUsage;
+    // The port is held from the first entry to the last, and a Ctrl-C lets
+    // the entry in flight finish before it is let go.
+    NoteInterruptions();
+    DisplayLine line;
+    std::string why;
+    int status = JudgeLineOutcome(OpenDisplayLine(name.device, line), why);
+    if (status != kExitDone) {
+        Complain(name.label, why);
+        return status;
+    }
+    int count = static_cast<int>(entries.size());
+    int width = count < 10 ? 1 : 2;
+    std::vector<int> stored;
+    for (int index = 0; index < count && !Interrupted(); ++index) {
+        const PageEntry& entry = entries[std::size_t(index)];
+        char counter[16];
+        std::snprintf(counter, sizeof counter, "[%*d/%d]", width, index + 1, count);
+        PrintText(std::string(counter) + " page " + TwoDigits(entry.page) + "  " +
+                  Printable(entry.label) + "  ");
+        DisplayImageBytes image;
+        if (!entry.image(image)) {
+            PrintText("skipped\n");
+            status = kExitUnreadable;
+            continue;
+        }
+        int lineStatus =
+            JudgeLineOutcome(SendOnDisplayLine(line, DownloadSteps(image, entry.page, false)), why);
+        PrintText(lineStatus == kExitDone ? "sent\n" : "not sent\n");
+        if (lineStatus != kExitDone) {
+            Complain(name.label, why);
+            status = lineStatus;
+            break;
+        }
+        stored.push_back(entry.page);
+        // The display stores the page before it takes the next command.
+        Pause(kBatchPauseMs);
+    }
+    CloseDisplayLine(line);
+    PrintText(std::to_string(stored.size()) + " of " + std::to_string(count) +
+              " sent, pages stored: " + PageList(stored) + "\n");
+    if (Interrupted()) {
+        Complain(what, "interrupted; the port is let go");
+        return kExitInterrupted;
+    }
+    return status;
+}
+
 int BatchCommand(const std::string& list, const ConversionOptions& options,
                  const std::string& port) {
     PortName name;
@@ -224,62 +245,25 @@ int BatchCommand(const std::string& list, const ConversionOptions& options,
         Complain(Named(list), check.why);
         return kExitUnreadable;
     }
-    const ScreenPaths& paths = check.paths;
-    int entries = static_cast<int>(
-        std::count_if(paths.begin(), paths.end(), [](const std::string& p) { return !p.empty(); }));
-    if (entries == 0) {
+    std::vector<PageEntry> entries;
+    for (int slot = 0; slot < kFlashPages; ++slot) {
+        if (check.paths[slot].empty())
+            continue;
+        std::string picture = EntryPath(list == kStandardStream ? "" : list, check.paths[slot]);
+        entries.push_back({slot, check.paths[slot], [picture, &options](DisplayImageBytes& image) {
+                               std::string why;
+                               if (Load(picture, options, image, why))
+                                   return true;
+                               Complain(picture, why);
+                               return false;
+                           }});
+    }
+    if (entries.empty()) {
         Complain(Named(list),
                  "names no pictures (a list has up to 17 lines of page and quoted path)");
         return kExitUnreadable;
     }
-
-    // The port is held from the first entry to the last, and a Ctrl-C lets
-    // the entry in flight finish before it is let go.
-    NoteInterruptions();
-    DisplayLine line;
-    int status = JudgeLineOutcome(OpenDisplayLine(name.device, line), why);
-    if (status != kExitDone) {
-        Complain(name.label, why);
-        return status;
-    }
-    int width = entries < 10 ? 1 : 2;
-    int entry = 0;
-    std::vector<int> stored;
-    for (int slot = 0; slot < kFlashPages && !Interrupted(); ++slot) {
-        if (paths[slot].empty())
-            continue;
-        char counter[16];
-        std::snprintf(counter, sizeof counter, "[%*d/%d]", width, ++entry, entries);
-        PrintText(std::string(counter) + " page " + TwoDigits(slot) + "  " +
-                  Printable(paths[slot]) + "  ");
-        DisplayImageBytes image;
-        std::string picture = EntryPath(list == kStandardStream ? "" : list, paths[slot]);
-        if (!Load(picture, options, image, why)) {
-            PrintText("skipped\n");
-            Complain(picture, why);
-            status = kExitUnreadable;
-            continue;
-        }
-        int lineStatus =
-            JudgeLineOutcome(SendOnDisplayLine(line, DownloadSteps(image, slot, false)), why);
-        PrintText(lineStatus == kExitDone ? "sent\n" : "not sent\n");
-        if (lineStatus != kExitDone) {
-            Complain(name.label, why);
-            status = lineStatus;
-            break;
-        }
-        stored.push_back(slot);
-        // The display stores the page before it takes the next command.
-        Pause(kBatchPauseMs);
-    }
-    CloseDisplayLine(line);
-    PrintText(std::to_string(stored.size()) + " of " + std::to_string(entries) +
-              " sent, pages stored: " + PageList(stored) + "\n");
-    if (Interrupted()) {
-        Complain(Named(list), "interrupted; the port is let go");
-        return kExitInterrupted;
-    }
-    return status;
+    return StorePages(port, entries, Named(list));
 }
 
 int ConfigCommand(const std::string& port, const DisplayOptions& options, bool confirm) {
@@ -321,7 +305,7 @@ int DecodeCommand(const std::string& input, const std::string& out, const std::s
         Complain(Named(input), why);
         return kExitUnreadable;
     }
-    return Write(out, EncodeImage(image, format, BaseNameOf(out)), force);
+    return WriteOutput(out, EncodeImage(image, format, BaseNameOf(out)), force);
 }
 
 int PortsCommand() {

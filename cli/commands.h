@@ -6,6 +6,8 @@
 #include "display/options.h"
 
 #include <cstdint>
+#include <functional>
+#include <vector>
 #include <string>
 
 // formatName: "" to go by the extension of `out`.
@@ -19,6 +21,20 @@ int ShowCommand(const std::string& picture, const ConversionOptions& options, bo
 // page < 0: shown only, not stored.
 int SendCommand(const std::string& picture, const ConversionOptions& options,
                 const std::string& port, std::int64_t page, bool confirm);
+
+// One screen for a flash page: how the progress line names it, and how its
+// image is had (false: skipped, having said why).
+struct PageEntry {
+    int page = 0;
+    std::string label;
+    std::function<bool(DisplayImageBytes&)> image;
+};
+
+// Every entry into its flash page over one held port, half a second apart,
+// a progress line each; Ctrl-C stops after the entry in flight (exit 130).
+// `what` names the list or project in messages.
+int StorePages(const std::string& port, const std::vector<PageEntry>& entries,
+               const std::string& what);
 
 int BatchCommand(const std::string& list, const ConversionOptions& options,
                  const std::string& port);

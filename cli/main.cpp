@@ -75,6 +75,9 @@ void AddConversion(CLI::App& command, ConversionOptions& options) {
         ->check(CLI::IsMember({"floyd-steinberg", "atkinson", "bayer"}))
         ->excludes(threshold);
     command.add_flag("-i,--invert", options.invert, "swap dark and light");
+    command.add_option("--frame", options.frame, "the frame of a multi-frame GIF, from 1")
+        ->type_name("N")
+        ->check(CLI::PositiveNumber);
 }
 
 CLI::Option* AddPort(CLI::App& command, std::string& port) {
@@ -191,7 +194,7 @@ Command AddPorts(CLI::App& app) {
 }
 
 constexpr char kCommands[] =
-    "convert, show, send, batch, config, decode, ports, new, build, text, fonts or design";
+    "convert, show, send, batch, config, decode, ports, new, build, store, text, fonts or design";
 
 // One line in kpl's own form, naming the command that was being read.
 int UsageError(const CLI::App& app, const CLI::ParseError& error, int argc, char** argv) {

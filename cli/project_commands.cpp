@@ -1,5 +1,7 @@
 #include "cli/project_commands.h"
 
+#include "cli/commands.h"
+#include "cli/files.h"
 #include "cli/paths.h"
 #include "cli/report.h"
 #include "display/formats.h"
@@ -8,12 +10,13 @@
 #include "pages/project.h"
 #include "pages/projectnames.h"
 #include "platform/console.h"
-#include "platform/files.h"
 #include "platform/userfiles.h"
 
 #include "CLI.hpp"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 namespace {
@@ -30,6 +33,8 @@ struct Arguments {
     bool arrays = false;
     bool invert = false;
     bool ascii = false;
+    std::string port;
+    std::string pages; // "2,5-7"
 };
 
 // Outputs are compared with what is there, so that a build that changed
@@ -75,28 +80,25 @@ bool WriteIfChanged(const std::string& path, const std::string& bytes, bool& wri
     std::string old;
     std::uint64_t length = 0;
     written = false;
-    if (ReadFileBytes(path, kLargestOutput, old, length) && length == bytes.size() && old == bytes)
+    if (ReadUserFile(path, kLargestOutput, old, length).ok && length == bytes.size() &&
+        old == bytes)
         return true;
-    if (!ReplaceFileContents(path, bytes)) {
-        Complain(path, "cannot be written");
+    if (WriteOutput(path, bytes, false) != kExitDone)
         return false;
-    }
     written = true;
     return true;
 }
 
 int NewCommand(const std::string& path) {
-    std::string nothing;
-    std::uint64_t length = 0;
-    if (ReadFileBytes(path, 0, nothing, length) || IsRegularFile(path)) {
+    std::error_code error;
+    if (std::filesystem::symlink_status(path, error).type() !=
+        std::filesystem::file_type::not_found) {
         Complain(path, "exists already: kpl new writes only a new file");
         return kExitUnreadable;
     }
-    if (!ReplaceFileContents(path, ExampleProjectText())) {
-        Complain(path, "cannot be written");
+    if (WriteOutput(path, ExampleProjectText(), false) != kExitDone)
         return kExitUnreadable;
-    }
-    std::printf("%s written: kpl build %s -o out/ makes its pages\n", path.c_str(), path.c_str());
+    PrintText(path + " written: kpl build " + path + " -o out/ makes its pages\n");
     return kExitDone;
 }
 
@@ -129,8 +131,9 @@ int BuildCommand(const Arguments& args) {
             return kExitUnreadable;
         written += changed ? 1 : 0;
     }
-    std::printf("%zu pages, %zu files in %s: %d written, %d unchanged\n", pages.size(),
-                files.size(), folder.c_str(), written, static_cast<int>(files.size()) - written);
+    PrintText(std::to_string(pages.size()) + " pages, " + std::to_string(files.size()) +
+              " files in " + folder + ": " + std::to_string(written) + " written, " +
+              std::to_string(files.size() - std::size_t(written)) + " unchanged\n");
     return kExitDone;
 }
 
@@ -182,12 +185,11 @@ int TextCommand(const Arguments& args) {
     if (args.invert)
         for (std::uint8_t& byte : image)
             byte = static_cast<std::uint8_t>(~byte);
-    if (!ReplaceFileContents(args.output,
-                             EncodeImage(image, format, PictureBaseName(args.output)))) {
-        Complain(args.output, "cannot be written");
-        return kExitUnreadable;
-    }
-    return kExitDone;
+    return WriteOutput(
+        args.output,
+        EncodeImage(image, format,
+                    args.output == kStandardStream ? "text" : PictureBaseName(args.output)),
+        false);
 }
 
 // The sample's rows of the terminal picture: half blocks take two rows a line.
@@ -206,7 +208,7 @@ void PrintSample(const std::string& font, int size, bool ascii) {
     std::size_t end = 0;
     for (int i = 0; i < lines; ++i)
         end = picture.find('\n', end) + 1;
-    std::fputs(picture.substr(0, end).c_str(), stdout);
+    PrintText(picture.substr(0, end));
 }
 
 int FontsCommand(const Arguments& args) {
@@ -218,10 +220,11 @@ int FontsCommand(const Arguments& args) {
         for (const BuiltinFont& font : BuiltinFonts()) {
             std::string description;
             DescribeFont(*store, {font.name, "", 0}, description);
-            std::printf("%-7s %-12s %s; %s\n", font.alias, font.name, description.c_str(),
-                        font.licence);
+            char names[32];
+            std::snprintf(names, sizeof names, "%-7s %-12s ", font.alias, font.name);
+            PrintText(names + description + "; " + font.licence + "\n");
             PrintSample(font.name, 0, args.ascii);
-            std::puts("");
+            PrintText("\n");
         }
     }
     for (const std::string& file : args.fontFiles) {
@@ -232,11 +235,70 @@ int FontsCommand(const Arguments& args) {
             status = kExitUnreadable;
             continue;
         }
-        std::printf("%s  %s\n", file.c_str(), description.c_str());
+        PrintText(file + "  " + description + "\n");
         PrintSample(file, args.size, args.ascii);
-        std::puts("");
+        PrintText("\n");
     }
     return status;
+}
+
+// "2,5-7" as 17 flags; false after telling why.
+bool ChosenPages(const std::string& text, std::vector<bool>& chosen) {
+    chosen.assign(kFlashPages, text.empty());
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = std::min(text.find(',', start), text.size());
+        std::string item = text.substr(start, end - start);
+        std::size_t dash = item.find('-');
+        std::string first = item.substr(0, dash),
+                    last = dash == std::string::npos ? first : item.substr(dash + 1);
+        auto number = [](const std::string& digits) {
+            return !digits.empty() && digits.size() < 3 &&
+                           digits.find_first_not_of("0123456789") == std::string::npos
+                       ? std::atoi(digits.c_str())
+                       : -1;
+        };
+        int from = number(first), to = number(last);
+        if (from < 0 || to < from || to >= kFlashPages) {
+            Complain("--pages", "\"" + item + "\" is not a page 0 to 16 or a range such as 5-7");
+            return false;
+        }
+        for (int page = from; page <= to; ++page)
+            chosen[std::size_t(page)] = true;
+        start = end + 1;
+    }
+    return true;
+}
+
+int StoreCommand(const Arguments& args) {
+    std::vector<bool> chosen;
+    if (!ChosenPages(args.pages, chosen))
+        return kExitUsage;
+    std::vector<RenderedPage> pages;
+    ProjectOutcome outcome = RenderProjectFile(args.input, pages);
+    ComplainAll(outcome.problems);
+    if (!outcome.ok)
+        return kExitUnreadable;
+    std::vector<PageEntry> entries;
+    for (int number = 0; number < kFlashPages; ++number) {
+        if (!chosen[std::size_t(number)])
+            continue;
+        auto page = std::find_if(pages.begin(), pages.end(),
+                                 [number](const RenderedPage& p) { return p.number == number; });
+        if (page == pages.end())
+            continue; // --pages chooses among the project's pages
+        DisplayImageBytes image = page->image;
+        entries.push_back({number, page->name, [image](DisplayImageBytes& out) {
+                               out = image;
+                               return true;
+                           }});
+    }
+    if (entries.empty()) {
+        Complain(args.input,
+                 args.pages.empty() ? "has no pages" : "has none of the pages " + args.pages);
+        return kExitUnreadable;
+    }
+    return StorePages(args.port, entries, args.input);
 }
 
 } // namespace
@@ -266,7 +328,7 @@ int ShowProjectCommand(const std::string& path, long long number, bool ascii) {
         return kExitUnreadable;
     if (!ascii)
         UseUtf8Output();
-    std::fputs(TerminalPicture(image, ascii).c_str(), stdout);
+    PrintText(TerminalPicture(image, ascii));
     return kExitDone;
 }
 
@@ -287,6 +349,18 @@ std::vector<ProjectCommand> AddProjectCommands(CLI::App& app) {
         ->required();
     command->add_flag("--arrays", args->arrays, "the C header also holds each page's 480 bytes");
     commands.push_back({command, [args] { return BuildCommand(*args); }});
+
+    command = app.add_subcommand(
+        "store", "every page of a project (or those of --pages) into its flash page");
+    command->add_option("PROJECT", args->input, "the project file (.toml)")->required();
+#ifdef _WIN32
+    const char* portHelp = "the COM port, e.g. COM3 or 3";
+#else
+    const char* portHelp = "the serial device, e.g. /dev/ttyUSB0";
+#endif
+    command->add_option("-p,--port", args->port, portHelp)->type_name("PORT")->envname("KPL_PORT");
+    command->add_option("--pages", args->pages, "only these pages, e.g. 2,5-7")->type_name("LIST");
+    commands.push_back({command, [args] { return StoreCommand(*args); }});
 
     command = app.add_subcommand("text", "draw a text onto a screen and write it as convert does");
     command->add_option("TEXT", args->input, "the text (UTF-8)")->required();

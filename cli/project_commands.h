@@ -1,5 +1,5 @@
-// kpl's page-project commands: new, build, text, fonts, and show of a
-// project's page. Each returns the exit status.
+// kpl's page-project commands: new, build, store, text, fonts, and show
+// of a project's page. Each returns the exit status.
 #pragma once
 
 #include <functional>
@@ -17,7 +17,7 @@ struct ProjectCommand {
     std::function<int()> run;
 };
 
-// Registers new, build, text and fonts.
+// Registers new, build, store, text and fonts.
 std::vector<ProjectCommand> AddProjectCommands(CLI::App& app);
 
 // Whether `kpl show` was given a project (a .toml file) rather than a picture.

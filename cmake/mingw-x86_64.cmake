@@ -5,7 +5,7 @@ set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 # The libraries scripts/windows-libs builds from Debian's sources come
 # first; /usr/include and the build machine's libraries are never searched.
-set(KPL_WINLIBS ${CMAKE_CURRENT_LIST_DIR}/../build/winlibs/x86_64-w64-mingw32)
+get_filename_component(KPL_WINLIBS ${CMAKE_CURRENT_LIST_DIR}/../build/winlibs/x86_64-w64-mingw32 ABSOLUTE)
 set(CMAKE_FIND_ROOT_PATH ${KPL_WINLIBS} /usr/x86_64-w64-mingw32)
 set(ENV{PKG_CONFIG_LIBDIR} ${KPL_WINLIBS}/lib/pkgconfig)
 set(ENV{PKG_CONFIG_PATH} "")

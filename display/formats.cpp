@@ -2,9 +2,10 @@
 
 #include "display/hextext.h"
 
-#include "stb_image_write.h"
+#include <png.h>
 
 #include <cctype>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -19,11 +20,6 @@ std::string Lower(std::string text) {
 
 std::string HexByte(std::uint8_t value) {
     return {'0', 'x', kHexDigits[value >> 4], kHexDigits[value & 0x0F]};
-}
-
-void AppendBytes(void* context, void* data, int size) {
-    static_cast<std::string*>(context)->append(static_cast<const char*>(data),
-                                               static_cast<std::size_t>(size));
 }
 
 // 8-bit grey, black for dark: every viewer and editor reads it.
@@ -136,8 +132,21 @@ bool ReadHexLine(std::string line, std::vector<std::uint8_t>& values, std::strin
 } // namespace
 
 std::string GreyPngBytes(int width, int height, const std::vector<std::uint8_t>& grey) {
+    png_image info;
+    std::memset(&info, 0, sizeof info);
+    info.version = PNG_IMAGE_VERSION;
+    info.width = static_cast<png_uint_32>(width);
+    info.height = static_cast<png_uint_32>(height);
+    info.format = PNG_FORMAT_GRAY;
+    png_alloc_size_t size = 0;
     std::string bytes;
-    stbi_write_png_to_func(AppendBytes, &bytes, width, height, 1, grey.data(), width);
+    // libpng fails only for want of memory; then the bytes are empty.
+    if (png_image_write_to_memory(&info, nullptr, &size, 0, grey.data(), 0, nullptr)) {
+        bytes.assign(size, '\0');
+        if (!png_image_write_to_memory(&info, &bytes[0], &size, 0, grey.data(), 0, nullptr))
+            size = 0;
+        bytes.resize(size);
+    }
     return bytes;
 }
 

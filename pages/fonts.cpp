@@ -1,6 +1,6 @@
 #include "pages/fonts.h"
 
-#include "platform/files.h"
+#include "platform/userfiles.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -99,11 +99,12 @@ FontOutcome OpenFace(FontStore& store, const FontChoice& font, FT_Face& face) {
         found = store.faces.emplace(key, Face{}).first;
         std::string& bytes = found->second.bytes;
         std::uint64_t length = 0;
-        if (!builtin && (!ReadFileBytes(font.path, kLargestFontFile, bytes, length) ||
+        FileOutcome read{true, ""};
+        if (!builtin && (!(read = ReadUserFile(font.path, kLargestFontFile, bytes, length)).ok ||
                          length > kLargestFontFile)) {
             store.faces.erase(found);
             return {false,
-                    length > kLargestFontFile ? "is too large for a font" : "cannot be read"};
+                    !read.ok ? "cannot be read (" + read.why + ")" : "is too large for a font"};
         }
         // A built-in font's bytes live as long as the program: not copied.
         const FT_Byte* data =

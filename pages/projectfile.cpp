@@ -4,7 +4,7 @@
 #include "pages/project.h"
 
 #include "pages/projectnames.h"
-#include "platform/files.h"
+#include "platform/userfiles.h"
 
 #include <cstdlib>
 
@@ -483,10 +483,11 @@ ProjectOutcome ParseProject(const std::string& text, const std::string& path, Pr
 ProjectOutcome ReadProject(const std::string& path, Project& project) {
     std::string text;
     std::uint64_t length = 0;
-    if (!ReadFileBytes(path, kLargestProjectFile, text, length)) {
+    FileOutcome read = ReadUserFile(path, kLargestProjectFile, text, length);
+    if (!read.ok) {
         project = Project{};
         project.path = path;
-        return {false, {{path, 0, "cannot be read"}}};
+        return {false, {{path, 0, "cannot be read (" + read.why + ")"}}};
     }
     if (length > kLargestProjectFile)
         return {false, {{path, 0, "is too large for a project file"}}};

@@ -3,7 +3,7 @@
 #include "pages/project.h"
 
 #include "pages/fonts.h"
-#include "platform/files.h"
+#include "platform/userfiles.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -93,8 +93,9 @@ struct Painter {
         RenderCache::Picture& picture = cache.pictures[path];
         std::string bytes;
         std::uint64_t length = 0;
-        if (!ReadFileBytes(path, kLargestPictureFile, bytes, length)) {
-            picture.why = "cannot be read";
+        FileOutcome read = ReadUserFile(path, kLargestPictureFile, bytes, length);
+        if (!read.ok) {
+            picture.why = "cannot be read (" + read.why + ")";
             return picture;
         }
         if (length > kLargestPictureFile) {

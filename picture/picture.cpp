@@ -1,14 +1,11 @@
 #include "picture/picture.h"
 
-#include "picture/stbcheck.h"
+#include "picture/decoders.h"
 #include "platform/userfiles.h"
 
-#include "stb_image.h"
-#include "stb_image_resize.h"
-
 #include <algorithm>
+#include <cctype>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -17,45 +14,41 @@ namespace {
 // refused before it is read whole.
 constexpr std::uint64_t kMaxFileBytes = 256u << 20;
 constexpr std::int64_t kMaxPixels = 64 * 1000 * 1000;
+constexpr std::int64_t kMaxRowBytes = 1 << 20;
+// A file this small may claim a picture this large: no real picture packs
+// more pixels into each of its bytes (a PNG's deflate stops at about 1000
+// bytes of a row's data a byte), and past it the work is the file's claim.
+constexpr std::int64_t kMaxPixelsPerByte = 4096;
+constexpr std::int64_t kPixelsAlwaysRead = 1000 * 1000;
 
-struct StbPixels {
-    void operator()(unsigned char* pixels) const { stbi_image_free(pixels); }
-};
-using Pixels = std::unique_ptr<unsigned char, StbPixels>;
-
-// stb refills its buffer of this many bytes, asking for more than may be
-// left; every other read asks for bytes the decoder needs.
-constexpr int kStbBufferLength = 128;
-
-// The file as stb reads it, noting when a decoder wants bytes past the end:
-// some decoders (GIF, BMP, PNM, TGA) would otherwise take a truncated
-// picture, its missing part zeros or whatever memory held, and call it good.
-struct Source {
-    const std::string* bytes;
-    std::size_t at;
-    bool overrun;
-};
-
-int ReadSource(void* user, char* data, int size) {
-    auto* source = static_cast<Source*>(user);
-    std::size_t left = source->bytes->size() - source->at;
-    std::size_t count = std::min(left, static_cast<std::size_t>(size));
-    if (count == 0 || (count < static_cast<std::size_t>(size) && size != kStbBufferLength))
-        source->overrun = true;
-    std::memcpy(data, source->bytes->data() + source->at, count);
-    source->at += count;
-    return static_cast<int>(count);
+bool StartsWith(const std::string& bytes, std::size_t at, const char* text, std::size_t length) {
+    return bytes.size() >= at + length && bytes.compare(at, length, text, length) == 0;
 }
 
-void SkipSource(void* user, int n) {
-    auto* source = static_cast<Source*>(user);
-    std::size_t left = source->bytes->size() - source->at;
-    source->at += n < 0 ? 0 : std::min(left, static_cast<std::size_t>(n));
-}
-
-int SourceAtEnd(void* user) {
-    auto* source = static_cast<Source*>(user);
-    return source->at >= source->bytes->size();
+// What a file kpl does not read is, by its first bytes; empty when unknown.
+std::string KnownOtherKind(const std::string& bytes) {
+    struct Signature {
+        std::size_t at;
+        const char* bytes;
+        std::size_t length;
+        const char* kind;
+    } signatures[] = {
+        {8, "WEBP", 4, "a WebP picture"},        {0, "II*\0", 4, "a TIFF picture"},
+        {0, "MM\0*", 4, "a TIFF picture"},       {4, "ftypavif", 8, "an AVIF picture"},
+        {4, "ftypheic", 8, "a HEIF picture"},    {4, "ftypheix", 8, "a HEIF picture"},
+        {4, "ftypmif1", 8, "a HEIF picture"},    {0, "\0\0\1\0", 4, "a Windows icon"},
+        {0, "8BPS", 4, "a Photoshop file"},      {0, "%PDF", 4, "a PDF document"},
+        {0, "qoif", 4, "a QOI picture"},         {0, "\0\0\0\x0cjP  ", 8, "a JPEG 2000 picture"},
+        {0, "\xff\x0a", 2, "a JPEG XL picture"}, {0, "\0\0\0\x0cJXL ", 8, "a JPEG XL picture"},
+    };
+    for (const Signature& s : signatures)
+        if (StartsWith(bytes, s.at, s.bytes, s.length))
+            return s.kind;
+    if (bytes.size() >= 18 && bytes.compare(bytes.size() - 18, 18, "TRUEVISION-XFILE.\0", 18) == 0)
+        return "a TGA picture";
+    if (bytes.find("<svg") < 1024)
+        return "an SVG drawing";
+    return "";
 }
 
 // A 120 x 32 one-bit BMP of the bitmap tool's length whose colour table
@@ -72,31 +65,54 @@ bool IsNegativeForTheBitmapTool(const std::string& bytes) {
     return brightness(54) > brightness(58);
 }
 
-// A PNG may make one colour transparent without an alpha channel, by a
-// tRNS chunk, which comes before the pixel data.
-bool IsPngWithTransparentColour(const std::string& bytes) {
-    return bytes.compare(0, 8, "\x89PNG\r\n\x1a\n", 8) == 0 &&
-           bytes.find("tRNS") < bytes.find("IDAT");
-}
-
-bool IsBinaryPnm(const std::string& bytes) {
-    return bytes.size() > 2 && bytes[0] == 'P' && (bytes[1] == '5' || bytes[1] == '6');
-}
-
-// To one byte of grey a pixel, in place: grey and alpha over white, colour
-// by stb's own weights of luminance.
-void ToGrey(unsigned char* pixels, std::size_t count, int channels) {
-    for (std::size_t i = 0; i < count; ++i) {
-        const unsigned char* p = pixels + i * std::size_t(channels);
-        pixels[i] = static_cast<unsigned char>(channels == 2
-                                                   ? (p[0] * p[1] + 255 * (255 - p[1]) + 127) / 255
-                                                   : (77 * p[0] + 150 * p[1] + 29 * p[2]) >> 8);
-    }
-}
-
 int Rounded(std::int64_t numerator, std::int64_t denominator, int low, int high) {
     auto value = static_cast<int>((2 * numerator + denominator) / (2 * denominator));
     return std::max(low, std::min(high, value));
+}
+
+// For each of `to` pixels, the source pixels it covers and by how much:
+// source pixel j spans [j * to, (j + 1) * to), target pixel i spans
+// [i * from, (i + 1) * from), so the weights of a target pixel add up to
+// `from`.
+struct Weight {
+    int source;
+    std::uint32_t weight;
+};
+std::vector<std::vector<Weight>> CoverWeights(int from, int to) {
+    std::vector<std::vector<Weight>> weights(static_cast<std::size_t>(to));
+    for (int i = 0; i < to; ++i) {
+        std::int64_t begin = std::int64_t{i} * from, end = begin + from;
+        for (std::int64_t j = begin / to; j * to < end; ++j) {
+            std::int64_t overlap = std::min(end, (j + 1) * to) - std::max(begin, j * to);
+            weights[std::size_t(i)].push_back({int(j), std::uint32_t(overlap)});
+        }
+    }
+    return weights;
+}
+
+// The exact average of the area each target pixel covers, rounded: a
+// pass along the rows, then one down the columns.
+void AreaAverage(const std::uint8_t* from, int fromStride, int sw, int sh, std::uint8_t* to,
+                 int toStride, int dw, int dh) {
+    std::vector<std::vector<Weight>> across = CoverWeights(sw, dw), down = CoverWeights(sh, dh);
+    std::vector<std::uint64_t> rows(std::size_t(sh) * std::size_t(dw));
+    for (int y = 0; y < sh; ++y)
+        for (int x = 0; x < dw; ++x) {
+            std::uint64_t sum = 0;
+            for (const Weight& w : across[std::size_t(x)])
+                sum += std::uint64_t{w.weight} *
+                       from[std::size_t(y) * std::size_t(fromStride) + std::size_t(w.source)];
+            rows[std::size_t(y) * std::size_t(dw) + std::size_t(x)] = sum;
+        }
+    const std::uint64_t total = std::uint64_t(sw) * std::uint64_t(sh);
+    for (int y = 0; y < dh; ++y)
+        for (int x = 0; x < dw; ++x) {
+            std::uint64_t sum = 0;
+            for (const Weight& w : down[std::size_t(y)])
+                sum += w.weight * rows[std::size_t(w.source) * std::size_t(dw) + std::size_t(x)];
+            to[std::size_t(y) * std::size_t(toStride) + std::size_t(x)] =
+                static_cast<std::uint8_t>((sum + total / 2) / total);
+        }
 }
 
 } // namespace
@@ -132,79 +148,62 @@ GreyPicture FitPicture(const GreyPicture& picture, Fitting fitting, int width, i
                         from + std::size_t(row) * std::size_t(w), std::size_t(sw));
         return box;
     }
-    // The box filter averages the covered area when shrinking; the default
-    // (Mitchell) would sharpen, and nearest pixels would alias.
-    stbir_resize_uint8_generic(from, sw, sh, w, to, dw, dh, width, 1, STBIR_ALPHA_CHANNEL_NONE, 0,
-                               STBIR_EDGE_CLAMP, STBIR_FILTER_BOX, STBIR_COLORSPACE_LINEAR,
-                               nullptr);
+    AreaAverage(from, w, sw, sh, to, width, dw, dh);
     return box;
 }
 
-namespace {
-
-// The picture as grey on white, one byte a pixel; its header is read
-// first, so that a picture is refused for its size before any memory is
-// taken for it.
-bool DecodedGrey(const std::string& bytes, GreyPicture& picture, std::string& why) {
-    Pixels pixels;
-    int w = 0, h = 0;
-    if (HasUnsafeHuffmanTables(bytes)) {
-        why = "cannot be decoded: Corrupt JPEG";
-        return false;
-    }
-    if (HasPngChunkPastEnd(bytes)) {
-        why = "is truncated";
-        return false;
-    }
-    int channels = 0;
-    Source source{&bytes, 0, false};
-    stbi_io_callbacks callbacks{ReadSource, SkipSource, SourceAtEnd};
-    if (!stbi_info_from_callbacks(&callbacks, &source, &w, &h, &channels)) {
-        why = source.overrun ? "is truncated"
-                             : "is not a PNG, JPEG, GIF, BMP, PNM or TGA picture that kpl can read";
-        return false;
-    }
-    if (std::int64_t{w} * h > kMaxPixels) {
-        why = "claims " + std::to_string(w) + " x " + std::to_string(h) +
-              " pixels, more than 64 megapixels";
-        return false;
-    }
-    // stb makes a 16-bit PNM's colour grey wrongly (reading past its
-    // buffer), so a PNM comes as it is and is made grey here.
-    int wanted = channels == 2 || channels == 4 || IsPngWithTransparentColour(bytes) ? 2
-                 : IsBinaryPnm(bytes)                                                ? channels
-                                                                                     : 1;
-    source = Source{&bytes, 0, false};
-    pixels.reset(stbi_load_from_callbacks(&callbacks, &source, &w, &h, &channels, wanted));
-    if (source.overrun || !pixels) {
-        why = source.overrun ? std::string("is truncated")
-                             : std::string("cannot be decoded: ") + stbi_failure_reason();
-        return false;
-    }
-    // stb takes a PNM of no rows or columns; there is nothing to scale.
-    if (w < 1 || h < 1) {
-        why = "claims " + std::to_string(w) + " x " + std::to_string(h) + " pixels";
-        return false;
-    }
-    if (wanted > 1)
-        ToGrey(pixels.get(), std::size_t(w) * std::size_t(h), wanted);
-    picture.width = w;
-    picture.height = h;
-    picture.pixels.assign(pixels.get(), pixels.get() + std::size_t(w) * std::size_t(h));
-    return true;
+bool WithinLimits(Decoding& decoding, std::int64_t rowBytes, std::size_t fileLength) {
+    std::int64_t pixels = std::int64_t{decoding.width} * decoding.height;
+    if (decoding.width < 1 || decoding.height < 1)
+        decoding.why = "without pixels";
+    else if (pixels > kMaxPixels)
+        decoding.why = "more than 64 megapixels";
+    else if (rowBytes > kMaxRowBytes)
+        decoding.why = "with rows of more than 1 MB";
+    else if (pixels > kPixelsAlwaysRead && pixels / kMaxPixelsPerByte > std::int64_t(fileLength))
+        decoding.why =
+            "in a file of " + std::to_string(fileLength) + " bytes, more than 4096 pixels a byte";
+    return decoding.why.empty();
 }
 
-} // namespace
-
-PictureOutcome DecodeGreyPicture(const std::string& bytes, const DecodeRequest&,
+PictureOutcome DecodeGreyPicture(const std::string& bytes, const DecodeRequest& request,
                                  GreyPicture& picture) {
     PictureOutcome outcome;
     if (bytes.empty()) {
         outcome.why = "is empty";
         return outcome;
     }
-    outcome.ok = DecodedGrey(bytes, picture, outcome.why);
-    if (outcome.ok && IsNegativeForTheBitmapTool(bytes))
+    Decoding decoding;
+    if (StartsWith(bytes, 0, "\xff\xd8\xff", 3))
+        DecodeJpeg(bytes, request, decoding, picture);
+    else if (StartsWith(bytes, 0, "\x89PNG\r\n\x1a\n", 8))
+        DecodePng(bytes, request, decoding, picture);
+    else if (StartsWith(bytes, 0, "GIF87a", 6) || StartsWith(bytes, 0, "GIF89a", 6))
+        DecodeGif(bytes, request, decoding, picture);
+    else if (StartsWith(bytes, 0, "BM", 2))
+        DecodeBmp(bytes, request, decoding, picture);
+    else if (bytes.size() >= 3 && bytes[0] == 'P' && bytes[1] >= '1' && bytes[1] <= '7' &&
+             std::isspace(static_cast<unsigned char>(bytes[2])))
+        DecodeNetpbm(bytes, request, decoding, picture);
+    else {
+        std::string other = KnownOtherKind(bytes);
+        outcome.why = other.empty() ? "is not a picture kpl reads (PNG, JPEG, GIF, BMP or Netpbm)"
+                                    : "is " + other + ", which kpl does not read";
+        return outcome;
+    }
+    if (!decoding.why.empty()) {
+        outcome.why = "is " + decoding.kind;
+        if (decoding.width != 0 || decoding.height != 0)
+            outcome.why +=
+                " of " + std::to_string(decoding.width) + " x " + std::to_string(decoding.height);
+        outcome.why += ", " + decoding.why;
+        picture = GreyPicture{};
+        return outcome;
+    }
+    picture = Oriented(picture, decoding.orientation);
+    outcome.ok = true;
+    outcome.notes = decoding.notes;
+    if (IsNegativeForTheBitmapTool(bytes))
         outcome.notes.push_back("its colour table lists white first: the bitmap tool would "
                                 "send it as its negative (kpl sends it as it looks)");
     return outcome;
@@ -213,7 +212,9 @@ PictureOutcome DecodeGreyPicture(const std::string& bytes, const DecodeRequest&,
 PictureOutcome ConvertPictureBytes(const std::string& bytes, const ConversionOptions& options,
                                    DisplayImageBytes& image) {
     GreyPicture picture;
-    PictureOutcome outcome = DecodeGreyPicture(bytes, DecodeRequest{}, picture);
+    DecodeRequest request;
+    request.frame = options.frame;
+    PictureOutcome outcome = DecodeGreyPicture(bytes, request, picture);
     if (!outcome.ok)
         return outcome;
     GreyPicture screen = FitPicture(picture, options.fitting, kDisplayWidth, kDisplayHeight);

@@ -22,6 +22,7 @@ struct ConversionOptions {
     int threshold = 128; // 0..255 on luminance; darker than this is dark
     Dithering dithering = Dithering::None;
     bool invert = false;
+    int frame = 0; // of a multi-frame GIF, from 1; 0 for the first
 };
 
 // One byte a pixel, row by row: 0 black to 255 white, transparency already
@@ -35,9 +36,13 @@ struct GreyPicture {
 // What the decoder is asked for. It may hand back a smaller picture than the
 // file holds as long as it still covers cover x cover pixels (a JPEG decoded
 // at a reduced scale); the caller scales the rest of the way.
+// The cover is that of the picture as it is shown, after EXIF orientation.
+// `frame` picks a frame of a multi-frame GIF, from 1; with 0 the first is
+// taken and a note names it when there are more.
 struct DecodeRequest {
     int coverWidth = kDisplayWidth;
     int coverHeight = kDisplayHeight;
+    int frame = 0;
 };
 
 // The outcome of reading a picture: ok, or why not as a phrase to follow

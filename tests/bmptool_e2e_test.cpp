@@ -454,3 +454,42 @@ TEST_F(BitmapTool, PreviewShowsEachPictureAtTwiceItsSize) {
     OpenList(WriteList("clear.lst", {{1, DataFile("checker.bmp")}}));
     ExpectPreviewAll(0xFFFFFF);
 }
+
+// kpl (the Windows build) run to its end in `folder`; its exit status.
+int RunKpl(const std::string& arguments, const std::string& folder) {
+    std::string command = "\"" KPL_KPL_EXE "\" " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                        &startup, &process))
+        return -1;
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return static_cast<int>(code);
+}
+
+// The list `kpl build` writes names its BMPs by bare name: the tool,
+// started from the output folder, sends each into its page, and the bytes
+// are those kpl reads from the same BMPs.
+TEST_F(BitmapTool, BatchesTheListKplBuildWrote) {
+    ASSERT_EQ(RunKpl("new screens.toml", work), 0);
+    ASSERT_EQ(RunKpl("build screens.toml -o out", work), 0);
+    const std::string out = work + "out\\";
+    ASSERT_EQ(RunKpl("convert 02-splash.bmp -o splash.raw", out), 0);
+    ASSERT_EQ(RunKpl("convert 05-battery_low.bmp -o battery.raw", out), 0);
+    char before[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, before);
+    ASSERT_TRUE(SetCurrentDirectoryA(out.c_str()));
+    Start();
+    SetCurrentDirectoryA(before);
+    OpenList(out + "screens.lst");
+    EXPECT_EQ(ControlText(tool, kDownloadFrame), "Download/save 2 files ");
+    TypeInto(tool, kPort, ComPort());
+    EXPECT_EQ(SendAndAnswer(1), std::vector<std::string>{"Done:  2 files downloaded."});
+    EXPECT_EQ(Received(972), kImageCommand + FileContents(out + "splash.raw") + "\x1bXB" +
+                                 kImageCommand + FileContents(out + "battery.raw") + "\x1bXE");
+}

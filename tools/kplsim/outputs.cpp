@@ -1,6 +1,6 @@
 #include "tools/kplsim/outputs.h"
 
-#include "tools/kplsim/pngwriter.h"
+#include "display/formats.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -76,8 +76,8 @@ void PrintLine(const Outputs& outputs, const std::string& text) {
 }
 
 void WritePicture(const Outputs& outputs, const std::string& name) {
-    std::string png;
-    if (!EncodeScreenPng(outputs.screen, png)) {
+    std::string png = EncodeImage(outputs.screen, OutputFormat::Png, name);
+    if (png.empty()) {
         std::fprintf(stderr, "kplsim: cannot encode %s\n", name.c_str());
         return;
     }
