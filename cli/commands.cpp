@@ -4,7 +4,7 @@
 
 #include "display/formats.h"
 #include "cli/paths.h"
-#include "cli/portname.h"
+#include "display/portname.h"
 #include "cli/report.h"
 #include "display/screenlist.h"
 #include "display/transaction.h"

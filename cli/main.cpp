@@ -1,6 +1,7 @@
 // kpl: the KPL-120 display from the command line. Parses the command and
 // its options and hands them to the command's function.
 #include "cli/commands.h"
+#include "cli/design_command.h"
 #include "cli/project_commands.h"
 #include "cli/report.h"
 #include "platform/userfiles.h"
@@ -26,6 +27,8 @@ struct Arguments {
     bool confirm = false;
     bool force = false;
     DisplayOptions display{};
+    bool noBrowser = false;
+    std::string listen;
 };
 
 struct Command {
@@ -176,13 +179,22 @@ Command AddDecode(CLI::App& app, Arguments& args) {
             [&args] { return DecodeCommand(args.input, args.output, args.format, args.force); }};
 }
 
+Command AddDesign(CLI::App& app, Arguments& args) {
+    CLI::App* command = app.add_subcommand("design", "edit a page project in the browser");
+    command->add_option("PROJECT", args.input, "the page project (.toml)")->required();
+    command->add_flag("--no-browser", args.noBrowser, "only print the designer's address");
+    command->add_option("--listen", args.listen, "the address to serve on (default: a free port)")
+        ->type_name("ADDR:PORT");
+    return {command, [&args] { return DesignCommand(args.input, !args.noBrowser, args.listen); }};
+}
+
 Command AddPorts(CLI::App& app) {
     return {app.add_subcommand("ports", "list this machine's serial ports, to find the display's"),
             [] { return PortsCommand(); }};
 }
 
 constexpr char kCommands[] =
-    "convert, show, send, batch, config, decode, ports, new, build, store, text or fonts";
+    "convert, show, send, batch, config, decode, ports, new, build, store, text, fonts or design";
 
 // One line in kpl's own form, naming the command that was being read.
 int UsageError(const CLI::App& app, const CLI::ParseError& error, int argc, char** argv) {
@@ -230,7 +242,8 @@ int main(int argc, char** argv) {
                                 AddBatch(app, arguments),
                                 AddConfig(app, arguments),
                                 AddDecode(app, arguments),
-                                AddPorts(app)};
+                                AddPorts(app),
+                                AddDesign(app, arguments)};
     const std::vector<ProjectCommand> projectCommands = AddProjectCommands(app);
     try {
         app.parse(argc, argv);

@@ -172,8 +172,8 @@ struct RenderCache {
         GreyPicture grey;
     };
     std::map<std::string, Picture> pictures;
-    // A picture fitted into a box and made black and white, by path, box
-    // and conversion: the designer redraws a page on every keystroke.
+    // A picture fitted into a box, still grey, by path, box and fitting:
+    // the designer redraws a page on every keystroke and slider move.
     std::map<std::string, std::vector<std::uint8_t>> boxes;
     std::shared_ptr<FontStore> fonts;
 };

@@ -126,22 +126,23 @@ struct Painter {
             return;
         }
         const ConversionOptions& options = layer.conversion;
+        // Kept grey, so that a new threshold or dither (the designer's slider)
+        // does not scale the picture again.
         std::string key = path + '\n' + std::to_string(width) + 'x' + std::to_string(height) + ' ' +
-                          std::to_string(static_cast<int>(options.fitting)) + ' ' +
-                          std::to_string(options.threshold) + ' ' +
-                          std::to_string(static_cast<int>(options.dithering));
-        auto box = cache.boxes.find(key);
-        if (box == cache.boxes.end()) {
-            GreyPicture fitted = FitPicture(picture.grey, options.fitting, width, height);
-            box = cache.boxes.emplace(key, DarkPixels(fitted, options.threshold, options.dithering))
-                      .first;
-        }
+                          std::to_string(static_cast<int>(options.fitting));
+        auto fitted = cache.boxes.find(key);
+        if (fitted == cache.boxes.end())
+            fitted =
+                cache.boxes
+                    .emplace(key, FitPicture(picture.grey, options.fitting, width, height).pixels)
+                    .first;
+        std::vector<std::uint8_t> dark = DarkPixels(GreyPicture{width, height, fitted->second},
+                                                    options.threshold, options.dithering);
         if (layer.opaque && layer.ink != Ink::Invert)
             Fill(left, top, width, height, layer.ink == Ink::Black ? Ink::White : Ink::Black);
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
-                if (box->second[std::size_t(y) * std::size_t(width) + std::size_t(x)] !=
-                    options.invert)
+                if (dark[std::size_t(y) * std::size_t(width) + std::size_t(x)] != options.invert)
                     Mark(left + x, top + y, layer.ink);
     }
 

@@ -224,6 +224,8 @@ TEST(OutlineFont, DrawsAsImageMagicksMonochromeText) {
                                  text + "\"\n");
         int baseline = (size * 1901 + 2047) / 2048;
         std::string png = folder + "im" + std::to_string(size) + ".png";
+        for (char& c : png)
+            c = c == '\\' ? '/' : c; // kpl reads a backslash as a folder only in lists
         std::string command =
             "convert -size 120x32 xc:white +antialias -font " + std::string(kDejaVu) +
             " -pointsize " + std::to_string(size) + " -density 72 -fill black -draw \"text 0," +

@@ -1,4 +1,4 @@
-#include "cli/portname.h"
+#include "display/portname.h"
 
 #include <cctype>
 

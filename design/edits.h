@@ -1,0 +1,42 @@
+// One change the page asks for, applied to the project being designed. The
+// page sends form fields; every edit names what it changes by page and
+// layer index (their order in the project), so that the server's project
+// stays the one truth and the page only shows it.
+#pragma once
+
+#include "pages/project.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+// What the designer edits: the project and which layers are hidden. Hiding
+// is the designer's own: a hidden layer is left out of the designer's
+// drawing and still saved, built and stored.
+struct DesignState {
+    Project project;
+    std::vector<std::vector<bool>> hidden; // [page][layer], as project.pages
+};
+
+DesignState StateOf(const Project& project);
+
+using EditFields = std::map<std::string, std::string>;
+
+struct EditOutcome {
+    bool ok = false;
+    std::string why;
+    int page = -1; // the page whose drawing changed; -1: it may be any
+};
+
+// op=set page layer field value   (layer -1: the page's name or number)
+// op=add page kind [after]        a new layer above `after` (default: on top)
+// op=remove page layer
+// op=move page layer to           to: the new index
+// op=hide page layer value        value 1 or 0
+// op=nudge page layer dx dy       the whole layer moved
+// op=paint page layer x y value   one pixel of a pixel grid, at page
+//                                 coordinates; the grid grows to take it
+// op=addpage number name
+// op=removepage page
+// On failure the state is as it was.
+EditOutcome ApplyEdit(DesignState& state, const EditFields& fields);

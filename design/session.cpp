@@ -1,0 +1,126 @@
+#include "design/session.h"
+
+#include "platform/files.h"
+#include "platform/userfiles.h"
+
+namespace {
+
+// A page project is a few kilobytes; this leaves room for long pixel grids.
+constexpr std::size_t kLargestProject = 4 * 1024 * 1024;
+constexpr std::size_t kUndoSteps = 200;
+
+bool ReadText(const std::string& path, std::string& text) {
+    std::uint64_t length = 0;
+    return ReadFileBytes(path, kLargestProject, text, length) && length <= kLargestProject;
+}
+
+} // namespace
+
+SessionOutcome OpenSession(const std::string& path, Session& session) {
+    SessionOutcome outcome;
+    std::string text;
+    std::uint64_t length = 0;
+    FileOutcome read = ReadUserFile(path, kLargestProject, text, length);
+    if (!read.ok || length > kLargestProject) {
+        outcome.problems.push_back(path + ": " + (read.ok ? "is larger than 4 MB" : read.why));
+        return outcome;
+    }
+    Project project;
+    ProjectOutcome parsed = ParseProject(text, path, project);
+    for (const ProjectProblem& problem : parsed.problems)
+        outcome.problems.push_back(ProblemText(problem));
+    if (!parsed.ok)
+        return outcome;
+    session.state = StateOf(project);
+    session.diskText = text;
+    outcome.ok = true;
+    return outcome;
+}
+
+void Redraw(Session& session, int page) {
+    session.drawn = true;
+    const std::vector<Page>& pages = session.state.project.pages;
+    session.images.resize(pages.size());
+    session.problems.resize(pages.size());
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        if (page >= 0 && std::size_t(page) != i)
+            continue;
+        Page shown = pages[i];
+        shown.layers.clear();
+        for (std::size_t layer = 0; layer < pages[i].layers.size(); ++layer)
+            if (!session.state.hidden[i][layer])
+                shown.layers.push_back(pages[i].layers[layer]);
+        session.images[i].fill(0);
+        ProjectOutcome drawn =
+            RenderPage(session.state.project, shown, session.cache, session.images[i]);
+        session.problems[i].clear();
+        for (const ProjectProblem& problem : drawn.problems)
+            session.problems[i].push_back(ProblemText(problem));
+    }
+}
+
+EditOutcome EditSession(Session& session, const EditFields& fields, const std::string& group) {
+    DesignState before = session.state;
+    EditOutcome outcome = ApplyEdit(session.state, fields);
+    if (!outcome.ok)
+        return outcome;
+    if (group.empty() || group != session.editGroup || session.undo.empty()) {
+        session.undo.push_back(before);
+        if (session.undo.size() > kUndoSteps)
+            session.undo.erase(session.undo.begin());
+    }
+    session.editGroup = group;
+    session.redo.clear();
+    session.changed = true;
+    Redraw(session, outcome.page);
+    return outcome;
+}
+
+namespace {
+
+bool Step(Session& session, std::vector<DesignState>& from, std::vector<DesignState>& to) {
+    if (from.empty())
+        return false;
+    to.push_back(session.state);
+    session.state = from.back();
+    from.pop_back();
+    session.editGroup.clear();
+    session.changed = true;
+    Redraw(session, -1);
+    return true;
+}
+
+} // namespace
+
+bool Undo(Session& session) {
+    return Step(session, session.undo, session.redo);
+}
+bool Redo(Session& session) {
+    return Step(session, session.redo, session.undo);
+}
+
+SaveOutcome SaveSession(Session& session, bool overwrite, bool dropComments) {
+    SaveOutcome outcome;
+    const std::string& path = session.state.project.path;
+    std::string onDisk;
+    if (!overwrite && ReadText(path, onDisk) && onDisk != session.diskText) {
+        outcome.changedOnDisk = true;
+        return outcome;
+    }
+    ProjectTextOutcome text = ProjectText(session.state.project);
+    session.dropComments = session.dropComments || dropComments;
+    if (!text.lostComments.empty() && !session.dropComments) {
+        outcome.lostComments = text.lostComments;
+        return outcome;
+    }
+    if (text.text != onDisk || overwrite) {
+        if (!ReplaceFileContents(path, text.text)) {
+            outcome.why = "cannot be written";
+            return outcome;
+        }
+    }
+    session.diskText = text.text;
+    session.changed = false;
+    outcome.ok = true;
+    return outcome;
+}

@@ -1,0 +1,55 @@
+// The project being designed: what the page edits, its drawing, undo and
+// redo, and saving it back to its file without overwriting what someone
+// else wrote there meanwhile. One per server; the server serialises the
+// calls.
+#pragma once
+
+#include "design/edits.h"
+#include "pages/project.h"
+
+#include <string>
+#include <vector>
+
+struct Session {
+    DesignState state;
+    std::vector<DesignState> undo; // the latest last
+    std::vector<DesignState> redo;
+    std::string editGroup; // the running drag or slider move: one undo step
+    RenderCache cache;
+    // As state.project.pages: each page's drawing and what went wrong in it.
+    std::vector<DisplayImageBytes> images;
+    std::vector<std::vector<std::string>> problems;
+    bool drawn = false;        // the first drawing waits until the server listens
+    std::string diskText;      // the file as read or last saved
+    bool changed = false;      // since then
+    bool dropComments = false; // the user has agreed to lose comments
+};
+
+struct SessionOutcome {
+    bool ok = false;
+    std::vector<std::string> problems; // "file:line: what", or the reason
+};
+
+// Reads the project file; the session is usable only when ok and, after
+// Redraw(session, -1), drawn.
+SessionOutcome OpenSession(const std::string& path, Session& session);
+
+// An edit; `group` non-empty and the same as the last edit's merges the two
+// into one undo step.
+EditOutcome EditSession(Session& session, const EditFields& fields, const std::string& group);
+
+bool Undo(Session& session);
+bool Redo(Session& session);
+
+// Draws the pages again (all when page < 0), hidden layers left out.
+void Redraw(Session& session, int page);
+
+// What stops a save until the user agrees: the file changed on disk since
+// it was read (or saved), or comments the file format cannot keep.
+struct SaveOutcome {
+    bool ok = false;
+    bool changedOnDisk = false;
+    std::vector<int> lostComments; // lines of the file as read
+    std::string why;               // a failed write
+};
+SaveOutcome SaveSession(Session& session, bool overwrite, bool dropComments);

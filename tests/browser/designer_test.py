@@ -1,0 +1,357 @@
+"""The designer in Chromium, as a user works with it: edits on the example
+project whose canvas pixels must equal the BMP kpl build writes after
+Save, the saved text, undo and redo, and the display panel against the
+emulator on a pty."""
+import base64
+import fcntl
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+from urllib.request import urlopen
+
+from selenium.common.exceptions import UnexpectedAlertPresentException
+from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.ui import Select
+
+from harness import (KPL, LINE, RUN, Designer, Sim, check, chromium, dark_pixels_of_picture,
+                     display_bytes, example_project, request, same, wait_until)
+
+# What the page's canvas shows, one value a pixel: 1 where dark.
+CANVAS_PIXELS = """
+const c = document.querySelector(arguments[0]);
+const d = c.getContext('2d').getImageData(0, 0, 120, 32).data;
+const dark = [];
+for (let i = 0; i < d.length; i += 4) dark.push(d[i] < 100 ? 1 : 0);
+return dark;
+"""
+
+
+def alert(driver):
+    try:
+        return driver.switch_to.alert
+    except Exception:
+        return None
+
+
+def settle(driver):
+    """Waits until the page has no request waiting or on its way, or shows a
+    dialog."""
+    def settled():
+        try:
+            return alert(driver) or driver.execute_script("return window.kplSettled()")
+        except UnexpectedAlertPresentException:  # shown in between
+            return True
+    return wait_until(settled)
+
+
+def accept_dialogs(driver):
+    """Accepts any confirm the page shows; their texts."""
+    texts = []
+    while settle(driver) and alert(driver):
+        texts.append(alert(driver).text)
+        alert(driver).accept()
+    return texts
+
+
+def type_into(driver, selector, text):
+    field = driver.find_element(By.CSS_SELECTOR, selector)
+    field.send_keys(Keys.CONTROL, "a")
+    field.send_keys(text)
+    settle(driver)
+
+
+def line_status(driver):
+    wait_until(lambda: not driver.find_element(By.ID, "show").get_attribute("disabled"), 60)
+    return driver.find_element(By.ID, "line-status").text
+
+
+def edits(driver, designer, folder, project):
+    original = open(project).read()
+    photo = os.path.join(RUN, "photo.png")
+    subprocess.run(["convert", "rose:", photo], check=True)  # ImageMagick's own photograph
+    buttons = driver.find_elements(By.CSS_SELECTOR, "#pages button")
+    same("the 17 flash pages listed, the project's 2 with their pixels",
+         (len(buttons), len(driver.find_elements(By.CSS_SELECTOR, "#pages canvas"))), (17, 2))
+    driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
+
+    Select(driver.find_element(By.ID, "new-kind")).select_by_visible_text("text")
+    driver.find_element(By.ID, "add").click()
+    settle(driver)
+    type_into(driver, "#properties textarea[name=text]", "Hi")
+    # A drag of 10 pixels right and down on the page shown 6 times its size.
+    grid = driver.find_element(By.ID, "grid")
+    ActionChains(driver).move_to_element_with_offset(grid, 5 * 6 + 3 - 360, 5 * 6 + 3 - 96) \
+        .click_and_hold().move_by_offset(60, 60).release().perform()
+    settle(driver)
+    driver.find_element(By.TAG_NAME, "body").send_keys(Keys.ARROW_LEFT, Keys.ARROW_LEFT, Keys.ARROW_UP)
+    settle(driver)
+
+    data = base64.b64encode(open(photo, "rb").read()).decode()
+    driver.execute_script("""const bytes = Uint8Array.from(atob(arguments[0]), (c) => c.charCodeAt(0));
+        window.kplDropPicture(new File([bytes], 'photo.png', {type: 'image/png'}));""", data)
+    settle(driver)
+    check("a dropped picture is copied beside the project",
+          open(os.path.join(folder, "photo.png"), "rb").read() == open(photo, "rb").read())
+    for field, value in (("width", "26"), ("x", "94"), ("y", "10")):
+        type_into(driver, "#properties input[name=%s]" % field, value)
+    driver.find_element(By.CSS_SELECTOR, "#properties input[name=threshold]").send_keys(Keys.ARROW_LEFT * 30)
+    settle(driver)
+    edited = driver.execute_script(CANVAS_PIXELS, "#page")
+
+    driver.find_element(By.TAG_NAME, "body").send_keys(Keys.CONTROL, "z")
+    settle(driver)
+    check("Ctrl-Z takes the whole slider move back",
+          driver.execute_script("return document.querySelector('#properties input[name=threshold]').value") == "128"
+          and driver.execute_script(CANVAS_PIXELS, "#page") != edited)
+    driver.find_element(By.TAG_NAME, "body").send_keys(Keys.CONTROL, Keys.SHIFT, "z")
+    settle(driver)
+    same("Ctrl-Shift-Z puts it back", driver.execute_script(CANVAS_PIXELS, "#page"), edited)
+    Select(driver.find_element(By.ID, "new-kind")).select_by_visible_text("pixels")
+    driver.find_element(By.ID, "add").click()
+    settle(driver)
+    driver.find_element(By.CSS_SELECTOR, "input[name=tool][value=paint]").click()
+    # A stroke from (57, 13) to (60, 13): every pixel on the way.
+    ActionChains(driver).move_to_element_with_offset(grid, 57 * 6 + 3 - 360, 13 * 6 + 3 - 96) \
+        .click_and_hold().move_by_offset(18, 0).release().perform()
+    settle(driver)
+    edited = driver.execute_script(CANVAS_PIXELS, "#page")
+
+    driver.find_element(By.ID, "save").click()
+    same("Save asks nothing of the example project", accept_dialogs(driver), [])
+    same("Save says so", driver.find_element(By.ID, "status").text, "screens.toml saved")
+    driver.save_screenshot(os.path.join(RUN, "designer.png"))
+    out = os.path.join(RUN, "out")
+    subprocess.run([KPL, "build", project, "-o", out], check=True, capture_output=True)
+    built = dark_pixels_of_picture(os.path.join(out, "05-battery_low.bmp"))
+    check("the canvas's pixels equal the BMP kpl build writes after Save", edited == built,
+          "%d pixels differ" % sum(a != b for a, b in zip(edited, built)))
+    same("the page's thumbnail too",
+         driver.execute_script(CANVAS_PIXELS, "nav button.chosen canvas"), built)
+    same("the saved file: the example with the two layers added to its last page",
+         open(project).read(), original + """
+[[page.layer]]
+kind = "text"
+text = "Hi"
+font = "medium"
+x = 10
+y = 11
+
+[[page.layer]]
+kind = "picture"
+file = "photo.png"
+x = 94
+y = 10
+width = 26
+threshold = 98
+
+[[page.layer]]
+kind = "pixels"
+x = 56
+y = 12
+rows = [
+    "........",
+    ".####...",
+    "........",
+    "........",
+    "........",
+    "........",
+    "........",
+    "........",
+]
+""")
+    # Named by the page, as kpl convert names a picture of that name.
+    shutil.copy(os.path.join(out, "05-battery_low.bmp"), os.path.join(RUN, "battery_low.bmp"))
+    for format in ("bmp", "png", "c", "hex"):
+        exported = urlopen(designer.url + "api/export?page=1&format=" + format).read()
+        same("Export as %s: the file kpl convert writes of kpl build's BMP" % format, exported,
+             subprocess.run([KPL, "convert", os.path.join(RUN, "battery_low.bmp"), "-o", "-", "-f", format],
+                            capture_output=True).stdout)
+    same("the contact sheet: kpl build's", urlopen(designer.url + "api/sheet").read(),
+         open(os.path.join(out, "screens.png"), "rb").read())
+    with open(project, "a") as elsewhere:
+        elsewhere.write("# changed by another program\n")
+    changed = open(project).read()
+    driver.find_element(By.ID, "save").click()
+    settle(driver)
+    asked = alert(driver)
+    same("Save over a file changed on disk asks first", asked and asked.text,
+         "screens.toml has changed on disk since it was read. Overwrite it?")
+    if asked:
+        asked.dismiss()
+    settle(driver)
+    same("and, told no, leaves the file as it is", open(project).read(), changed)
+    return out
+
+
+def display(driver, designer, out):
+    sim = Sim()
+    port = driver.find_element(By.ID, "port")
+    port.send_keys(LINE)
+    pages = {n: display_bytes(dark_pixels_of_picture(os.path.join(out, name)))
+             for n, name in ((2, "02-splash.bmp"), (5, "05-battery_low.bmp"))}
+    driver.find_element(By.XPATH, "//ol[@id='layers']/li[contains(., 'Battery low')]/input").click()
+    settle(driver)
+    check("a hidden layer is left out of the canvas",
+          driver.execute_script(CANVAS_PIXELS, "#page") != dark_pixels_of_picture(os.path.join(out, "05-battery_low.bmp")))
+    sim.mark()
+    same("the flash page offered is the page's number",
+         driver.find_element(By.ID, "slot").get_attribute("value"), "5")
+    driver.find_element(By.ID, "store").click()
+    same("Store in page 5 says what it did", line_status(driver), LINE + ": stored in page 05, 486 bytes")
+    sim.wait(2)
+    same("Store in page 5: ESC DG, the page's 480 bytes as kpl build draws it (hidden layers too), ESC X 0x45",
+         sim.since_mark(),
+         b"\x1bDG" + pages[5] + b"\x1bXE")
+
+    driver.find_element(By.XPATH, "//nav/button[contains(., '+ 07')]").click()
+    settle(driver)
+    pages[7] = bytes(480)  # a new page is white
+    sim.mark()
+    driver.find_element(By.ID, "store-all").click()
+    sim.wait(1)
+    status, _, content = request(designer, "POST", designer.base + "api/show", origin=designer.origin,
+                                 body=("port=%s&page=0" % LINE).encode())
+    same("one line transaction at a time: a show during Store all pages waits its turn",
+         content.decode(), '{"ok":false,"message":"%s: busy with another transaction of the designer"}' % LINE)
+    same("Store all pages: done", line_status(driver), LINE + ": 3 of 3 pages stored")
+    sim.wait(6)
+    same("Store all pages: each page's bytes into its flash page, in the file's order", sim.since_mark(),
+         b"".join(b"\x1bDG" + pages[n] + b"\x1bX" + bytes([0x40 + n]) for n in (2, 5, 7)))
+    log = [line.split() for line in sim.log_since_mark()]
+    gaps = [int(log[i + 1][0]) - int(log[i][1]) for i in (1, 3)]
+    check("Store all pages: the display is given 500 ms to store each page (kplsim saw %s ms)" % gaps,
+          all(gap >= 450 for gap in gaps))
+    same("Store all pages: the progress bar reaches its end",
+         driver.execute_script("const p = document.getElementById('progress'); return [p.value, p.max]"), [3, 3])
+
+    options = {name: driver.find_element(By.CSS_SELECTOR, "#options input[name='%s']" % name)
+               for name in ("backlight", "write-protect", "font-overwrite", "font-tall", "confirm")}
+    for name in ("backlight", "write-protect", "font-overwrite", "font-tall", "confirm"):
+        options[name].click()
+    check("checking font overwrite unchecks write protection, as in the configuration tool",
+          not options["write-protect"].is_selected() and options["font-overwrite"].is_selected())
+    sim.mark()
+    driver.find_element(By.ID, "send-options").click()
+    same("Send options says what it sent", line_status(driver),
+         LINE + ": configuration 0x91 sent, confirmation asked, 4 bytes")
+    sim.wait(2)
+    same("Send options: ESC W, 0x40 + backlight 0x01 + tall 0x10 + overwrite 0x80, then 0xC0",
+         sim.since_mark(), b"\x1bW\xd1\xc0")
+
+    holder = os.open(LINE, os.O_RDWR | os.O_NOCTTY)
+    fcntl.flock(holder, fcntl.LOCK_EX | fcntl.LOCK_NB)  # raises if the designer still held it
+    kpl = subprocess.run([KPL, "send", os.path.join(out, "02-splash.bmp"), "--port", LINE],
+                         capture_output=True, text=True)
+    driver.find_element(By.ID, "show").click()
+    same("a port another program holds: the designer says what kpl says",
+         "kpl: " + line_status(driver) + "\n", kpl.stderr)
+    os.close(holder)
+
+
+def layers(driver, designer):
+    """The layer list's buttons and keys; a second picture of a taken name."""
+    names = lambda: [li.text.split("\n")[0] for li in driver.find_elements(By.CSS_SELECTOR, "#layers li span")]
+    driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
+    driver.find_element(By.XPATH, "//ol[@id='layers']/li[1]/span").click()
+    driver.find_element(By.TAG_NAME, "body").send_keys(Keys.DELETE)
+    settle(driver)
+    driver.find_element(By.XPATH, "//ol[@id='layers']/li[contains(., 'line')]/button[@title='Up']").click()
+    settle(driver)
+    same("Delete removes the chosen layer, Up moves one over the next",
+         names(), ['picture photo.png', 'line 10,30 to 109,30', 'text "Hi"', 'text "Battery low"', 'group statusbar'])
+    _, _, content = request(designer, "POST", designer.base + "api/picture?page=1&name=photo.png",
+                            origin=designer.origin, body=open(os.path.join(RUN, "out", "02-splash.bmp"), "rb").read())
+    same("another picture dropped under a taken name is copied beside it as photo-2.png",
+         json.loads(content)["message"], "photo-2.png added")
+    _, _, content = request(designer, "POST", designer.base + "api/config", origin=designer.origin,
+                            body=("port=%s&write-protect=1&font-overwrite=1" % LINE).encode())
+    same("options with write protection and font overwrite both are refused", json.loads(content)["message"],
+         "write protection and font overwrite exclude each other")
+
+
+def refusals():
+    """kpl design says what is wrong with a project as kpl build does."""
+    with open(os.path.join(RUN, "broken.toml"), "w") as broken:
+        broken.write('[[page]]\nnumber = 99\nname = "x y"\n')
+    for name in ("broken.toml", "missing.toml", "out"):
+        design = subprocess.run([KPL, "design", name, "--no-browser"], cwd=RUN, capture_output=True, text=True)
+        build = subprocess.run([KPL, "build", name, "-o", "unused"], cwd=RUN, capture_output=True, text=True)
+        same("a project that cannot be opened, %s: exit 2, the problems kpl build names" % name,
+             (design.returncode, design.stderr), (2, build.stderr))
+
+
+def browser_and_interrupt():
+    """Without --no-browser the address goes to the desktop's opener (a
+    stand-in xdg-open here); Ctrl-C and a closed terminal end the server."""
+    opener = os.path.join(RUN, "opener")
+    os.makedirs(opener, exist_ok=True)
+    with open(os.path.join(opener, "xdg-open"), "w") as script:
+        script.write('#!/bin/sh\necho "$@" >"%s/opened"\n' % opener)
+    os.chmod(os.path.join(opener, "xdg-open"), 0o755)
+    project = os.path.join(RUN, "designer", "screens.toml")
+    for signal_number in (signal.SIGINT, signal.SIGHUP):
+        process = subprocess.Popen([KPL, "design", project], stdout=subprocess.PIPE, text=True,
+                                   env=dict(os.environ, PATH=opener + ":" + os.environ["PATH"]))
+        address = process.stdout.readline().split(" is at ")[1].split(" ")[0]
+        opened = os.path.join(opener, "opened")
+        if signal_number == signal.SIGINT:
+            check("the browser is opened on the address printed",
+                  wait_until(lambda: os.path.exists(opened) and open(opened).read() == address + "\n", 10))
+        process.send_signal(signal_number)
+        try:
+            process.wait(10)
+        except subprocess.TimeoutExpired:
+            process.kill()
+        check("%s ends kpl design" % signal.Signals(signal_number).name, process.poll() == -signal_number)
+
+
+def lost_comments():
+    """A comment after a value has no place in the model: Save says which
+    lines lose theirs and writes only when told to go on."""
+    project = os.path.join(RUN, "comments.toml")
+    text = '[[page]]\nnumber = 0\nname = "a"\n\n[[page.layer]]\nkind = "line"\nx = 0 # the left edge\ny = 0\nx2 = 9\ny2 = 0\n'
+    with open(project, "w") as file:
+        file.write(text)
+    designer = Designer(project)
+    try:
+        _, _, content = request(designer, "POST", designer.base + "api/save", origin=designer.origin)
+        answer = json.loads(content)
+        same("Save of a file with a comment it would drop: names the line, writes nothing",
+             (answer["ok"], answer["lostComments"], open(project).read()), (False, [7], text))
+        _, _, content = request(designer, "POST", designer.base + "api/save", origin=designer.origin,
+                                body=b"dropComments=1")
+        same("and saves when told to go on", (json.loads(content)["ok"], "#" in open(project).read()), (True, False))
+    finally:
+        designer.stop()
+
+
+def main():
+    folder = os.path.join(RUN, "designer")
+    project = example_project(folder)
+    designer = Designer("screens.toml", cwd=folder)
+    driver = chromium()
+    try:
+        driver.get(designer.url)
+        check("the designer starts in Chromium",
+              wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'")))
+        out = edits(driver, designer, folder, project)
+        display(driver, designer, out)
+        layers(driver, designer)
+        errors = [entry["message"] for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
+        same("the page logged no errors", errors, [])
+        lost_comments()
+        refusals()
+        browser_and_interrupt()
+    finally:
+        driver.quit()
+        designer.stop()
+
+
+if __name__ == "__main__":
+    main()
+    sys.exit(0)
