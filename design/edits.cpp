@@ -110,8 +110,8 @@ bool SetLayerField(Layer& layer, const Project& project, const std::string& fiel
         layer.file = value;
         return true;
     }
-    std::string* texts[] = {&layer.text, &layer.font, &layer.group};
-    const char* textNames[] = {"text", "font", "group"};
+    std::string* texts[] = {&layer.text, &layer.font, &layer.group, &layer.name};
+    const char* textNames[] = {"text", "font", "group", "name"};
     for (std::size_t i = 0; i < sizeof texts / sizeof texts[0]; ++i)
         if (field == textNames[i]) {
             *texts[i] = value;

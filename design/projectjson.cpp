@@ -9,6 +9,7 @@ namespace {
 std::string LayerJson(const Layer& layer, bool hidden) {
     JsonObject json;
     Add(json, "kind", JsonString(kLayerKindNames[int(layer.kind)]));
+    Add(json, "name", JsonString(layer.name));
     Add(json, "hidden", JsonBool(hidden));
     Add(json, "line", layer.line);
     const std::pair<const char*, int> numbers[] = {

@@ -85,6 +85,8 @@ struct Layer {
     std::vector<std::string> rows; // Pixels, top row first
 
     std::string group; // Group: the name used
+
+    std::string name; // any kind: what the designer's layer list calls it; optional
 };
 
 // A font defined once and named: a file (TrueType, OpenType, PCF, BDF;

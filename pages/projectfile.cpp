@@ -129,6 +129,7 @@ Layer ReadLayer(Reader& reader, const toml::table& table) {
     if (kind < 0)
         return layer;
     layer.kind = static_cast<LayerKind>(kind);
+    ReadString(reader, table, "name", layer.name);
     ReadCoordinate(reader, table, "x", layer.x);
     ReadCoordinate(reader, table, "y", layer.y);
     int ink = 0;
@@ -138,8 +139,8 @@ Layer ReadLayer(Reader& reader, const toml::table& table) {
     switch (layer.kind) {
     case LayerKind::Picture: {
         CheckKeys(reader, table, element,
-                  {"kind", "x", "y", "ink", "file", "width", "height", "fit", "threshold", "dither",
-                   "invert", "opaque"});
+                  {"kind", "name", "x", "y", "ink", "file", "width", "height", "fit", "threshold",
+                   "dither", "invert", "opaque"});
         ReadString(reader, table, "file", layer.file);
         ReadInt(reader, table, "width", layer.width, 0, kLargestCoordinate);
         ReadInt(reader, table, "height", layer.height, 0, kLargestCoordinate);
@@ -157,8 +158,9 @@ Layer ReadLayer(Reader& reader, const toml::table& table) {
         break;
     }
     case LayerKind::Text:
-        CheckKeys(reader, table, element,
-                  {"kind", "x", "y", "ink", "text", "font", "size", "anchor", "width", "height"});
+        CheckKeys(
+            reader, table, element,
+            {"kind", "name", "x", "y", "ink", "text", "font", "size", "anchor", "width", "height"});
         ReadString(reader, table, "text", layer.text);
         ReadString(reader, table, "font", layer.font);
         ReadInt(reader, table, "size", layer.size, 0, 255);
@@ -171,18 +173,19 @@ Layer ReadLayer(Reader& reader, const toml::table& table) {
         ReadInt(reader, table, "height", layer.height, 0, kLargestCoordinate);
         break;
     case LayerKind::Line:
-        CheckKeys(reader, table, element, {"kind", "x", "y", "ink", "x2", "y2"});
+        CheckKeys(reader, table, element, {"kind", "name", "x", "y", "ink", "x2", "y2"});
         ReadCoordinate(reader, table, "x2", layer.x2);
         ReadCoordinate(reader, table, "y2", layer.y2);
         break;
     case LayerKind::Rectangle:
-        CheckKeys(reader, table, element, {"kind", "x", "y", "ink", "width", "height", "filled"});
+        CheckKeys(reader, table, element,
+                  {"kind", "name", "x", "y", "ink", "width", "height", "filled"});
         ReadInt(reader, table, "width", layer.width, 0, kLargestCoordinate);
         ReadInt(reader, table, "height", layer.height, 0, kLargestCoordinate);
         ReadBool(reader, table, "filled", layer.filled);
         break;
     case LayerKind::Pixels:
-        CheckKeys(reader, table, element, {"kind", "x", "y", "ink", "rows"});
+        CheckKeys(reader, table, element, {"kind", "name", "x", "y", "ink", "rows"});
         if (const toml::node* node = table.get("rows")) {
             const toml::array* rows = node->as_array();
             if (!rows)
@@ -197,7 +200,7 @@ Layer ReadLayer(Reader& reader, const toml::table& table) {
         }
         break;
     case LayerKind::Group:
-        CheckKeys(reader, table, element, {"kind", "x", "y", "group"});
+        CheckKeys(reader, table, element, {"kind", "name", "x", "y", "group"});
         ReadString(reader, table, "group", layer.group);
         break;
     }

@@ -56,6 +56,8 @@ struct Writer {
         Comments(layer.comments);
         text += std::string("[[") + header + "]]\n";
         Word("kind", kLayerKindNames[static_cast<int>(layer.kind)]);
+        if (!layer.name.empty())
+            Key("name", layer.name);
         switch (layer.kind) {
         case LayerKind::Picture:
             Key("file", layer.file);

@@ -459,6 +459,7 @@ ink = "invert"
 
 [[group.layer]]
 kind = "picture"
+name = "backdrop"
 file = "b.png"
 x = 0
 y = 0
@@ -562,7 +563,8 @@ TEST(Project, NamesWhatCannotBeDrawn) {
     struct Case {
         std::string font, layer, problem;
     } cases[] = {
-        {"", "kind = \"picture\"\nfile = \"nope.png\"\n", "picture \"nope.png\" cannot be read (No such file or directory)"},
+        {"", "kind = \"picture\"\nfile = \"nope.png\"\n",
+         "picture \"nope.png\" cannot be read (No such file or directory)"},
         {"", "kind = \"text\"\ntext = \"a\"\nfont = \"large\"\nsize = 12\n",
          "font \"large\" is a bitmap font of size 16 only, not 12"},
         {"", "kind = \"text\"\ntext = \"Zoë ☃\"\nfont = \"medium\"\n",
@@ -571,7 +573,8 @@ TEST(Project, NamesWhatCannotBeDrawn) {
          "kind = \"text\"\ntext = \"a\"\nfont = \"f\"\n",
          "font \"f\" cannot be read as a font (TrueType, OpenType, PCF or BDF)"},
         {"[[font]]\nname = \"f\"\nfile = \"gone.ttf\"\n",
-         "kind = \"text\"\ntext = \"a\"\nfont = \"f\"\n", "font \"f\" cannot be read (No such file or directory)"},
+         "kind = \"text\"\ntext = \"a\"\nfont = \"f\"\n",
+         "font \"f\" cannot be read (No such file or directory)"},
     };
     for (const Case& c : cases) {
         std::string text =

@@ -190,6 +190,7 @@ function choosePage(i, next = state) {
 }
 
 function describe(l) {
+  if (l.name) return l.name;
   switch (l.kind) {
     case 'text': return 'text "' + l.text.replace(/\n/g, ' ') + '"';
     case 'picture': return 'picture ' + l.file;
@@ -279,7 +280,8 @@ function buildProperties(l) {
   const form = $('properties');
   form.replaceChildren();
   if (!l) return;
-  for (const [field, label, kind, choices] of FIELDS[l.kind]) {
+  // Every layer may be named, for this list only.
+  for (const [field, label, kind, choices] of [['name', 'Name', 'text'], ...FIELDS[l.kind]]) {
     let input;
     if (kind === 'select' || kind === 'group') {
       input = document.createElement('select');

@@ -83,6 +83,10 @@ def edits(driver, designer, folder, project):
     driver.find_element(By.ID, "add").click()
     settle(driver)
     type_into(driver, "#properties textarea[name=text]", "Hi")
+    type_into(driver, "#properties input[name=name]", "greeting" + Keys.TAB)
+    settle(driver)
+    same("a layer renamed shows by its name in the list",
+         driver.find_element(By.CSS_SELECTOR, "#layers li.chosen span").text, "greeting")
     # A drag of 10 pixels right and down on the page shown 6 times its size.
     grid = driver.find_element(By.ID, "grid")
     ActionChains(driver).move_to_element_with_offset(grid, 5 * 6 + 3 - 360, 5 * 6 + 3 - 96) \
@@ -136,6 +140,7 @@ def edits(driver, designer, folder, project):
          open(project).read(), original + """
 [[page.layer]]
 kind = "text"
+name = "greeting"
 text = "Hi"
 font = "medium"
 x = 10
