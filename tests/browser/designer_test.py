@@ -268,7 +268,7 @@ def layers(driver, designer):
     driver.find_element(By.XPATH, "//ol[@id='layers']/li[contains(., 'line')]/button[@title='Up']").click()
     settle(driver)
     same("Delete removes the chosen layer, Up moves one over the next",
-         names(), ['picture photo.png', 'line 10,30 to 109,30', 'text "Hi"', 'text "Battery low"', 'group statusbar'])
+         names(), ['picture photo.png', 'line 10,30 to 109,30', 'greeting', 'text "Battery low"', 'group statusbar'])
     _, _, content = request(designer, "POST", designer.base + "api/picture?page=1&name=photo.png",
                             origin=designer.origin, body=open(os.path.join(RUN, "out", "02-splash.bmp"), "rb").read())
     same("another picture dropped under a taken name is copied beside it as photo-2.png",
