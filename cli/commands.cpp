@@ -53,24 +53,6 @@ bool Load(const std::string& picture, const ConversionOptions& options, DisplayI
     return false;
 }
 
-// The format asked for, or the one of the output's extension.
-bool ChooseFormat(const std::string& out, const std::string& formatName, OutputFormat& format) {
-    if (!formatName.empty()) {
-        if (FormatNamed(formatName, format))
-            return true;
-        Complain(formatName, "no such format: bmp, png, raw, hex or c");
-        return false;
-    }
-    if (out == kStandardStream) {
-        Complain("-o -", "standard output has no extension: give --format bmp|png|raw|hex|c");
-        return false;
-    }
-    if (FormatOfPath(out, format))
-        return true;
-    Complain(out, "the extension names no format: give --format bmp|png|raw|hex|c");
-    return false;
-}
-
 // The base name the hex text's comment and the C array take.
 std::string BaseNameOf(const std::string& path) {
     return path == kStandardStream ? "screen" : PictureBaseName(path);

@@ -33,3 +33,21 @@ int WriteOutput(const std::string& out, const std::string& bytes, bool force) {
                       (outcome.readOnly ? " (the file is read-only; --force replaces it)" : ""));
     return kExitUnreadable;
 }
+
+// The format asked for, or the one of the output's extension.
+bool ChooseFormat(const std::string& out, const std::string& formatName, OutputFormat& format) {
+    if (!formatName.empty()) {
+        if (FormatNamed(formatName, format))
+            return true;
+        Complain(formatName, "no such format: bmp, png, raw, hex or c");
+        return false;
+    }
+    if (out == kStandardStream) {
+        Complain("-o -", "standard output has no extension: give --format bmp|png|raw|hex|c");
+        return false;
+    }
+    if (FormatOfPath(out, format))
+        return true;
+    Complain(out, "the extension names no format: give --format bmp|png|raw|hex|c");
+    return false;
+}

@@ -3,6 +3,8 @@
 // writes through these.
 #pragma once
 
+#include "display/formats.h"
+
 #include <cstddef>
 #include <string>
 
@@ -18,3 +20,7 @@ std::string Named(const std::string& path);
 // Writes an output, "-" being standard output; kExitDone or, after telling
 // why, kExitUnreadable. force: a read-only file is replaced.
 int WriteOutput(const std::string& out, const std::string& bytes, bool force);
+
+// The format asked for (--format), or the one of the output's extension;
+// false after telling why.
+bool ChooseFormat(const std::string& out, const std::string& formatName, OutputFormat& format);

@@ -62,19 +62,6 @@ bool Read(const std::string& path, Project& project) {
     return outcome.ok;
 }
 
-bool ChooseFormat(const std::string& out, const std::string& formatName, OutputFormat& format) {
-    if (!formatName.empty()) {
-        if (FormatNamed(formatName, format))
-            return true;
-        Complain(formatName, "no such format: bmp, png, raw, hex or c");
-        return false;
-    }
-    if (FormatOfPath(out, format))
-        return true;
-    Complain(out, "the extension names no format: give --format bmp|png|raw|hex|c");
-    return false;
-}
-
 // Written unless the file holds these bytes already; false after telling why.
 bool WriteIfChanged(const std::string& path, const std::string& bytes, bool& written) {
     std::string old;
