@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr char kVersion[] = "kpl 1.1";
+constexpr char kVersion[] = "kpl 1.2";
 
 // What the command line gave; each command reads its own fields (only one
 // command runs).
