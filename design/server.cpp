@@ -9,6 +9,7 @@
 #include "display/options.h"
 #include "pages/build.h"
 #include "platform/files.h"
+#include "platform/userfiles.h"
 #include "platform/pause.h"
 #include "platform/portlist.h"
 
@@ -322,13 +323,13 @@ void DropPicture(Designer& designer, const Request& request, Response& response)
             return ReplyJson(response, Answer(false, chosen + ": " + target.why), false);
         std::string existing;
         std::uint64_t length = 0;
-        bool present = ReadFileBytes(target.path, kLargestPicture, existing, length);
+        bool present = ReadUserFile(target.path, kLargestPicture, existing, length).ok;
         if (present && existing == request.body)
             break;
         if (!present && !IsRegularFile(target.path)) {
-            if (!ReplaceFileContents(target.path, request.body))
-                return ReplyJson(response, Answer(false, target.path + ": cannot be written"),
-                                 false);
+            FileOutcome written = WriteUserFile(target.path, request.body, false);
+            if (!written.ok)
+                return ReplyJson(response, Answer(false, target.path + ": " + written.why), false);
             break;
         }
         chosen = dot == std::string::npos || dot == 0

@@ -1,6 +1,5 @@
 #include "design/session.h"
 
-#include "platform/files.h"
 #include "platform/userfiles.h"
 
 namespace {
@@ -11,7 +10,7 @@ constexpr std::size_t kUndoSteps = 200;
 
 bool ReadText(const std::string& path, std::string& text) {
     std::uint64_t length = 0;
-    return ReadFileBytes(path, kLargestProject, text, length) && length <= kLargestProject;
+    return ReadUserFile(path, kLargestProject, text, length).ok && length <= kLargestProject;
 }
 
 } // namespace
@@ -114,8 +113,11 @@ SaveOutcome SaveSession(Session& session, bool overwrite, bool dropComments) {
         return outcome;
     }
     if (text.text != onDisk || overwrite) {
-        if (!ReplaceFileContents(path, text.text)) {
-            outcome.why = "cannot be written";
+        // kpl's one safe write: a unique temporary file, links followed,
+        // permissions kept, a read-only project refused.
+        FileOutcome written = WriteUserFile(path, text.text, false);
+        if (!written.ok) {
+            outcome.why = written.why;
             return outcome;
         }
     }

@@ -1,6 +1,7 @@
 #include "platform/serialport.h"
 
 #include "platform/portclaim_win32.h"
+#include "platform/textconv_win32.h"
 
 #include <windows.h>
 
@@ -26,13 +27,7 @@ void NoteError(DWORD code) {
     default:
         lastError.kind = SerialFailure::Other;
     }
-    char text[256] = "";
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, 0, text, sizeof text, nullptr);
-    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
-                          text[length - 1] == ' ' || text[length - 1] == '.'))
-        text[--length] = '\0';
-    lastError.text = length > 0 ? text : "system error " + std::to_string(code);
+    lastError.text = SystemErrorText(code);
 }
 
 } // namespace

@@ -12,18 +12,8 @@ namespace {
 
 std::string standardOutputProblem;
 
-std::string SystemText(DWORD code) {
-    char text[256] = "";
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, 0, text, sizeof text, nullptr);
-    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
-                          text[length - 1] == ' ' || text[length - 1] == '.'))
-        text[--length] = '\0';
-    return length > 0 ? text : "system error " + std::to_string(code);
-}
-
 FileOutcome Failed(DWORD code = GetLastError()) {
-    return {false, SystemText(code)};
+    return {false, SystemErrorText(code)};
 }
 
 FileOutcome Done() {
@@ -128,7 +118,7 @@ FileOutcome WriteUserFile(const std::string& path, const std::string& bytes, boo
     }
     bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (exists && (attributes & FILE_ATTRIBUTE_READONLY) && !force)
-        return {false, SystemText(ERROR_ACCESS_DENIED), true};
+        return {false, SystemErrorText(ERROR_ACCESS_DENIED), true};
     std::wstring folder = FolderOf(name);
     DWORD folderAttributes = GetFileAttributesW(folder.c_str());
     if (folderAttributes == INVALID_FILE_ATTRIBUTES ||
@@ -174,7 +164,7 @@ FileOutcome WriteUserFile(const std::string& path, const std::string& bytes, boo
 FileOutcome WriteStandardOutput(const std::string& bytes) {
     std::fflush(stdout);
     if (!WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), bytes)) {
-        standardOutputProblem = SystemText(GetLastError());
+        standardOutputProblem = SystemErrorText(GetLastError());
         return {false, standardOutputProblem};
     }
     return Done();
