@@ -26,12 +26,12 @@ LineOutcome OpenDisplayLine(const std::string& deviceName, DisplayLine& line) {
         outcome.error = LastSerialError();
         return outcome;
     }
-    LineSetupResult setup = ApplyLineDefinition(port, kDisplayLineSettings);
+    LineSetupResult setup = ApplyLineSettings(port, kDisplayLineSettings);
     if (setup != LineSetupResult::Applied) {
         outcome.error = LastSerialError();
         CloseSerial(port);
-        outcome.result = setup == LineSetupResult::DefinitionRefused ? LineResult::SettingsRefused
-                                                                     : LineResult::NotInitialized;
+        outcome.result = setup == LineSetupResult::NotSupported ? LineResult::SettingsRefused
+                                                                : LineResult::NotInitialized;
         return outcome;
     }
     line.port = port;

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-constexpr char kDisplayLineSettings[] = "9600,N,8,1";
+constexpr LineSettings kDisplayLineSettings = {9600, 8, Parity::None, 1};
 constexpr unsigned kConfirmPauseMs = 1000; // before the confirmation request
 constexpr unsigned kBatchPauseMs = 500;    // after every entry of a batch
 
@@ -32,7 +32,7 @@ std::vector<LineStep> ConfigurationSteps(std::uint8_t configValue, bool confirm)
 enum class LineResult {
     Sent,
     NotOpened,       // missing, held by another program, no permission
-    SettingsRefused, // the line settings could not be built
+    SettingsRefused, // the line settings cannot be asked of this port
     NotInitialized,  // the port did not take them
     WriteFailed,     // a write failed or fell short; the later steps were skipped
 };

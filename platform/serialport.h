@@ -1,7 +1,12 @@
-// Serial port seam. The programs open a port for one transaction, write to
-// it and close it; nothing is ever read back. Device names are ANSI text
-// such as "COM9" or "\\.\COM10" on Windows, device paths such as
-// "/dev/ttyUSB0" on POSIX systems (serialport_posix.cpp: termios).
+// Serial port seam: a port opened for one transaction (or one batch), its
+// line set, bytes written, the port closed. Nothing is ever read back.
+// Device names are ANSI text such as "COM9" or "\\.\COM10" on Windows
+// (serialport_win32.cpp), device paths such as "/dev/ttyUSB0" on Linux and
+// macOS (serialport_posix.cpp: termios).
+//
+// One transaction uses the line at a time in every program; the calls keep
+// no state per port beyond what the system keeps, except the POSIX side's
+// saved terminal settings (below).
 #pragma once
 
 #include <cstddef>
@@ -11,34 +16,57 @@
 using SerialHandle = std::intptr_t;
 constexpr SerialHandle kNoSerialPort = 0;
 
-// The bitmap tool's open: CreateFileA with read and write access (a port
-// opened for writing alone takes no line settings under Wine), share mode
-// 0, OPEN_EXISTING. kNoSerialPort when it cannot be opened, also when
-// another program holds it (under Wine too: see portclaim_win32.h). On
-// POSIX: open(2) read-write without becoming the controlling terminal,
-// taken exclusively (TIOCEXCL and an advisory flock) so that a port another
-// program holds does not open.
+// Opens the device for reading and writing, exclusively: a port another
+// program holds does not open, and no other program opens it until
+// CloseSerial. kNoSerialPort when it does not open; LastSerialError says
+// why. The modem lines: on Linux and macOS the system raises DTR and RTS
+// on opening and they stay up; on Windows they are as the DCB that
+// ApplyLineSettings builds says.
+//   Windows: CreateFileA, share mode 0, OPEN_EXISTING, no overlapped I/O;
+//   Wine does not enforce share mode 0 on ports, see portclaim_win32.h.
+//   POSIX: open(2) without becoming the controlling terminal, then TIOCEXCL
+//   and an advisory flock (what other serial programs check). The port's
+//   terminal settings are saved, to be put back by CloseSerial.
 SerialHandle OpenDisplayDevice(const std::string& deviceName);
+
+enum class Parity { None, Even, Odd };
+
+// Line settings as values. No flow control of either kind goes with them:
+// the display neither sends XON/XOFF nor drives CTS.
+struct LineSettings {
+    unsigned baud = 9600;
+    unsigned dataBits = 8;
+    Parity parity = Parity::None;
+    unsigned stopBits = 1;
+};
 
 enum class LineSetupResult {
     Applied,
-    DefinitionRefused, // BuildCommDCBA did not accept the text
-    StateRefused,      // SetCommState did not accept the settings
+    NotSupported, // settings this side cannot express (a speed termios lacks)
+    Refused,      // the port did not take them
 };
 
-// BuildCommDCBA of a text such as "9600,N,8,1" into a zeroed DCB, then
-// SetCommState.
-LineSetupResult ApplyLineDefinition(SerialHandle port, const std::string& definition);
+// Sets the line. Windows: the settings as the text "9600,N,8,1" through
+// BuildCommDCBA into a zeroed DCB, then SetCommState (the dialog programs'
+// way, byte for byte). POSIX: raw mode, the speed both ways, CLOCAL and
+// CREAD, no CRTSCTS and no IXON/IXOFF, set at once (TCSANOW).
+LineSetupResult ApplyLineSettings(SerialHandle port, const LineSettings& settings);
 
-// One synchronous WriteFile of the whole buffer. written receives the count
-// the driver took; false when the call itself failed.
+// Writes all the bytes and returns once they have left (a pause after it
+// is a pause on the line): true only when every byte went. written
+// receives how many the port took, also when it fails part-way.
+//   Windows: one synchronous WriteFile.
+//   POSIX: write(2) until all went (a signal does not cut it short), then
+//   tcdrain; a failed drain is a failed write.
 bool WriteSerial(SerialHandle port, const void* data, std::size_t length, std::size_t& written);
 
-// CloseHandle; nothing is purged or flushed first.
+// Lets the port go; nothing is purged first. POSIX: the terminal settings
+// found on opening are put back first (with HUPCL among them the system
+// then drops DTR and RTS, as on any last close).
 void CloseSerial(SerialHandle port);
 
-// Why the latest open, set-up or write of this thread failed, as the system
-// tells it.
+// Why the latest failed open, set-up or write failed, as the system tells
+// it. Kept per program: see the one-transaction rule above.
 enum class SerialFailure { None, Missing, Busy, Permission, NotSerial, Other };
 struct SerialError {
     SerialFailure kind = SerialFailure::None;

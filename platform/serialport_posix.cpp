@@ -2,9 +2,9 @@
 #include "platform/serialport.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -39,44 +39,21 @@ int ToDescriptor(SerialHandle port) {
     return static_cast<int>(port - 1); // descriptor 0 must not read as no port
 }
 
-bool ParseDefinition(const std::string& definition, speed_t& speed, tcflag_t& size, char& parity,
-                     int& stopBits) {
-    unsigned long baud = 0;
-    unsigned bits = 0;
-    char p = 0;
-    if (std::sscanf(definition.c_str(), "%lu,%c,%u,%d", &baud, &p, &bits, &stopBits) != 4)
-        return false;
-    switch (baud) {
-    case 1200:
-        speed = B1200;
-        break;
-    case 2400:
-        speed = B2400;
-        break;
-    case 4800:
-        speed = B4800;
-        break;
-    case 9600:
-        speed = B9600;
-        break;
-    case 19200:
-        speed = B19200;
-        break;
-    default:
-        return false;
-    }
-    switch (bits) {
-    case 7:
-        size = CS7;
-        break;
-    case 8:
-        size = CS8;
-        break;
-    default:
-        return false;
-    }
-    parity = p;
-    return (p == 'N' || p == 'E' || p == 'O') && (stopBits == 1 || stopBits == 2);
+// The terminal settings each open port had, put back on closing.
+std::map<int, termios> settingsFound;
+
+bool SpeedOf(unsigned baud, speed_t& speed) {
+    static const struct {
+        unsigned baud;
+        speed_t speed;
+    } speeds[] = {{1200, B1200},   {2400, B2400},   {4800, B4800},   {9600, B9600},
+                  {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200}};
+    for (const auto& known : speeds)
+        if (known.baud == baud) {
+            speed = known.speed;
+            return true;
+        }
+    return false;
 }
 
 } // namespace
@@ -88,7 +65,8 @@ SerialHandle OpenDisplayDevice(const std::string& deviceName) {
         NoteError(errno);
         return kNoSerialPort;
     }
-    if (!isatty(fd)) {
+    termios found;
+    if (!isatty(fd) || tcgetattr(fd, &found) != 0) {
         lastError = {SerialFailure::NotSerial, "not a serial device"};
         close(fd);
         return kNoSerialPort;
@@ -102,36 +80,36 @@ SerialHandle OpenDisplayDevice(const std::string& deviceName) {
     }
     // Non-blocking only for the open (a modem line would wait for carrier).
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    settingsFound[fd] = found;
     return static_cast<SerialHandle>(fd) + 1;
 }
 
-LineSetupResult ApplyLineDefinition(SerialHandle port, const std::string& definition) {
+LineSetupResult ApplyLineSettings(SerialHandle port, const LineSettings& wanted) {
     speed_t speed = B9600;
-    tcflag_t size = CS8;
-    char parity = 'N';
-    int stopBits = 1;
-    if (!ParseDefinition(definition, speed, size, parity, stopBits)) {
-        lastError = {SerialFailure::Other, "line settings \"" + definition + "\" not understood"};
-        return LineSetupResult::DefinitionRefused;
+    if (!SpeedOf(wanted.baud, speed) || wanted.dataBits < 5 || wanted.dataBits > 8 ||
+        wanted.stopBits < 1 || wanted.stopBits > 2) {
+        lastError = {SerialFailure::Other, "line settings not supported"};
+        return LineSetupResult::NotSupported;
     }
+    static const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
     termios settings;
     int fd = ToDescriptor(port);
     if (tcgetattr(fd, &settings) != 0) {
         NoteError(errno);
-        return LineSetupResult::StateRefused;
+        return LineSetupResult::Refused;
     }
     cfmakeraw(&settings);
     settings.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
-    settings.c_cflag |= size | CLOCAL | CREAD;
-    if (parity != 'N')
-        settings.c_cflag |= PARENB | (parity == 'O' ? PARODD : 0);
-    if (stopBits == 2)
+    settings.c_cflag |= sizes[wanted.dataBits - 5] | CLOCAL | CREAD;
+    if (wanted.parity != Parity::None)
+        settings.c_cflag |= PARENB | (wanted.parity == Parity::Odd ? PARODD : 0);
+    if (wanted.stopBits == 2)
         settings.c_cflag |= CSTOPB;
     settings.c_iflag &= ~(IXON | IXOFF | IXANY);
     if (cfsetispeed(&settings, speed) != 0 || cfsetospeed(&settings, speed) != 0 ||
         tcsetattr(fd, TCSANOW, &settings) != 0) {
         NoteError(errno);
-        return LineSetupResult::StateRefused;
+        return LineSetupResult::Refused;
     }
     return LineSetupResult::Applied;
 }
@@ -146,20 +124,28 @@ bool WriteSerial(SerialHandle port, const void* data, std::size_t length, std::s
             continue;
         if (taken <= 0) {
             NoteError(taken < 0 ? errno : EIO);
-            return written > 0; // a short write: the caller sees the count
+            return false;
         }
         written += static_cast<std::size_t>(taken);
     }
-    // Like a synchronous write on Windows: returns once the bytes are out,
-    // so that a pause after it is a pause on the line.
     // A signal (Ctrl-C during a batch) must not cut the wait short.
-    while (tcdrain(fd) != 0 && errno == EINTR) {
+    int drained;
+    while ((drained = tcdrain(fd)) != 0 && errno == EINTR) {
+    }
+    if (drained != 0) {
+        NoteError(errno);
+        return false;
     }
     return true;
 }
 
 void CloseSerial(SerialHandle port) {
     int fd = ToDescriptor(port);
+    auto found = settingsFound.find(fd);
+    if (found != settingsFound.end()) {
+        tcsetattr(fd, TCSANOW, &found->second);
+        settingsFound.erase(found);
+    }
     ioctl(fd, TIOCNXCL);
     flock(fd, LOCK_UN);
     close(fd);

@@ -46,17 +46,21 @@ SerialHandle OpenDisplayDevice(const std::string& deviceName) {
     return claimed;
 }
 
-LineSetupResult ApplyLineDefinition(SerialHandle port, const std::string& definition) {
+LineSetupResult ApplyLineSettings(SerialHandle port, const LineSettings& wanted) {
+    // The text form BuildCommDCBA takes: "9600,N,8,1".
+    std::string definition =
+        std::to_string(wanted.baud) + "," + "NEO"[static_cast<int>(wanted.parity)] + "," +
+        std::to_string(wanted.dataBits) + "," + std::to_string(wanted.stopBits);
     DCB settings;
     ZeroMemory(&settings, sizeof settings);
     settings.DCBlength = sizeof settings;
     if (!BuildCommDCBA(definition.c_str(), &settings)) {
         NoteError(GetLastError());
-        return LineSetupResult::DefinitionRefused;
+        return LineSetupResult::NotSupported;
     }
     if (!SetCommState(ToHandle(port), &settings)) {
         NoteError(GetLastError());
-        return LineSetupResult::StateRefused;
+        return LineSetupResult::Refused;
     }
     return LineSetupResult::Applied;
 }
@@ -68,9 +72,16 @@ bool WriteSerial(SerialHandle port, const void* data, std::size_t length, std::s
     DWORD taken = 0;
     BOOL ok = WriteFile(ToHandle(port), data, static_cast<DWORD>(length), &taken, nullptr);
     written = taken;
-    if (!ok)
+    if (!ok) {
         NoteError(GetLastError());
-    return ok != FALSE;
+        return false;
+    }
+    if (written != length) {
+        // A write time-out set by another program can end it early.
+        NoteError(ERROR_WRITE_FAULT);
+        return false;
+    }
+    return true;
 }
 
 void CloseSerial(SerialHandle port) {

@@ -5,7 +5,7 @@
 #include "bmptool/download.h"
 #include "common/programfolder.h"
 #include "configtool/serial.h"
-#include "platform/messagebox.h"
+#include "tests/stubs/dialog.h"
 #include "tests/testutil.h"
 #include "tests/uidriver/simoutput.h"
 
@@ -18,8 +18,6 @@
 #include <cstdlib>
 
 namespace {
-
-std::vector<std::string> Messages;
 
 // The line as the last program set it, read back through the port.
 std::string LineState() {
@@ -42,17 +40,13 @@ class SerialLine : public testing::Test, protected SimWatch {
   protected:
     void SetUp() override {
         ASSERT_FALSE(ComPort().empty()) << "KPL_COM_PORT is not set: run through scripts/e2e";
-        Messages.clear();
+        StubMessages.clear();
         DeleteFileA((ProgramFolder() + "kplbmptool.dat").c_str());
         TakeStock();
     }
 };
 
 } // namespace
-
-void ShowMessage(const std::string& text, const std::string& title) {
-    Messages.push_back(title + ": " + text);
-}
 
 TEST_F(SerialLine, PortHeldByAnotherProgramIsRefusedByBothTools) {
     {
@@ -62,7 +56,7 @@ TEST_F(SerialLine, PortHeldByAnotherProgramIsRefusedByBothTools) {
         EXPECT_EQ(SerialOpen(std::stoi(ComPort()), 9600), 0);
         EXPECT_EQ(SerialClose(), 1);
     }
-    EXPECT_EQ(Messages,
+    EXPECT_EQ(StubMessages,
               (std::vector<std::string>{"Download cancelled: Port unavailable or in use.",
                                         "Download cancelled: Port invalid or unavailable"}));
     EXPECT_EQ(FileContents(ProgramFolder() + "kplbmptool.dat"), "<missing>");
@@ -89,7 +83,7 @@ TEST_F(SerialLine, PortsAboveNineByTheirDevicePathAndAFileIsNoPort) {
                                  ImageBytesOf("checker"));
     EXPECT_EQ(SerialOpen(8, 9600), 0);
     EXPECT_FALSE(SerialSend("\x1bW\xc5"));
-    EXPECT_EQ(Messages, std::vector<std::string>{"Done: Bitmap file downloaded"});
+    EXPECT_EQ(StubMessages, std::vector<std::string>{"Done: Bitmap file downloaded"});
 }
 
 // The configuration tool's exported functions, found by name and called
