@@ -5,6 +5,7 @@
 #include "bmptool/state.h"
 #include "common/numeric.h"
 #include "display/hextext.h"
+#include "display/portname.h"
 #include "display/transaction.h"
 #include "platform/clipboard.h"
 #include "platform/messagebox.h"
@@ -40,7 +41,7 @@ std::string DisplayDeviceName(const std::string& portText) {
     std::int64_t number = IntegerValue(portText);
     if (portText.size() > 2 || number < 1 || number > 99)
         return std::string();
-    return (number > 9 ? "\\\\.\\COM" : "COM") + portText;
+    return ComDeviceNameOf(static_cast<unsigned>(number), portText).text;
 }
 
 bool ExportHexToClipboard(const std::string& path) {

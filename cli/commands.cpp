@@ -6,6 +6,7 @@
 #include "cli/paths.h"
 #include "display/portname.h"
 #include "cli/report.h"
+#include "common/pathparts.h"
 #include "display/screenlist.h"
 #include "display/transaction.h"
 #include "platform/console.h"
@@ -54,8 +55,8 @@ bool Load(const std::string& picture, const ConversionOptions& options, DisplayI
 }
 
 // The base name the hex text's comment and the C array take.
-std::string BaseNameOf(const std::string& path) {
-    return path == kStandardStream ? "screen" : PictureBaseName(path);
+std::string OutputBaseName(const std::string& path) {
+    return path == kStandardStream ? "screen" : BaseNameOf(path, kLocalPathSeparators);
 }
 
 bool Resolve(const std::string& text, PortName& port) {
@@ -125,7 +126,7 @@ int ConvertCommand(const std::string& picture, const ConversionOptions& options,
     DisplayImageBytes image;
     if (!Load(picture, options, image))
         return kExitUnreadable;
-    return WriteOutput(out, EncodeImage(image, format, BaseNameOf(picture)), force);
+    return WriteOutput(out, EncodeImage(image, format, OutputBaseName(picture)), force);
 }
 
 int ShowCommand(const std::string& picture, const ConversionOptions& options, bool ascii) {
@@ -287,7 +288,7 @@ int DecodeCommand(const std::string& input, const std::string& out, const std::s
         Complain(Named(input), why);
         return kExitUnreadable;
     }
-    return WriteOutput(out, EncodeImage(image, format, BaseNameOf(out)), force);
+    return WriteOutput(out, EncodeImage(image, format, OutputBaseName(out)), force);
 }
 
 int PortsCommand() {

@@ -1,15 +1,11 @@
 #include "cli/paths.h"
 
+#include "common/pathparts.h"
+
 namespace {
 
-#ifdef _WIN32
-constexpr char kSeparators[] = "/\\";
-#else
-constexpr char kSeparators[] = "/"; // a backslash is part of a name here
-#endif
-
 std::size_t LastSeparator(const std::string& path) {
-    return path.find_last_of(kSeparators);
+    return path.find_last_of(kLocalPathSeparators);
 }
 
 bool IsAbsolute(const std::string& path) {
@@ -21,13 +17,6 @@ bool IsAbsolute(const std::string& path) {
 }
 
 } // namespace
-
-std::string PictureBaseName(const std::string& path) {
-    std::size_t separator = LastSeparator(path);
-    std::string name = separator == std::string::npos ? path : path.substr(separator + 1);
-    std::size_t dot = name.rfind('.');
-    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-}
 
 std::string EntryPath(const std::string& listPath, std::string entry) {
 #ifndef _WIN32

@@ -5,10 +5,6 @@
 
 #include <string>
 
-// The file name without folder and extension: the hex text's comment line
-// and the C array's name.
-std::string PictureBaseName(const std::string& path);
-
 // A list entry's path as kpl opens it: relative ones are taken from the
 // list file's folder.
 std::string EntryPath(const std::string& listPath, std::string entry);

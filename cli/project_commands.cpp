@@ -4,6 +4,7 @@
 #include "cli/files.h"
 #include "cli/paths.h"
 #include "cli/report.h"
+#include "common/pathparts.h"
 #include "display/formats.h"
 #include "pages/build.h"
 #include "pages/fonts.h"
@@ -172,11 +173,12 @@ int TextCommand(const Arguments& args) {
     if (args.invert)
         for (std::uint8_t& byte : image)
             byte = static_cast<std::uint8_t>(~byte);
-    return WriteOutput(
-        args.output,
-        EncodeImage(image, format,
-                    args.output == kStandardStream ? "text" : PictureBaseName(args.output)),
-        false);
+    return WriteOutput(args.output,
+                       EncodeImage(image, format,
+                                   args.output == kStandardStream
+                                       ? "text"
+                                       : BaseNameOf(args.output, kLocalPathSeparators)),
+                       false);
 }
 
 // The sample's rows of the terminal picture: half blocks take two rows a line.

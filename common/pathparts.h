@@ -1,14 +1,23 @@
-// Parts of a Windows path. Backslash and colon separate; a forward slash
-// is an ordinary character.
+// Parts of a path. The dialog programs take the paths Windows' file dialogs
+// give them: a backslash or a colon separates, a forward slash is an
+// ordinary character. kpl takes the paths of the system it runs on.
 #pragma once
 
 #include <string>
 
-// The part after the last backslash or colon (the whole path without either).
-std::string FileNameOf(const std::string& path);
+constexpr char kDialogPathSeparators[] = "\\:";
+#ifdef _WIN32
+constexpr char kLocalPathSeparators[] = "/\\:";
+#else
+constexpr char kLocalPathSeparators[] = "/"; // a backslash is part of a name here
+#endif
 
-// The file name without its extension, which runs from its last full stop.
-std::string BaseNameOf(const std::string& path);
+// The part after the last separator (the whole path without one).
+std::string FileNameOf(const std::string& path, const char* separators = kDialogPathSeparators);
 
-// Everything up to and including the last backslash or colon ("" without).
-std::string FolderOf(const std::string& path);
+// The file name without its extension, which runs from its last full stop
+// (".bmp" has the empty base name).
+std::string BaseNameOf(const std::string& path, const char* separators = kDialogPathSeparators);
+
+// Everything up to and including the last separator ("" without one).
+std::string FolderOf(const std::string& path, const char* separators = kDialogPathSeparators);

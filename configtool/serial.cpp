@@ -1,8 +1,8 @@
 #include "configtool/serial.h"
 
+#include "display/portname.h"
 #include "platform/commport.h"
 
-#include <array>
 #include <cstddef>
 
 namespace {
@@ -69,21 +69,6 @@ bool AcceptedBaud(std::int32_t baud) {
     return false;
 }
 
-// "COM7" or "\\.\COM12", built in place: the exports may not allocate.
-using DeviceName = std::array<char, sizeof "\\\\.\\COM99">;
-
-DeviceName DeviceNameOf(std::int32_t port) {
-    DeviceName name{};
-    std::size_t at = 0;
-    // Only COM1 to COM9 have the plain DOS names.
-    for (const char* c = port > 9 ? "\\\\.\\COM" : "COM"; *c != '\0'; ++c)
-        name[at++] = *c;
-    if (port > 9)
-        name[at++] = static_cast<char>('0' + port / 10);
-    name[at] = static_cast<char>('0' + port % 10);
-    return name;
-}
-
 // A step the driver rejects is left out; the rest still run.
 void ApplyStep(SerialHandle port, const SetupStep& step, std::uint32_t baud) {
     if (step.queue == Queue::None) {
@@ -108,11 +93,11 @@ int SerialOpen(std::int32_t port, std::int32_t baud) noexcept {
     SerialClose();
     if (port < kLowestPort || port > kHighestPort)
         return 0;
-    DeviceName name = DeviceNameOf(port);
+    ComDeviceName name = ComDeviceNameOf(static_cast<unsigned>(port));
     if (!AcceptedBaud(baud))
         return 0;
 
-    SerialHandle opened = OpenCommDevice(name.data());
+    SerialHandle opened = OpenCommDevice(name.text);
     if (opened == kNoSerialPort)
         return 0;
     if (!IsCharacterDevice(opened)) {

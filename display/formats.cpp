@@ -1,5 +1,7 @@
 #include "display/formats.h"
 
+#include "common/pathparts.h"
+
 #include "display/hextext.h"
 
 #include <png.h>
@@ -168,7 +170,7 @@ bool FormatNamed(const std::string& name, OutputFormat& format) {
 }
 
 bool FormatOfPath(const std::string& path, OutputFormat& format) {
-    std::string name = path.substr(path.find_last_of("/\\:") + 1);
+    std::string name = FileNameOf(path, kLocalPathSeparators);
     std::size_t dot = name.rfind('.');
     if (dot == std::string::npos)
         return false;
@@ -180,11 +182,6 @@ bool FormatOfPath(const std::string& path, OutputFormat& format) {
     else if (extension == "h")
         extension = "c";
     return FormatNamed(extension, format);
-}
-
-std::string PictureName(const std::string& path) {
-    std::string name = path.substr(path.find_last_of("/\\:") + 1);
-    return name.substr(0, name.rfind('.'));
 }
 
 std::string EncodeImage(const DisplayImageBytes& image, OutputFormat format,

@@ -22,10 +22,6 @@ bool FormatNamed(const std::string& name, OutputFormat& format);
 // ".c"/".h", any case); false when it names none.
 bool FormatOfPath(const std::string& path, OutputFormat& format);
 
-// A path's name for EncodeImage: without folders (after the last '/', '\\'
-// or ':') and without the extension; "pictures/logo.png" gives "logo".
-std::string PictureName(const std::string& path);
-
 // The file's bytes. `name` is the picture's base name, used by the hex
 // text's comment line and the C array's identifier.
 std::string EncodeImage(const DisplayImageBytes& image, OutputFormat format,

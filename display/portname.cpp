@@ -45,8 +45,9 @@ bool ResolvePort(const std::string& text, PortName& port, std::string& why) {
         why = "not a COM port: give its name or number, e.g. COM3 or 3 (kpl ports lists them)";
         return false;
     }
-    port.label = "COM" + std::to_string(std::stoi(number));
-    port.device = std::stoi(number) > 9 ? "\\\\.\\" + port.label : port.label;
+    unsigned value = static_cast<unsigned>(std::stoi(number));
+    port.label = "COM" + std::to_string(value);
+    port.device = ComDeviceNameOf(value).text;
 #else
     if (text.empty()) {
         why = "no port given";
@@ -61,4 +62,26 @@ bool ResolvePort(const std::string& text, PortName& port, std::string& why) {
     port.label = text;
 #endif
     return true;
+}
+
+ComDeviceName ComDeviceNameOf(unsigned number, std::string_view digits) {
+    ComDeviceName name;
+    std::size_t at = 0;
+    for (const char* c = number > 9 ? "\\\\.\\COM" : "COM"; *c != '\0'; ++c)
+        name.text[at++] = *c;
+    for (char digit : digits)
+        if (at + 1 < sizeof name.text)
+            name.text[at++] = digit;
+    return name;
+}
+
+ComDeviceName ComDeviceNameOf(unsigned number) {
+    char digits[10];
+    std::size_t first = sizeof digits;
+    unsigned rest = number;
+    do {
+        digits[--first] = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    return ComDeviceNameOf(number, std::string_view(digits + first, sizeof digits - first));
 }

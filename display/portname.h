@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 struct PortName {
     std::string device; // handed to OpenDisplayDevice
@@ -13,3 +14,16 @@ struct PortName {
 // number is refused with a hint. False, with the reason, when the text
 // names no port.
 bool ResolvePort(const std::string& text, PortName& port, std::string& why);
+
+// A COM port's Windows device name: "COM" and the number, with "\\.\" in
+// front from 10 on (only COM1 to COM9 have the plain DOS names): "COM9",
+// "\\.\COM10". Built in place, allocating nothing: the configuration
+// tool's exports may not allocate.
+struct ComDeviceName {
+    char text[sizeof "\\\\.\\COM256"] = {};
+};
+ComDeviceName ComDeviceNameOf(unsigned number);
+
+// The same with the number's digits as the caller has them ("COM07" for
+// "07"); digits beyond the name's room are dropped.
+ComDeviceName ComDeviceNameOf(unsigned number, std::string_view digits);

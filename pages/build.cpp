@@ -1,5 +1,6 @@
 #include "pages/build.h"
 
+#include "common/pathparts.h"
 #include "display/formats.h"
 #include "display/screenlist.h"
 #include "pages/fonts.h"
@@ -9,10 +10,6 @@
 
 namespace {
 
-std::string FileName(const std::string& path) {
-    return path.substr(path.find_last_of("/\\:") + 1);
-}
-
 std::string Upper(std::string text) {
     for (char& c : text)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -21,7 +18,7 @@ std::string Upper(std::string text) {
 
 // The project file's name without folder and extension, as a C name.
 std::string ProjectBaseName(const std::string& path) {
-    std::string name = PictureName(path);
+    std::string name = BaseNameOf(path, kLocalPathSeparators);
     for (char& c : name)
         if (!std::isalnum(static_cast<unsigned char>(c)) || static_cast<unsigned char>(c) >= 0x80)
             c = c == '-' || c == '.' ? c : '_';
@@ -80,7 +77,8 @@ std::vector<BuildFile> BuildFiles(const std::string& projectPath,
         hex += EncodeImage(page.image, OutputFormat::Hex, name.substr(0, name.size() - 4));
     }
     files.push_back({base + ".lst", ScreenListText(list)});
-    files.push_back({base + ".h", HeaderText(base, FileName(projectPath), pages, options)});
+    files.push_back({base + ".h", HeaderText(base, FileNameOf(projectPath, kLocalPathSeparators),
+                                             pages, options)});
     files.push_back({base + ".hex", hex});
     files.push_back({base + ".png", ContactSheetPng(pages)});
     return files;

@@ -1,5 +1,6 @@
 // Picture conversion against ImageMagick: its pictures, its own threshold,
 // and the bitmap tool's hex text of its BMPs.
+#include "common/pathparts.h"
 #include "display/formats.h"
 #include "picture/picture.h"
 
@@ -388,7 +389,8 @@ TEST(EncodeImage, HexIsTheBitmapToolsTextOfItsBmpOrItsNegative) {
         std::string clipboard = FileContents(DataFile(name + ".hex")), file;
         for (char c : clipboard)
             file += c == '\r' ? std::string("\r\n") : std::string(1, c);
-        EXPECT_EQ(EncodeImage(image, OutputFormat::Hex, PictureName(path)), file);
+        EXPECT_EQ(EncodeImage(image, OutputFormat::Hex, BaseNameOf(path, kLocalPathSeparators)),
+                  file);
     }
 }
 
