@@ -16,8 +16,9 @@
 bool ReadFileBytes(const std::string& path, std::size_t maxBytes, std::string& contents,
                    std::uint64_t& length);
 
-// Writes contents to a new file in the same folder and moves it over path,
-// so a failed write leaves the old file whole. False on any failure.
+// Replaces the file whole through kpl's safe output write (userfiles.h):
+// a failed write leaves the old file whole. False on any failure,
+// also for a read-only file.
 bool ReplaceFileContents(const std::string& path, const std::string& contents);
 
 // True when path names an existing regular file (not a folder).

@@ -1,5 +1,8 @@
-// The files seam on Linux, for the native build of the unit tests.
+// The dialog programs' files seam on Linux and macOS: what the native
+// unit tests and the fuzzing harnesses run the dialog code over.
 #include "platform/files.h"
+
+#include "platform/userfiles.h"
 
 #include <cstdio>
 #include <sys/stat.h>
@@ -43,19 +46,7 @@ bool ReadFileBytes(const std::string& path, std::size_t maxBytes, std::string& c
 
 bool ReplaceFileContents(const std::string& path, const std::string& contents) {
     std::string target = NativePath(path);
-    if (target.empty())
-        return false;
-    std::string temporary = target + ".tmp";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file)
-        return false;
-    bool written = std::fwrite(contents.data(), 1, contents.size(), file) == contents.size();
-    written = (std::fclose(file) == 0) && written;
-    if (!written || std::rename(temporary.c_str(), target.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    return !target.empty() && WriteUserFile(target, contents, false).ok;
 }
 
 bool IsRegularFile(const std::string& path) {

@@ -1,10 +1,9 @@
 #include "platform/files.h"
 
 #include "platform/textconv_win32.h"
+#include "platform/userfiles.h"
 
 #include <windows.h>
-
-#include <algorithm>
 
 namespace {
 
@@ -16,18 +15,6 @@ struct HandleCloser {
             CloseHandle(handle);
     }
 };
-
-bool WriteAll(HANDLE file, const std::string& contents) {
-    std::size_t done = 0;
-    while (done < contents.size()) {
-        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(contents.size() - done, 1 << 20));
-        DWORD written = 0;
-        if (!WriteFile(file, contents.data() + done, chunk, &written, nullptr) || written == 0)
-            return false;
-        done += written;
-    }
-    return true;
-}
 
 } // namespace
 
@@ -67,29 +54,7 @@ bool ReadFileBytes(const std::string& path, std::size_t maxBytes, std::string& c
 }
 
 bool ReplaceFileContents(const std::string& path, const std::string& contents) {
-    std::wstring target = WidePath(path);
-    if (target.empty())
-        return false;
-    std::wstring temporary = target + L".tmp";
-    {
-        HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return false;
-        HandleCloser closer{file};
-        if (!WriteAll(file, contents) || !FlushFileBuffers(file)) {
-            CloseHandle(file);
-            closer.handle = INVALID_HANDLE_VALUE;
-            DeleteFileW(temporary.c_str());
-            return false;
-        }
-    }
-    if (!MoveFileExW(temporary.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileW(temporary.c_str());
-        return false;
-    }
-    return true;
+    return WriteUserFile(path, contents, false).ok;
 }
 
 bool IsRegularFile(const std::string& path) {

@@ -128,10 +128,12 @@ FileOutcome WriteUserFile(const std::string& path, const std::string& bytes, boo
     std::wstring temporary;
     Handle file{INVALID_HANDLE_VALUE};
     for (int attempt = 0; attempt < 100 && file.handle == INVALID_HANDLE_VALUE; ++attempt) {
-        wchar_t suffix[32];
-        std::swprintf(suffix, 32, L".%08lx.kpl-new",
-                      static_cast<unsigned long>(GetTickCount() * 2654435761u +
-                                                 GetCurrentProcessId() + attempt * 40503u));
+        // Eight hex digits; by hand, so that the dialog programs, which
+        // write their settings through here, carry no printf.
+        DWORD mixed = GetTickCount() * 2654435761u + GetCurrentProcessId() + attempt * 40503u;
+        std::wstring suffix = L".00000000.kpl-new";
+        for (int digit = 8; digit >= 1; --digit, mixed >>= 4)
+            suffix[digit] = L"0123456789abcdef"[mixed & 15];
         temporary = name + suffix;
         file.handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -164,7 +164,7 @@ TEST(Outputs, FilesAndLogLinesFollowTheCommands) {
     for (int row = 0; row < 32; ++row)
         art[row * 121 + 120] = '\n';
     art[0] = art[121] = art[31 * 121 + 119] = '#';
-    EXPECT_EQ(ScreenArt(first), art);
+    EXPECT_EQ(TerminalPicture(first, true), art);
     std::string log;
     for (const auto& [command, line] : commands) {
         ApplyCommand(outputs, command);

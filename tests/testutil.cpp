@@ -54,6 +54,12 @@ void WriteTestFile(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+void MakeReadOnly(const std::string& path) {
+    fs::permissions(Native(path),
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+}
+
 void MakeFolder(const std::string& path) {
     fs::create_directories(Native(path));
 }

@@ -19,6 +19,9 @@ void WriteTestFile(const std::string& path, const std::string& bytes);
 // Creates a folder (and its parents).
 void MakeFolder(const std::string& path);
 
+// Takes away every write permission (the read-only attribute on Windows).
+void MakeReadOnly(const std::string& path);
+
 // The 480 image bytes of a test picture, read from its hex text (worked
 // out from ImageMagick's reading of the picture, not by the code under test).
 std::string ImageBytesOf(const std::string& name);

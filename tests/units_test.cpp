@@ -7,12 +7,8 @@
 #include "configtool/serial.h"
 #include "display/image.h"
 #include "display/transaction.h"
-#include "platform/clipboard.h"
-#include "platform/commport.h"
 #include "platform/files.h"
-#include "platform/messagebox.h"
-#include "platform/pause.h"
-#include "platform/programpath.h"
+#include "tests/stubs/line.h"
 #include "tests/testutil.h"
 
 #include <gtest/gtest.h>
@@ -109,7 +105,7 @@ TEST(FieldFile, WrittenLineReadsBackAndAFailedWriteKeepsTheOldFile) {
               (Fields{"12", "C:\\a, b.bmp", ""}));
 
     WriteTestFile(folder + "kept.dat", "\"5\"\r\n");
-    MakeFolder(folder + "kept.dat.tmp"); // the temporary file cannot be made
+    MakeReadOnly(folder + "kept.dat");
     EXPECT_FALSE(WriteFieldFile(folder + "kept.dat", "\"6\"\r\n"));
     EXPECT_EQ(FileContents(folder + "kept.dat"), "\"5\"\r\n");
 
@@ -141,64 +137,14 @@ TEST(BitmapFile, OnlyExactly574BytesAreTaken) {
     }
 }
 
-// A port that takes all bytes but, on the write counted here, one less.
-namespace {
-int shortWrite = 0;
-std::string written;
-} // namespace
-SerialHandle OpenDisplayDevice(const std::string&) {
-    return 1;
-}
-LineSetupResult ApplyLineDefinition(SerialHandle, const std::string&) {
-    return LineSetupResult::Applied;
-}
-const void* writtenFrom = nullptr;
-bool WriteSerial(SerialHandle, const void* data, std::size_t length, std::size_t& taken) {
-    writtenFrom = data;
-    taken = --shortWrite == 0 ? length - 1 : length;
-    written.append(static_cast<const char*>(data), taken);
-    return true;
-}
-void CloseSerial(SerialHandle) {}
-SerialError LastSerialError() {
-    return {};
-}
-SerialHandle OpenCommDevice(const char*) {
-    return 1;
-}
-bool IsCharacterDevice(SerialHandle) {
-    return true;
-}
-void ClearLineBreak(SerialHandle) {}
-bool ReadLineState(SerialHandle, LineState&) {
-    return true;
-}
-bool WriteLineState(SerialHandle, const LineState&) {
-    return true;
-}
-bool ReadQueueSizes(SerialHandle, QueueSizes&) {
-    return true;
-}
-bool WriteQueueSizes(SerialHandle, const QueueSizes&) {
-    return true;
-}
-void Pause(unsigned) {}
-void ShowMessage(const std::string&, const std::string&) {}
-bool PutClipboardText(const std::string&) {
-    return false;
-}
-std::string ProgramFilePath() {
-    return "C:\\Tools\\kplbmptool.exe";
-}
-
 TEST(LineTransaction, AShortWriteEndsIt) {
     DisplayImageBytes image{};
     for (int failing : {1, 2, 3}) {
-        shortWrite = failing;
-        written.clear();
+        TheStubLine.shortWriteIn = failing;
+        TheStubLine.written.clear();
         LineOutcome outcome = RunLineTransaction("COM1", DownloadSteps(image, 4, true));
         EXPECT_EQ(outcome.result, LineResult::WriteFailed) << failing;
-        EXPECT_EQ(written.size(), std::vector<std::size_t>({2, 482, 485})[failing - 1]);
+        EXPECT_EQ(TheStubLine.written.size(), std::vector<std::size_t>({2, 482, 485})[failing - 1]);
         EXPECT_EQ(outcome.bytesWanted, 487u);
     }
 }
@@ -209,10 +155,10 @@ TEST(RawSend, WritesFromTheCallersOwnString) {
     std::string buffer = std::string("\x04\0\0\0", 4) + "\x1bW\xc1\xc0";
     const void* handle = buffer.data() + 4;
     ASSERT_EQ(SerialOpen(3, 9600), 1);
-    written.clear();
-    shortWrite = 0;
+    TheStubLine.written.clear();
+    TheStubLine.shortWriteIn = 0;
     EXPECT_TRUE(SerialSend(OleStringBytes(&handle)));
-    EXPECT_EQ(writtenFrom, handle);
-    EXPECT_EQ(written, "\x1bW\xc1\xc0");
+    EXPECT_EQ(TheStubLine.lastFrom, handle);
+    EXPECT_EQ(TheStubLine.written, "\x1bW\xc1\xc0");
     SerialClose();
 }

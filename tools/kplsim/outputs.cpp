@@ -1,6 +1,7 @@
 #include "tools/kplsim/outputs.h"
 
 #include "display/formats.h"
+#include "platform/userfiles.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -75,38 +76,26 @@ void PrintLine(const Outputs& outputs, const std::string& text) {
     std::fflush(stdout);
 }
 
+// Replaced whole, so that a reader never sees half of a file.
+void WriteWhole(const Outputs& outputs, const std::string& name, const std::string& bytes) {
+    FileOutcome written = WriteUserFile(outputs.dir + "/" + name, bytes, false);
+    if (!written.ok)
+        std::fprintf(stderr, "kplsim: %s: %s\n", name.c_str(), written.why.c_str());
+}
+
 void WritePicture(const Outputs& outputs, const std::string& name) {
     std::string png = EncodeImage(outputs.screen, OutputFormat::Png, name);
     if (png.empty()) {
         std::fprintf(stderr, "kplsim: cannot encode %s\n", name.c_str());
         return;
     }
-    WriteFileAtomically(outputs.dir, name, png);
+    WriteWhole(outputs, name, png);
 }
 
 } // namespace
 
 std::string PageFileName(int page) {
     return "page-" + Decimal2(page) + ".png";
-}
-
-bool WriteFileAtomically(const std::string& dir, const std::string& name,
-                         const std::string& contents) {
-    std::string temporary = dir + "/." + name + ".tmp";
-    std::string target = dir + "/" + name;
-    int fd = OpenFresh(temporary);
-    if (fd < 0) {
-        Complain(temporary);
-        return false;
-    }
-    bool written = WriteAll(fd, contents.data(), contents.size());
-    written = (::close(fd) == 0) && written;
-    if (!written || std::rename(temporary.c_str(), target.c_str()) != 0) {
-        Complain(target);
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
 }
 
 bool OpenOutputs(Outputs& outputs, const std::string& dir, bool quiet, std::string& error) {
@@ -175,16 +164,6 @@ std::string LogLine(const KplCommand& command) {
     return line;
 }
 
-std::string ScreenArt(const DisplayImageBytes& image) {
-    std::string art;
-    for (int y = 0; y < kDisplayHeight; ++y) {
-        for (int x = 0; x < kDisplayWidth; ++x)
-            art += DisplayPixelSet(image, x, y) ? '#' : '.';
-        art += '\n';
-    }
-    return art;
-}
-
 void ApplyCommand(Outputs& outputs, const KplCommand& command) {
     if (command.kind == CommandKind::Image) {
         outputs.screen = CommandImage(command);
@@ -194,7 +173,7 @@ void ApplyCommand(Outputs& outputs, const KplCommand& command) {
         if (page >= 0)
             WritePicture(outputs, PageFileName(page));
     } else if (command.kind == CommandKind::Config) {
-        WriteFileAtomically(outputs.dir, kConfigFile, "0x" + Hex2(command.bytes.back()) + "\n");
+        WriteWhole(outputs, kConfigFile, "0x" + Hex2(command.bytes.back()) + "\n");
     }
 
     std::string line = LogLine(command) + "\n";
@@ -202,5 +181,5 @@ void ApplyCommand(Outputs& outputs, const KplCommand& command) {
         Complain(kLogFile);
     PrintLine(outputs, line);
     if (command.kind == CommandKind::Image)
-        PrintLine(outputs, ScreenArt(outputs.screen));
+        PrintLine(outputs, TerminalPicture(outputs.screen, true));
 }

@@ -1,6 +1,6 @@
 // What the emulator leaves in its output folder and prints as it goes.
-// Every file but received.bin and log.txt is replaced whole through a
-// temporary file, so a reader never sees half of one.
+// Every file but received.bin and log.txt is replaced whole through kpl's
+// safe output write, so a reader never sees half of one.
 #pragma once
 
 #include "tools/kplsim/decoder.h"
@@ -30,11 +30,5 @@ void ApplyCommand(Outputs& outputs, const KplCommand& command);
 // "<first-ms> <last-ms> <NAME> <details>", without the line end.
 std::string LogLine(const KplCommand& command);
 
-// 32 lines of 120 characters, '#' for a black pixel and '.' for a white one.
-std::string ScreenArt(const DisplayImageBytes& image);
-
 // "page-00.png" to "page-16.png".
 std::string PageFileName(int page);
-
-bool WriteFileAtomically(const std::string& dir, const std::string& name,
-                         const std::string& contents);
