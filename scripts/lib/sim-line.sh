@@ -1,6 +1,7 @@
 # What kpl (or any tool) sends over a serial line, as the display emulator
-# kplsim records it. Source it (bash); call sim_line_cleanup on exit.
-#   sim_line_start DIR   socat pty pair DIR/tool <-> DIR/display, kplsim on
+# kplsim records it. Source it; call sim_line_cleanup on exit.
+#   sim_line_start DIR [KPLSIM-OPTION...]
+#                        socat pty pair DIR/tool <-> DIR/display, kplsim on
 #                        the display end writing into DIR/sim (KPL_SIM_OUT)
 #   sim_mark             remember how far the recording has got
 #   sim_wait N           wait until N more commands are logged since the mark
@@ -9,11 +10,12 @@
 # Waits go by kplsim's log (a command is logged once it is complete), never
 # by a fixed sleep.
 
-KPL_ROOT=${KPL_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+KPL_ROOT=${KPL_ROOT:?set KPL_ROOT to the project folder before sourcing sim-line.sh}
 SIM_LINE_PIDS=""
 
 sim_line_start() {
     SIM_LINE_DIR=$1
+    shift
     mkdir -p "$SIM_LINE_DIR"
     rm -f "$SIM_LINE_DIR/tool" "$SIM_LINE_DIR/display"
     socat pty,raw,echo=0,link="$SIM_LINE_DIR/tool" pty,raw,echo=0,link="$SIM_LINE_DIR/display" \
@@ -25,7 +27,7 @@ sim_line_start() {
     done
     KPL_SIM_OUT="$SIM_LINE_DIR/sim"
     rm -rf "$KPL_SIM_OUT"
-    "$KPL_ROOT/build/native/tools/kplsim/kplsim" "$SIM_LINE_DIR/display" --out "$KPL_SIM_OUT" --quiet &
+    "$KPL_ROOT/build/native/tools/kplsim/kplsim" "$SIM_LINE_DIR/display" --out "$KPL_SIM_OUT" "$@" &
     SIM_LINE_PIDS="$SIM_LINE_PIDS $!"
     # kplsim makes its files once it has set the line up.
     for _ in $(seq 200); do

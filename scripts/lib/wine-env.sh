@@ -3,6 +3,7 @@
 # the display emulator at the far end. Source it; call wine_env_cleanup on exit.
 
 KPL_ROOT=${KPL_ROOT:-$(cd "$(dirname "$0")/.." && pwd)}
+. "$KPL_ROOT/scripts/lib/sim-line.sh"
 WINE64=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 export WINEARCH=win64 WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
@@ -36,29 +37,17 @@ wine_env_display() {
 }
 
 # $1: COM port number, then any more numbers that reach the same line.
-# Makes a pty pair, maps the COM ports to one end and starts kplsim on the
-# other, writing into $KPL_RUN_DIR/sim-$1. Sets KPL_SIM_OUT (the Linux
-# folder) and KPL_SIM_OUT_WIN (the same seen from Wine).
+# Starts a serial line with kplsim at the far end (sim-line.sh) in
+# $KPL_RUN_DIR/line$1 and maps the COM ports to its near end. Sets
+# KPL_SIM_OUT (the emulator's folder) and KPL_SIM_OUT_WIN (the same seen
+# from Wine); kplsim takes the options in KPL_SIM_FLAGS.
 wine_env_line() {
-    port=$1
-    line="$KPL_RUN_DIR/line$port"
-    rm -f "$line-tool" "$line-display"
-    socat pty,raw,echo=0,link="$line-tool" pty,raw,echo=0,link="$line-display" \
-        >"$KPL_RUN_DIR/socat$port.log" 2>&1 &
-    KPL_PIDS="$KPL_PIDS $!"
-    for _ in $(seq 50); do
-        [ -e "$line-tool" ] && [ -e "$line-display" ] && break
-        sleep 0.1
-    done
+    # shellcheck disable=SC2086
+    sim_line_start "$KPL_RUN_DIR/line$1" ${KPL_SIM_FLAGS:-} || return 1
     for number in "$@"; do
-        wine_env_map "$number" "$line-tool"
+        wine_env_map "$number" "$SIM_LINE_DIR/tool"
     done
-    KPL_SIM_OUT="$KPL_RUN_DIR/sim-$port"
-    rm -rf "$KPL_SIM_OUT"
-    mkdir -p "$KPL_SIM_OUT"
-    "$KPL_ROOT/build/native/tools/kplsim/kplsim" "$line-display" --out "$KPL_SIM_OUT" ${KPL_SIM_FLAGS:-} &
-    KPL_PIDS="$KPL_PIDS $!"
-    KPL_SIM_OUT_WIN="Z:$(echo "$KPL_SIM_OUT" | tr / '\\')"
+    KPL_SIM_OUT_WIN=$(wine_path "$KPL_SIM_OUT")
     export KPL_SIM_OUT KPL_SIM_OUT_WIN
 }
 
@@ -74,6 +63,7 @@ wine_env_map() {
 
 wine_env_cleanup() {
     [ -n "${WINEPREFIX:-}" ] && "$WINESERVER" -k 2>/dev/null
+    sim_line_cleanup
     for pid in $KPL_PIDS; do kill "$pid" 2>/dev/null; done
     wait 2>/dev/null
     KPL_PIDS=""
