@@ -25,11 +25,6 @@ void EnablePageControls(bool enabled) {
         EnableControl(id, enabled);
 }
 
-// BN_CLICKED, or 1 (what an accelerator sends).
-bool IsClick(int notification) {
-    return notification == 0 || notification == 1;
-}
-
 int FilledSlots() {
     int count = 0;
     for (int slot = 0; slot < kFlashPages; ++slot)

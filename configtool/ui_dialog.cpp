@@ -10,29 +10,16 @@ namespace {
 // WS_POPUP | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME |
 // DS_3DLOOK | DS_NOFAILCREATE | DS_SETFONT; made visible when it runs.
 constexpr std::uint32_t kFrameStyle = 0x84C800D4;
-constexpr std::uint32_t kFrameExStyle = 0x00010000; // WS_EX_CONTROLPARENT
 
-constexpr std::uint32_t kGroupBox = 0x50000007;   // WS_CHILD | WS_VISIBLE | BS_GROUPBOX
-constexpr std::uint32_t kCheckBox = 0x50000D03;   // ... | BS_AUTOCHECKBOX | BS_LEFT | BS_VCENTER
 constexpr std::uint32_t kPushButton = 0x50010000; // ... | WS_TABSTOP | BS_PUSHBUTTON
 constexpr std::uint32_t kLabel = 0x50000000;      // ... | SS_LEFT
-constexpr std::uint32_t kNumberEdit = 0x50002001; // ... | ES_NUMBER | ES_CENTER
 // ... | UDS_WRAP | UDS_SETBUDDYINT | UDS_AUTOBUDDY | UDS_ARROWKEYS: it keeps
 // its own place to the right of the edit.
 constexpr std::uint32_t kUpDown = 0x50000033;
-constexpr std::uint32_t kClientEdge = 0x00000200; // WS_EX_CLIENTEDGE
-
-constexpr int kRegularWeight = 400;
-constexpr int kBoldWeight = 700;
 
 FontHandle GroupFont = kNoFont;
 FontHandle SendFont = kNoFont;
 FontHandle PortFont = kNoFont;
-
-// BN_CLICKED, or 1 (what an accelerator sends).
-bool IsClick(int notification) {
-    return notification == 0 || notification == 1;
-}
 
 // Write protection and font overwrite exclude each other when one is checked.
 void KeepExclusive(int clicked, int other) {
@@ -46,41 +33,42 @@ const DialogFrame ConfigDialogFrame = {"KPL-120 Config Tool 1.1 (www.example.com
                                        400,
                                        250,
                                        kFrameStyle,
-                                       kFrameExStyle,
+                                       kControlParentExStyle,
                                        "MS Sans Serif",
                                        8};
 
 const std::array<DialogControl, kConfigDialogControlCount> ConfigDialogControls = {{
-    {"BUTTON", "Select Startup Options", IDC_OPTIONS_FRAME, 12, 10, 372, 110, kGroupBox, 0},
-    {"BUTTON", "Send Configuration to KPL", IDC_SEND_FRAME, 12, 130, 372, 110, kGroupBox, 0},
-    {"BUTTON", "Backlight On", IDC_BACKLIGHT, 24, 30, 180, 20, kCheckBox, 0},
-    {"BUTTON", "Show Splash Screen (Page 2)", IDC_SPLASH, 24, 50, 180, 20, kCheckBox, 0},
-    {"BUTTON", "Write Protect All Screen Pages", IDC_WRITE_PROTECT, 24, 70, 180, 20, kCheckBox, 0},
-    {"BUTTON", "Allow Font Overwrite (Disables Write Protection)", IDC_FONT_OVERWRITE, 24, 90, 260,
-     20, kCheckBox, 0},
-    {"BUTTON", "Set Font Wide", IDC_FONT_WIDE, 232, 30, 140, 20, kCheckBox, 0},
-    {"BUTTON", "Set Font Tall", IDC_FONT_TALL, 232, 50, 140, 20, kCheckBox, 0},
-    {"BUTTON", "Y-Origin at Bottom", IDC_Y_ORIGIN_BOTTOM, 232, 70, 140, 20, kCheckBox, 0},
-    {"BUTTON", "Send", IDC_SEND, 228, 160, 144, 40, kPushButton, 0},
-    {"BUTTON", "Show KPL Confirmation Screen (v2 only)", IDC_CONFIRM, 24, 215, 220, 20, kCheckBox,
+    {"BUTTON", "Select Startup Options", IDC_OPTIONS_FRAME, 12, 10, 372, 110, kGroupBoxStyle, 0},
+    {"BUTTON", "Send Configuration to KPL", IDC_SEND_FRAME, 12, 130, 372, 110, kGroupBoxStyle, 0},
+    {"BUTTON", "Backlight On", IDC_BACKLIGHT, 24, 30, 180, 20, kCheckBoxStyle, 0},
+    {"BUTTON", "Show Splash Screen (Page 2)", IDC_SPLASH, 24, 50, 180, 20, kCheckBoxStyle, 0},
+    {"BUTTON", "Write Protect All Screen Pages", IDC_WRITE_PROTECT, 24, 70, 180, 20, kCheckBoxStyle,
      0},
+    {"BUTTON", "Allow Font Overwrite (Disables Write Protection)", IDC_FONT_OVERWRITE, 24, 90, 260,
+     20, kCheckBoxStyle, 0},
+    {"BUTTON", "Set Font Wide", IDC_FONT_WIDE, 232, 30, 140, 20, kCheckBoxStyle, 0},
+    {"BUTTON", "Set Font Tall", IDC_FONT_TALL, 232, 50, 140, 20, kCheckBoxStyle, 0},
+    {"BUTTON", "Y-Origin at Bottom", IDC_Y_ORIGIN_BOTTOM, 232, 70, 140, 20, kCheckBoxStyle, 0},
+    {"BUTTON", "Send", IDC_SEND, 228, 160, 144, 40, kPushButton, 0},
+    {"BUTTON", "Show KPL Confirmation Screen (v2 only)", IDC_CONFIRM, 24, 215, 220, 20,
+     kCheckBoxStyle, 0},
     {"STATIC", "Comm Port", IDC_PORT_LABEL, 24, 170, 72, 20, kLabel, 0},
-    {"EDIT", "1", IDC_PORT, 96, 160, 36, 30, kNumberEdit, kClientEdge},
+    {"EDIT", "1", IDC_PORT, 96, 160, 36, 30, kNumberEditStyle, kClientEdgeExStyle},
     {"msctls_updown32", "msctls_updown32_1", IDC_PORT_SPIN, 132, 160, 24, 30, kUpDown, 0},
 }};
 
 WindowHandle ConfigDialog = kNoWindow;
 
 FontDescription GroupFontDescription(int pixelsPerInch) {
-    return SansSerifFont(8, kBoldWeight, pixelsPerInch);
+    return SansSerifFont(8, kBoldFontWeight, pixelsPerInch);
 }
 
 FontDescription SendFontDescription(int pixelsPerInch) {
-    return SansSerifFont(10, kBoldWeight, pixelsPerInch);
+    return SansSerifFont(10, kBoldFontWeight, pixelsPerInch);
 }
 
 FontDescription PortFontDescription(int pixelsPerInch) {
-    return SansSerifFont(10, kRegularWeight, pixelsPerInch);
+    return SansSerifFont(10, kRegularFontWeight, pixelsPerInch);
 }
 
 void ShowConfigDialog(WindowHandle owner) {

@@ -26,6 +26,22 @@ inline int CommandNotification(std::uintptr_t wParam) {
     return static_cast<int>((wParam >> 16) & 0xFFFF);
 }
 
+// BN_CLICKED, or 1 (what an accelerator sends).
+inline bool IsClick(int notification) {
+    return notification == 0 || notification == 1;
+}
+
+// The window styles both tools' dialogs use, with the Win32 flags they hold.
+constexpr std::uint32_t kControlParentExStyle = 0x00010000; // WS_EX_CONTROLPARENT
+constexpr std::uint32_t kGroupBoxStyle = 0x50000007;        // WS_CHILD | WS_VISIBLE | BS_GROUPBOX
+// WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX | BS_LEFT | BS_VCENTER
+constexpr std::uint32_t kCheckBoxStyle = 0x50000D03;
+// WS_CHILD | WS_VISIBLE | ES_NUMBER | ES_CENTER
+constexpr std::uint32_t kNumberEditStyle = 0x50002001;
+constexpr std::uint32_t kClientEdgeExStyle = 0x00000200; // WS_EX_CLIENTEDGE
+constexpr int kRegularFontWeight = 400;                  // FW_NORMAL
+constexpr int kBoldFontWeight = 700;                     // FW_BOLD
+
 // The dialog window itself. The client area is exactly clientWidth x
 // clientHeight pixels and the window is centred on the work area. The
 // frame's own font (DS_SETFONT) is fontFace at fontPoints, regular; every
