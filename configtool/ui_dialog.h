@@ -16,7 +16,8 @@ extern const std::array<DialogControl, kConfigDialogControlCount> ConfigDialogCo
 // is inactive.
 extern WindowHandle ConfigDialog;
 
-// F1: group-box captions; F2: the Send button; F3: the port number.
+// The dialog's three fonts besides its own: the group boxes' captions, the
+// Send button's text and the port number.
 FontDescription GroupFontDescription(int pixelsPerInch);
 FontDescription SendFontDescription(int pixelsPerInch);
 FontDescription PortFontDescription(int pixelsPerInch);

@@ -1,6 +1,7 @@
 // Files seam. Paths are 8-bit text in the system's ANSI code page; the
-// Win32 side converts them to UTF-16. The native build, which stands in
-// for Win32 in the unit tests, reads a backslash as a folder separator.
+// Win32 side converts them to UTF-16. The POSIX side, over which the native
+// unit tests and fuzzing harnesses run the dialog programs' code, reads a
+// backslash as a folder separator.
 // A path holding a NUL byte (a hand-written list can) names no file: it is
 // not opened, not written and not a regular file, whatever the part before
 // the NUL names.
