@@ -13,6 +13,15 @@
 KPL_ROOT=${KPL_ROOT:?set KPL_ROOT to the project folder before sourcing sim-line.sh}
 SIM_LINE_PIDS=""
 
+# $1: a path, $2: how many tenths of a second to wait at most for it.
+wait_for_path() {
+    for _ in $(seq "$2"); do
+        [ -e "$1" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 sim_line_start() {
     SIM_LINE_DIR=$1
     shift
@@ -21,19 +30,13 @@ sim_line_start() {
     socat pty,raw,echo=0,link="$SIM_LINE_DIR/tool" pty,raw,echo=0,link="$SIM_LINE_DIR/display" \
         >"$SIM_LINE_DIR/socat.log" 2>&1 &
     SIM_LINE_PIDS="$SIM_LINE_PIDS $!"
-    for _ in $(seq 100); do
-        [ -e "$SIM_LINE_DIR/tool" ] && [ -e "$SIM_LINE_DIR/display" ] && break
-        sleep 0.05
-    done
+    wait_for_path "$SIM_LINE_DIR/tool" 50 && wait_for_path "$SIM_LINE_DIR/display" 50
     KPL_SIM_OUT="$SIM_LINE_DIR/sim"
     rm -rf "$KPL_SIM_OUT"
     "$KPL_ROOT/build/native/tools/kplsim/kplsim" "$SIM_LINE_DIR/display" --out "$KPL_SIM_OUT" "$@" &
     SIM_LINE_PIDS="$SIM_LINE_PIDS $!"
     # kplsim makes its files once it has set the line up.
-    for _ in $(seq 200); do
-        [ -f "$KPL_SIM_OUT/log.txt" ] && return 0
-        sleep 0.05
-    done
+    wait_for_path "$KPL_SIM_OUT/log.txt" 100 && return 0
     echo "kplsim did not start on $SIM_LINE_DIR/display" >&2
     return 1
 }

@@ -28,10 +28,7 @@ wine_env_display() {
     Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$KPL_RUN_DIR/xvfb.log" 2>&1 &
     KPL_PIDS="$KPL_PIDS $!"
     export DISPLAY=":$n"
-    for _ in $(seq 50); do
-        [ -e "/tmp/.X11-unix/X$n" ] && return 0
-        sleep 0.1
-    done
+    wait_for_path "/tmp/.X11-unix/X$n" 50 && return 0
     echo "Xvfb did not start" >&2
     return 1
 }
