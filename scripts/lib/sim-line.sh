@@ -44,8 +44,9 @@ sim_line_start() {
 sim_line_cleanup() {
     # kplsim first, and gone before the line goes (it would complain).
     for pid in $(echo "$SIM_LINE_PIDS" | tr ' ' '\n' | tac); do
-        kill "$pid" 2>/dev/null
-        wait "$pid" 2>/dev/null
+        # Either may fail (gone already, killed): never the caller's failure.
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
     done
     SIM_LINE_PIDS=""
 }
