@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """The published dithering methods, written from their definitions, as the
-oracle kpl's --dither output is checked against (scripts/cli-e2e).
+oracle kpl's --dither output is checked against (scripts/cli-e2e); METHOD
+"threshold" is a plain threshold.
 
   dither_oracle.py METHOD THRESHOLD PGM   prints the screen's 480 bytes
 
@@ -42,6 +43,8 @@ def bayer(size):
 
 
 def dark_pixels(method, threshold, grey):
+    if method == "threshold":
+        return [[value < threshold for value in row] for row in grey]
     if method == "bayer":
         matrix = bayer(8)
         return [[grey[y][x] < threshold - 126 + 4 * matrix[y % 8][x % 8] for x in range(WIDTH)]
