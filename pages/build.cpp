@@ -16,20 +16,15 @@ std::string Upper(std::string text) {
     return text;
 }
 
-// The project file's name without folder and extension, as a C name.
-std::string ProjectBaseName(const std::string& path) {
-    std::string name = BaseNameOf(path, kLocalPathSeparators);
-    for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)) || static_cast<unsigned char>(c) >= 0x80)
-            c = c == '-' || c == '.' ? c : '_';
-    return name.empty() ? "screens" : name;
-}
-
+// A C identifier made of a name: what is no ASCII letter or digit becomes
+// '_', and one that would begin with a digit is given a letter first.
 std::string Identifier(const std::string& name) {
     std::string id = name;
     for (char& c : id)
-        if (!std::isalnum(static_cast<unsigned char>(c)))
+        if (!(std::isalnum(static_cast<unsigned char>(c)) && static_cast<unsigned char>(c) < 0x80))
             c = '_';
+    if (id.empty() || std::isdigit(static_cast<unsigned char>(id[0])))
+        id = "KPL_" + id;
     return id;
 }
 
@@ -57,6 +52,14 @@ std::string HeaderText(const std::string& base, const std::string& projectFile,
 
 } // namespace
 
+std::string BuildBaseName(const std::string& projectPath) {
+    std::string name = BaseNameOf(projectPath, kLocalPathSeparators);
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) || static_cast<unsigned char>(c) >= 0x80)
+            c = c == '-' || c == '.' ? c : '_';
+    return name.empty() ? "screens" : name;
+}
+
 std::string PageFileName(const RenderedPage& page) {
     char number[8];
     std::snprintf(number, sizeof number, "%02d", page.number);
@@ -66,7 +69,7 @@ std::string PageFileName(const RenderedPage& page) {
 std::vector<BuildFile> BuildFiles(const std::string& projectPath,
                                   const std::vector<RenderedPage>& pages,
                                   const BuildOptions& options) {
-    const std::string base = ProjectBaseName(projectPath);
+    const std::string base = BuildBaseName(projectPath);
     std::vector<BuildFile> files;
     ScreenPaths list;
     std::string hex;

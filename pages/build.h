@@ -16,6 +16,10 @@ struct BuildOptions {
     bool arrays = false; // the header also holds each page's 480 bytes
 };
 
+// The name a project's own files take, from the project file's: "screens"
+// for "screens.toml" ("screens.lst", "screens.h", ...).
+std::string BuildBaseName(const std::string& projectPath);
+
 // "NN-name.bmp" for a page: the BMP's (and the list's) name for it.
 std::string PageFileName(const RenderedPage& page);
 

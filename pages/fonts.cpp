@@ -4,11 +4,12 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_OUTLINE_H
 
 #include <algorithm>
 #include <cstdio>
 #include <map>
-#include <tuple>
+#include <unordered_map>
 
 // The font files' bytes, generated at build time from pages/fonts/.
 extern const unsigned char kFontSpleen5x8[];
@@ -23,27 +24,38 @@ namespace {
 // Font files are some kilobytes to a few megabytes; this bounds a wrong path.
 constexpr std::size_t kLargestFontFile = 64 * 1024 * 1024;
 
-struct Glyph {
-    int left = 0; // from the pen to the bitmap's left column
-    int top = 0;  // from the baseline up to the bitmap's top row
-    int width = 0;
-    int height = 0;
-    int advance = 0;
-    std::vector<std::uint8_t> pixels;
-};
-
 struct Face {
     FT_Face face = nullptr;
     std::string bytes; // a file's: FreeType reads them while the face lives
 };
 
+// Glyph bitmaps are made only for glyphs that show; when they add up to
+// this many bytes, they are dropped and made again as needed.
+constexpr std::size_t kGlyphBitmapBytes = 64 * 1024 * 1024;
+
 } // namespace
+
+struct GlyphRecord {
+    FT_Face face = nullptr;
+    int size = 0; // as asked for: 0 for a bitmap font's own
+    FT_UInt index = 0;
+    int advance = 0;
+    GlyphExtent bounds;   // from the pen on the line's baseline, y up
+    bool drawn = false;   // the bitmap below is made
+    bool drawable = true; // FreeType drew it when it was laid out
+    int left = 0;         // from the pen to the bitmap's left column
+    int top = 0;          // from the baseline up to the bitmap's top row
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> pixels;
+};
 
 struct FontStore {
     FT_Library library = nullptr;
     std::map<std::string, Face> faces;
-    std::map<std::tuple<std::string, int, char32_t>, Glyph> glyphs;
-    std::map<std::pair<std::string, int>, std::pair<int, int>> lineMetrics; // ascent, descent
+    // Node-based: a record's address holds while the store lives.
+    std::map<std::pair<std::string, int>, std::unordered_map<char32_t, GlyphRecord>> glyphs;
+    std::size_t bitmapBytes = 0;
     ~FontStore() {
         for (auto& entry : faces)
             FT_Done_Face(entry.second.face);
@@ -100,7 +112,7 @@ FontOutcome OpenFace(FontStore& store, const FontChoice& font, FT_Face& face) {
         std::string& bytes = found->second.bytes;
         std::uint64_t length = 0;
         FileOutcome read{true, ""};
-        if (!builtin && (!(read = ReadUserFile(font.path, kLargestFontFile, bytes, length)).ok ||
+        if (!builtin && (!(read = ReadRegularFile(font.path, kLargestFontFile, bytes, length)).ok ||
                          length > kLargestFontFile)) {
             store.faces.erase(found);
             return {false,
@@ -143,42 +155,107 @@ FontOutcome SetSize(FT_Face face, int size) {
     return {false, "is a bitmap font of size " + sizes + " only, not " + std::to_string(size)};
 }
 
+// Copies the bitmap FreeType drew into the record.
+void KeepBitmap(FontStore& store, FT_GlyphSlot slot, GlyphRecord& record) {
+    const FT_Bitmap& bitmap = slot->bitmap;
+    record.left = slot->bitmap_left;
+    record.top = -slot->bitmap_top;
+    record.width = static_cast<int>(bitmap.width);
+    record.height = static_cast<int>(bitmap.rows);
+    record.pixels.assign(std::size_t(record.width) * std::size_t(record.height), 0);
+    for (int y = 0; y < record.height; ++y) {
+        const unsigned char* row = bitmap.buffer + std::ptrdiff_t(y) * bitmap.pitch;
+        for (int x = 0; x < record.width; ++x) {
+            bool ink = bitmap.pixel_mode == FT_PIXEL_MODE_MONO ? (row[x >> 3] >> (7 - (x & 7))) & 1
+                                                               : row[x] >= 128;
+            record.pixels[std::size_t(y) * std::size_t(record.width) + std::size_t(x)] =
+                ink ? 1 : 0;
+        }
+    }
+    record.bounds = {record.left, record.top, record.left + record.width,
+                     record.top + record.height};
+    record.drawn = true;
+    store.bitmapBytes += record.pixels.size();
+}
+
+// Hinted for the monochrome target and, when drawn, in one bit a pixel:
+// crisp stems, no grey to threshold.
+constexpr FT_Int32 kLoadFlags = FT_LOAD_TARGET_MONO;
+
+// A glyph's advance and where its ink may lie. An outline glyph is only
+// loaded (its bitmap is made when it shows); a bitmap font's glyph comes
+// drawn.
 FontOutcome LoadGlyph(FontStore& store, FT_Face face, const std::string& key, int size, char32_t c,
-                      const Glyph*& glyph) {
-    auto cached = store.glyphs.find({key, size, c});
-    if (cached != store.glyphs.end()) {
+                      const GlyphRecord*& glyph) {
+    std::unordered_map<char32_t, GlyphRecord>& glyphs = store.glyphs[{key, size}];
+    auto cached = glyphs.find(c);
+    if (cached != glyphs.end()) {
         glyph = &cached->second;
         return {true, ""};
     }
     FT_UInt index = FT_Get_Char_Index(face, c);
     if (index == 0)
         return {false, "no glyph"};
-    // Hinted for the monochrome target and rendered in one bit a pixel:
-    // crisp stems, no grey to threshold.
-    if (FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) != 0)
+    const bool outline = FT_IS_SCALABLE(face);
+    if (FT_Load_Glyph(face, index, kLoadFlags | (outline ? 0 : FT_LOAD_RENDER)) != 0)
         return {false, "a glyph that cannot be drawn"};
     const FT_GlyphSlot slot = face->glyph;
-    const FT_Bitmap& bitmap = slot->bitmap;
-    Glyph made;
-    made.left = slot->bitmap_left;
-    made.top = slot->bitmap_top;
-    made.width = static_cast<int>(bitmap.width);
-    made.height = static_cast<int>(bitmap.rows);
-    made.advance = static_cast<int>((slot->advance.x + 32) >> 6);
-    made.pixels.assign(std::size_t(made.width) * std::size_t(made.height), 0);
-    for (int y = 0; y < made.height; ++y) {
-        const unsigned char* row = bitmap.buffer + std::ptrdiff_t(y) * bitmap.pitch;
-        for (int x = 0; x < made.width; ++x) {
-            bool ink = bitmap.pixel_mode == FT_PIXEL_MODE_MONO ? (row[x >> 3] >> (7 - (x & 7))) & 1
-                                                               : row[x] >= 128;
-            made.pixels[std::size_t(y * made.width + x)] = ink ? 1 : 0;
-        }
+    GlyphRecord record;
+    record.face = face;
+    record.size = size;
+    record.index = index;
+    record.advance = static_cast<int>((slot->advance.x + 32) >> 6);
+    if (outline && slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+        FT_BBox box;
+        FT_Outline_Get_CBox(&slot->outline, &box);
+        // The bitmap covers the outline's pixels; a pixel more on each side
+        // allows for the rasteriser's rounding.
+        record.bounds = {
+            static_cast<int>(box.xMin >> 6) - 1, -static_cast<int>((box.yMax + 63) >> 6) - 1,
+            static_cast<int>((box.xMax + 63) >> 6) + 1, -static_cast<int>(box.yMin >> 6) + 1};
+    } else {
+        if (slot->format != FT_GLYPH_FORMAT_BITMAP &&
+            FT_Render_Glyph(slot, FT_RENDER_MODE_MONO) != 0)
+            return {false, "a glyph that cannot be drawn"};
+        KeepBitmap(store, slot, record);
     }
-    glyph = &store.glyphs.emplace(std::make_tuple(key, size, c), std::move(made)).first->second;
+    glyph = &glyphs.emplace(c, std::move(record)).first->second;
     return {true, ""};
 }
 
 } // namespace
+
+GlyphExtent GlyphBounds(const PlacedGlyph& placed) {
+    return placed.glyph->bounds;
+}
+
+FontOutcome GlyphPixels(FontStore& store, const PlacedGlyph& placed, GlyphInk& ink) {
+    GlyphRecord& record = const_cast<GlyphRecord&>(*placed.glyph);
+    if (!record.drawn) {
+        if (store.bitmapBytes > kGlyphBitmapBytes) {
+            for (auto& size : store.glyphs)
+                for (auto& entry : size.second)
+                    if (entry.second.face && FT_IS_SCALABLE(entry.second.face) &&
+                        entry.second.drawn) {
+                        entry.second.drawn = false;
+                        std::vector<std::uint8_t>().swap(entry.second.pixels);
+                    }
+            store.bitmapBytes = 0;
+        }
+        if (SetSize(record.face, record.size).ok &&
+            FT_Load_Glyph(record.face, record.index, kLoadFlags | FT_LOAD_RENDER) == 0) {
+            GlyphExtent bounds = record.bounds;
+            KeepBitmap(store, record.face->glyph, record);
+            record.bounds = bounds; // as laid out: the rendering only confirms it
+        } else {
+            record.drawable = false;
+        }
+    }
+    if (!record.drawable)
+        return {false, "a glyph that cannot be drawn"};
+    ink = {record.left, record.top, record.width, record.height, record.pixels.data()};
+    return {true, ""};
+}
 
 const std::vector<BuiltinFont>& BuiltinFonts() {
     static const std::vector<BuiltinFont> fonts = {
@@ -205,9 +282,9 @@ std::shared_ptr<FontStore> NewFontStore() {
     return std::make_shared<FontStore>();
 }
 
-FontOutcome DrawText(FontStore& store, const FontChoice& font, const std::string& utf8,
-                     TextBlock& block) {
-    block = TextBlock{};
+FontOutcome LayOutText(FontStore& store, const FontChoice& font, const std::string& utf8,
+                       TextLayout& layout) {
+    layout = TextLayout{};
     FT_Face face = nullptr;
     FontOutcome outcome = OpenFace(store, font, face);
     if (!outcome.ok)
@@ -215,53 +292,61 @@ FontOutcome DrawText(FontStore& store, const FontChoice& font, const std::string
     if (!(outcome = SetSize(face, font.size)).ok)
         return outcome;
     const std::string key = FaceKey(font);
-    const int ascent = static_cast<int>((face->size->metrics.ascender + 63) >> 6);
-    const int descent = static_cast<int>((-face->size->metrics.descender + 63) >> 6);
-    const int lineHeight = ascent + descent;
-
-    // Lines of glyphs first, to know the block's size.
-    struct Placed {
-        const Glyph* glyph;
-        int pen;
-        int line;
-    };
-    std::vector<Placed> placed;
-    int lines = 1;
-    int pen = 0;
-    int widest = 0;
+    layout.ascent = static_cast<int>((face->size->metrics.ascender + 63) >> 6);
+    layout.lineHeight =
+        layout.ascent + static_cast<int>((-face->size->metrics.descender + 63) >> 6);
+    layout.lines.emplace_back();
     for (std::size_t i = 0; i < utf8.size();) {
         std::size_t start = i;
         char32_t c = 0;
         if (!NextCharacter(utf8, i, c))
             return {false, "is not UTF-8 text"};
         if (c == '\n') {
-            ++lines;
-            pen = 0;
+            layout.lines.emplace_back();
             continue;
         }
-        const Glyph* glyph = nullptr;
+        TextLine& line = layout.lines.back();
+        const GlyphRecord* glyph = nullptr;
         if (!LoadGlyph(store, face, key, font.size, c, glyph).ok)
             return {false, "has no glyph for " + CharacterName(utf8, start, i, c)};
-        placed.push_back({glyph, pen, lines - 1});
-        pen += glyph->advance;
-        widest = std::max(widest, pen);
+        line.glyphs.push_back({glyph, line.width});
+        line.width += glyph->advance;
+        layout.width = std::max(layout.width, line.width);
     }
-    block.width = widest;
-    block.height = lines * lineHeight;
-    block.baseline = ascent;
+    return {true, ""};
+}
+
+FontOutcome DrawText(FontStore& store, const FontChoice& font, const std::string& utf8,
+                     TextBlock& block) {
+    block = TextBlock{};
+    TextLayout layout;
+    FontOutcome outcome = LayOutText(store, font, utf8, layout);
+    if (!outcome.ok)
+        return outcome;
+    const std::int64_t height = std::int64_t(layout.lines.size()) * layout.lineHeight;
+    if (layout.width * height > kLargestTextBlock)
+        return {false, "is too large a text to draw whole"};
+    block.width = static_cast<int>(layout.width);
+    block.height = static_cast<int>(height);
+    block.baseline = layout.ascent;
     block.pixels.assign(std::size_t(block.width) * std::size_t(block.height), 0);
-    for (const Placed& p : placed) {
-        const Glyph& g = *p.glyph;
-        int top = p.line * lineHeight + ascent - g.top;
-        for (int y = 0; y < g.height; ++y)
-            for (int x = 0; x < g.width; ++x) {
-                int bx = p.pen + g.left + x;
-                int by = top + y;
-                if (g.pixels[std::size_t(y * g.width + x)] && bx >= 0 && bx < block.width &&
-                    by >= 0 && by < block.height)
-                    block.pixels[std::size_t(by * block.width + bx)] = 1;
-            }
-    }
+    for (std::size_t line = 0; line < layout.lines.size(); ++line)
+        for (const PlacedGlyph& placed : layout.lines[line].glyphs) {
+            GlyphInk ink;
+            if (!(outcome = GlyphPixels(store, placed, ink)).ok)
+                return outcome;
+            const std::int64_t left = placed.pen + ink.left;
+            const std::int64_t top =
+                std::int64_t(line) * layout.lineHeight + layout.ascent + ink.top;
+            for (int y = 0; y < ink.height; ++y)
+                for (int x = 0; x < ink.width; ++x) {
+                    std::int64_t bx = left + x, by = top + y;
+                    if (ink.pixels[std::size_t(y) * std::size_t(ink.width) + std::size_t(x)] &&
+                        bx >= 0 && bx < block.width && by >= 0 && by < block.height)
+                        block.pixels[std::size_t(by) * std::size_t(block.width) + std::size_t(bx)] =
+                            1;
+                }
+        }
     return {true, ""};
 }
 

@@ -31,17 +31,6 @@ struct FontChoice {
     int size = 0;
 };
 
-// One line or several ("\n") of text drawn: one byte a pixel, 1 where ink.
-// The block is as wide as the widest line's advance and as tall as the
-// lines (each the font's ascent plus descent); `baseline` is the first
-// line's baseline, from the block's top.
-struct TextBlock {
-    int width = 0;
-    int height = 0;
-    int baseline = 0;
-    std::vector<std::uint8_t> pixels;
-};
-
 struct FontOutcome {
     bool ok = false;
     std::string why; // "has no glyph for "é" (U+00E9)", "cannot be read as a font"
@@ -50,6 +39,62 @@ struct FontOutcome {
 // Faces and glyphs kept between calls.
 struct FontStore;
 std::shared_ptr<FontStore> NewFontStore();
+
+// A text laid out in lines: where each glyph's pen stands, without its
+// pixels, which are made only for glyphs that show (GlyphInk). Each line's
+// block is as wide as its glyphs' advances add up to and as tall as the
+// font's ascent plus descent; its glyphs' ink is cut at the block. Sums of
+// advances are 64-bit: a long text at a large size is wider than an int.
+struct GlyphRecord; // in the store: metrics, and the bitmap once made
+struct PlacedGlyph {
+    const GlyphRecord* glyph = nullptr;
+    std::int64_t pen = 0; // from the line's left edge
+};
+struct TextLine {
+    std::int64_t width = 0;
+    std::vector<PlacedGlyph> glyphs;
+};
+struct TextLayout {
+    int ascent = 0;         // the baseline, from a line's top
+    int lineHeight = 0;     // ascent plus descent
+    std::int64_t width = 0; // the widest line's
+    std::vector<TextLine> lines;
+};
+
+// Lays out UTF-8 text ("\n" starts a line). Fails for a font that cannot be
+// had at that size, text that is not UTF-8, or a character without a glyph.
+FontOutcome LayOutText(FontStore& store, const FontChoice& font, const std::string& utf8,
+                       TextLayout& layout);
+
+// Where a glyph's ink may lie, from its pen and its line's top: a box that
+// holds its bitmap, known without drawing it.
+struct GlyphExtent {
+    int left = 0, top = 0, right = 0, bottom = 0; // right and bottom exclusive
+};
+GlyphExtent GlyphBounds(const PlacedGlyph& placed);
+
+// A glyph's bitmap, made on first use: one byte a pixel, 1 where ink, its
+// top-left corner at (left, top) from the pen on the line's top.
+struct GlyphInk {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    const std::uint8_t* pixels = nullptr;
+};
+FontOutcome GlyphPixels(FontStore& store, const PlacedGlyph& placed, GlyphInk& ink);
+
+// One line or several of text drawn whole into a block: one byte a pixel,
+// 1 where ink; `baseline` is the first line's baseline, from the block's
+// top. For short texts (labels, one glyph); a block of more than
+// kLargestTextBlock pixels is refused.
+struct TextBlock {
+    int width = 0;
+    int height = 0;
+    int baseline = 0;
+    std::vector<std::uint8_t> pixels;
+};
+constexpr std::int64_t kLargestTextBlock = 1 << 20;
 
 FontOutcome DrawText(FontStore& store, const FontChoice& font, const std::string& utf8,
                      TextBlock& block);

@@ -9,6 +9,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,7 @@ struct Page {
 struct Project {
     std::string path;                  // the file it was read from: messages, relative paths
     std::vector<std::string> comments; // the file's opening comment lines
+    bool byteOrderMark = false;        // the file began with UTF-8's, as Windows editors write
     std::vector<FontDefinition> fonts;
     std::vector<Group> groups;
     std::vector<Page> pages; // in the file's order
@@ -161,6 +163,22 @@ ProjectOutcome CheckProject(const Project& project);
 // file's folder.
 std::string ProjectFilePath(const Project& project, const std::string& file);
 
+// A picture layer's box on the page, moved by a group's offset (dx, dy): a
+// width or height of 0 reaches to the page's right or bottom edge.
+struct PictureBox {
+    std::int64_t left = 0, top = 0, width = 0, height = 0;
+};
+PictureBox PictureBoxOf(const Layer& layer, std::int64_t dx, std::int64_t dy);
+
+// What is wrong with a box too large to draw (pages/limits.h); "" when
+// nothing is.
+std::string PictureBoxProblem(const PictureBox& box);
+
+// The first of the layer's values beyond the limits of pages/limits.h
+// (coordinates, sizes, text length), as a problem's text; "" when none is.
+// The painters refuse such a layer too, whoever made it.
+std::string LayerLimitProblem(const Layer& layer);
+
 // What rendering keeps between calls: decoded pictures (by path, so a
 // picture used on many pages is decoded once) and opened fonts. One cache
 // per build or per designer session; ForgetFiles drops everything read
@@ -173,11 +191,17 @@ struct RenderCache {
         std::vector<std::string> notes;
         GreyPicture grey;
     };
-    std::map<std::string, Picture> pictures;
+    std::map<std::string, Picture> pictures; // by path and the cover decoded for
     // A picture fitted into a box, still grey, by path, box and fitting:
     // the designer redraws a page on every keystroke and slider move.
     std::map<std::string, std::vector<std::uint8_t>> boxes;
     std::shared_ptr<FontStore> fonts;
+    // The picture and font files the drawing named (paths as opened): a
+    // build must not write over any of them.
+    std::set<std::string> inputs;
+    // Pixels decoded and scaled by the current RenderPage or RenderProject
+    // call (kMaxScaledPixels).
+    std::int64_t scaledPixels = 0;
 };
 void ForgetFiles(RenderCache& cache);
 

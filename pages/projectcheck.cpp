@@ -3,6 +3,7 @@
 #include "pages/project.h"
 
 #include "pages/fonts.h"
+#include "pages/limits.h"
 #include "pages/projectnames.h"
 
 #include <set>
@@ -14,6 +15,11 @@ std::string Upper(std::string text) {
         if (c >= 'a' && c <= 'z')
             c = static_cast<char>(c - 'a' + 'A');
     return text;
+}
+
+std::string Range(const char* key, int lowest, int highest) {
+    return std::string(key) + " must be a whole number from " + std::to_string(lowest) + " to " +
+           std::to_string(highest);
 }
 
 struct Checker {
@@ -31,6 +37,41 @@ struct Checker {
         return FindBuiltinFont(name) != nullptr;
     }
 
+    void CheckBox(int line, const PictureBox& box, const std::string& where) {
+        std::string tooLarge = PictureBoxProblem(box);
+        if (!tooLarge.empty())
+            Problem(line, tooLarge + where);
+    }
+
+    const Group* FindGroup(const std::string& name) const {
+        for (const Group& group : project.groups)
+            if (group.name == name)
+                return &group;
+        return nullptr;
+    }
+
+    // The layers a page draws, its groups' counted where they are used;
+    // each picture of a group checked where the group puts it.
+    void CheckDrawn(const Page& page) {
+        std::int64_t drawn = 0;
+        for (const Layer& layer : page.layers) {
+            ++drawn;
+            const Group* group = layer.kind == LayerKind::Group ? FindGroup(layer.group) : nullptr;
+            if (!group)
+                continue;
+            drawn += std::int64_t(group->layers.size());
+            for (const Layer& inner : group->layers)
+                if (inner.kind == LayerKind::Picture && LayerLimitProblem(inner).empty())
+                    CheckBox(layer.line, PictureBoxOf(inner, layer.x, layer.y),
+                             " (the picture of line " + std::to_string(inner.line) +
+                                 " where this use of group \"" + group->name + "\" puts it)");
+        }
+        if (drawn > kMaxLayersDrawn)
+            Problem(page.line, "the page draws " + std::to_string(drawn) +
+                                   " layers, its groups' layers counted; at most " +
+                                   std::to_string(kMaxLayersDrawn));
+    }
+
     bool HasGroup(const std::string& name) const {
         for (const Group& group : project.groups)
             if (group.name == name)
@@ -39,6 +80,11 @@ struct Checker {
     }
 
     void CheckLayer(const Layer& layer, bool inGroup) {
+        std::string beyond = LayerLimitProblem(layer);
+        if (!beyond.empty())
+            Problem(layer.line, beyond);
+        else if (layer.kind == LayerKind::Picture && !inGroup)
+            CheckBox(layer.line, PictureBoxOf(layer, 0, 0), "");
         switch (layer.kind) {
         case LayerKind::Picture:
             if (layer.file.empty())
@@ -81,6 +127,46 @@ struct Checker {
 
 } // namespace
 
+PictureBox PictureBoxOf(const Layer& layer, std::int64_t dx, std::int64_t dy) {
+    PictureBox box;
+    box.left = layer.x + dx;
+    box.top = layer.y + dy;
+    box.width = layer.width > 0 ? layer.width : kDisplayWidth - box.left;
+    box.height = layer.height > 0 ? layer.height : kDisplayHeight - box.top;
+    return box;
+}
+
+std::string PictureBoxProblem(const PictureBox& box) {
+    if (box.width <= kMaxPictureBox && box.height <= kMaxPictureBox)
+        return "";
+    return "a picture's box is at most " + std::to_string(kMaxPictureBox) + " x " +
+           std::to_string(kMaxPictureBox) + " pixels, not " + std::to_string(box.width) + " x " +
+           std::to_string(box.height);
+}
+
+std::string LayerLimitProblem(const Layer& layer) {
+    const struct {
+        const char* key;
+        int value, lowest, highest;
+    } numbers[] = {
+        {"x", layer.x, -kMaxCoordinate, kMaxCoordinate},
+        {"y", layer.y, -kMaxCoordinate, kMaxCoordinate},
+        {"x2", layer.x2, -kMaxCoordinate, kMaxCoordinate},
+        {"y2", layer.y2, -kMaxCoordinate, kMaxCoordinate},
+        {"width", layer.width, 0, kMaxCoordinate},
+        {"height", layer.height, 0, kMaxCoordinate},
+        {"size", layer.size, 0, kMaxFontSize},
+        {"threshold", layer.conversion.threshold, 0, 255},
+    };
+    for (const auto& number : numbers)
+        if (number.value < number.lowest || number.value > number.highest)
+            return Range(number.key, number.lowest, number.highest);
+    if (layer.text.size() > std::size_t(kMaxTextBytes))
+        return "a text is at most " + std::to_string(kMaxTextBytes) + " bytes long, not " +
+               std::to_string(layer.text.size());
+    return "";
+}
+
 ProjectOutcome CheckProject(const Project& project) {
     ProjectOutcome outcome;
     Checker checker{project, outcome};
@@ -116,7 +202,10 @@ ProjectOutcome CheckProject(const Project& project) {
             checker.Problem(page.line, "a page needs a number from 0 to 16");
         else if (!numbers.insert(page.number).second)
             checker.Problem(page.line, "a second page " + std::to_string(page.number));
-        if (!IsCIdentifier(page.name))
+        if (page.name.size() > std::size_t(kMaxPageNameLength))
+            checker.Problem(page.line, "a page's name is at most " +
+                                           std::to_string(kMaxPageNameLength) + " characters long");
+        else if (!IsCIdentifier(page.name))
             checker.Problem(page.line, "a page needs a name of letters, digits and _ that does "
                                        "not start with a digit, not \"" +
                                            page.name + "\"");
@@ -126,6 +215,7 @@ ProjectOutcome CheckProject(const Project& project) {
                                            "the C header's constants are in capitals)");
         for (const Layer& layer : page.layers)
             checker.CheckLayer(layer, false);
+        checker.CheckDrawn(page);
     }
     outcome.ok = outcome.problems.empty();
     return outcome;

@@ -3,6 +3,7 @@
 // above it.
 #include "pages/project.h"
 
+#include "pages/limits.h"
 #include "pages/projectnames.h"
 #include "platform/userfiles.h"
 
@@ -22,10 +23,8 @@
 
 namespace {
 
-// A project file is a few kilobytes; this bounds what a wrong path costs.
-constexpr std::size_t kLargestProjectFile = 4 * 1024 * 1024;
-// Far beyond the page, yet no drawing loop runs long.
-constexpr int kLargestCoordinate = 10000;
+constexpr std::size_t kLargestProjectFile = std::size_t(kMaxProjectFileBytes);
+constexpr int kLargestCoordinate = kMaxCoordinate;
 
 struct Reader {
     const std::string& file;
@@ -163,7 +162,7 @@ Layer ReadLayer(Reader& reader, const toml::table& table) {
             {"kind", "name", "x", "y", "ink", "text", "font", "size", "anchor", "width", "height"});
         ReadString(reader, table, "text", layer.text);
         ReadString(reader, table, "font", layer.font);
-        ReadInt(reader, table, "size", layer.size, 0, 255);
+        ReadInt(reader, table, "size", layer.size, 0, kMaxFontSize);
         {
             int anchor = 0;
             ReadChoice(reader, table, "anchor", kAnchorNames, anchor);
@@ -174,6 +173,8 @@ Layer ReadLayer(Reader& reader, const toml::table& table) {
         break;
     case LayerKind::Line:
         CheckKeys(reader, table, element, {"kind", "name", "x", "y", "ink", "x2", "y2"});
+        if (!table.get("x2") || !table.get("y2"))
+            reader.Problem(table, "a line needs x2 and y2, the end it is drawn to");
         ReadCoordinate(reader, table, "x2", layer.x2);
         ReadCoordinate(reader, table, "y2", layer.y2);
         break;
@@ -416,10 +417,15 @@ std::string ProblemText(const ProjectProblem& problem) {
            problem.what;
 }
 
-ProjectOutcome ParseProject(const std::string& text, const std::string& path, Project& project) {
+ProjectOutcome ParseProject(const std::string& file, const std::string& path, Project& project) {
     project = Project{};
     project.path = path;
     ProjectOutcome outcome;
+    // Windows editors may begin a UTF-8 file with a byte-order mark; it is
+    // kept for writing back.
+    static const std::string kByteOrderMark = "\xEF\xBB\xBF";
+    project.byteOrderMark = file.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0;
+    const std::string text = project.byteOrderMark ? file.substr(kByteOrderMark.size()) : file;
     // Only ASCII outside quotes and comments, as TOML says; toml++ 3.3
     // must not see other characters there (it reaches code it marks
     // unreachable for some of them).
@@ -449,7 +455,7 @@ ProjectOutcome ParseProject(const std::string& text, const std::string& path, Pr
         ReadString(reader, table, "name", font.name);
         ReadString(reader, table, "file", font.file);
         ReadString(reader, table, "builtin", font.builtin);
-        ReadInt(reader, table, "size", font.size, 0, 255);
+        ReadInt(reader, table, "size", font.size, 0, kMaxFontSize);
         project.fonts.push_back(font);
     });
     ReadArrayOfTables(reader, root, "group", [&](const toml::table& table) {

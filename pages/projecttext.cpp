@@ -129,6 +129,8 @@ struct Writer {
 
 ProjectTextOutcome ProjectText(const Project& project) {
     Writer writer;
+    if (project.byteOrderMark)
+        writer.text = "\xEF\xBB\xBF";
     writer.Comments(project.comments);
     bool first = project.comments.empty();
     auto separate = [&writer, &first] {

@@ -3,6 +3,7 @@
 #include "pages/project.h"
 
 #include "pages/fonts.h"
+#include "pages/limits.h"
 #include "platform/userfiles.h"
 
 #include <algorithm>
@@ -13,116 +14,186 @@ namespace {
 // Pictures are read whole; this bounds what a wrong path costs.
 constexpr std::size_t kLargestPictureFile = 256 * 1024 * 1024;
 
+// Page coordinates are 64-bit while they are added up: a group's offset,
+// a text's anchor and its lines' widths together reach past an int.
+using Coordinate = std::int64_t;
+
+// [from, to) of 0..limit that [start, start + length) covers.
+void Visible(Coordinate start, Coordinate length, int limit, int& from, int& to) {
+    from = static_cast<int>(std::clamp<Coordinate>(start, 0, limit));
+    to =
+        static_cast<int>(std::clamp<Coordinate>(start + std::max<Coordinate>(length, 0), 0, limit));
+}
+
 struct Painter {
     const Project& project;
     RenderCache& cache;
     DisplayImageBytes& image;
     ProjectOutcome& outcome;
+    std::int64_t steps = 0;
+    bool stopped = false;
 
     void Problem(int line, const std::string& what) {
         outcome.problems.push_back({project.path, line, what});
     }
 
+    // Counts the steps the next piece of drawing takes; false (once said)
+    // when the page has taken all it may.
+    bool Spend(int line, std::int64_t count) {
+        if (stopped)
+            return false;
+        steps += count;
+        if (steps <= kMaxDrawingSteps)
+            return true;
+        stopped = true;
+        Problem(line, "the page takes more than " + std::to_string(kMaxDrawingSteps) +
+                          " steps to draw (pixels, glyphs and layers); drawing stops here");
+        return false;
+    }
+
     void Mark(int x, int y, Ink ink) {
-        if (x < 0 || y < 0 || x >= kDisplayWidth || y >= kDisplayHeight)
-            return;
         bool dark = ink == Ink::Black   ? true
                     : ink == Ink::White ? false
                                         : !DisplayPixelSet(image, x, y);
         SetDisplayPixel(image, x, y, dark);
     }
 
-    void Fill(int left, int top, int width, int height, Ink ink) {
-        int x0 = std::max(left, 0);
-        int y0 = std::max(top, 0);
-        int x1 = std::min(left + width, kDisplayWidth);
-        int y1 = std::min(top + height, kDisplayHeight);
+    void Fill(int line, Coordinate left, Coordinate top, Coordinate width, Coordinate height,
+              Ink ink) {
+        int x0, x1, y0, y1;
+        Visible(left, width, kDisplayWidth, x0, x1);
+        Visible(top, height, kDisplayHeight, y0, y1);
+        if (!Spend(line, 1 + std::int64_t(x1 - x0) * (y1 - y0)))
+            return;
         for (int y = y0; y < y1; ++y)
             for (int x = x0; x < x1; ++x)
                 Mark(x, y, ink);
     }
 
-    // Both ends drawn; each pixel once, so an inverting line flips each once.
-    void Line(int x0, int y0, int x1, int y1, Ink ink) {
-        int dx = std::abs(x1 - x0);
-        int dy = -std::abs(y1 - y0);
-        int sx = x0 < x1 ? 1 : -1;
-        int sy = y0 < y1 ? 1 : -1;
-        int error = dx + dy;
-        for (;;) {
-            Mark(x0, y0, ink);
-            if (x0 == x1 && y0 == y1)
-                return;
-            int twice = 2 * error;
-            if (twice >= dy) {
-                error += dy;
-                x0 += sx;
-            }
-            if (twice <= dx) {
-                error += dx;
-                y0 += sy;
-            }
+    // From (x0, y0) to (x1, y1), both ends drawn, each pixel once (so an
+    // inverting line flips each once): one pixel for each step along the
+    // longer axis, the shorter one rounded half up, as Bresenham's
+    // algorithm steps. Only the steps over the page are visited.
+    void Line(int line, Coordinate x0, Coordinate y0, Coordinate x1, Coordinate y1, Ink ink) {
+        const bool alongX = std::abs(x1 - x0) >= std::abs(y1 - y0);
+        const Coordinate major = alongX ? std::abs(x1 - x0) : std::abs(y1 - y0);
+        const Coordinate minor = alongX ? std::abs(y1 - y0) : std::abs(x1 - x0);
+        const Coordinate start = alongX ? x0 : y0;
+        const int step = (alongX ? x1 > x0 : y1 > y0) ? 1 : -1;
+        const int extent = alongX ? kDisplayWidth : kDisplayHeight;
+        // The steps j whose coordinate start + step * j lies on the page.
+        Coordinate first = step > 0 ? -start : start - (extent - 1);
+        Coordinate last = step > 0 ? extent - 1 - start : start;
+        first = std::max<Coordinate>(first, 0);
+        last = std::min(last, major);
+        if (!Spend(line, 1 + std::max<Coordinate>(last - first + 1, 0)))
+            return;
+        const int minorStep = (alongX ? y1 > y0 : x1 > x0) ? 1 : -1;
+        const Coordinate minorStart = alongX ? y0 : x0;
+        for (Coordinate j = first; j <= last; ++j) {
+            Coordinate across = major == 0 ? 0 : (2 * j * minor + major) / (2 * major);
+            Coordinate along = start + step * j;
+            Coordinate other = minorStart + minorStep * across;
+            Coordinate x = alongX ? along : other;
+            Coordinate y = alongX ? other : along;
+            if (x >= 0 && y >= 0 && x < kDisplayWidth && y < kDisplayHeight)
+                Mark(static_cast<int>(x), static_cast<int>(y), ink);
         }
     }
 
-    void Rectangle(const Layer& layer, int dx, int dy) {
-        int left = layer.x + dx;
-        int top = layer.y + dy;
-        if (layer.filled || layer.width <= 2 || layer.height <= 2) {
-            Fill(left, top, layer.width, layer.height, layer.ink);
+    void Rectangle(const Layer& layer, Coordinate dx, Coordinate dy) {
+        Coordinate left = layer.x + dx;
+        Coordinate top = layer.y + dy;
+        Coordinate width = layer.width, height = layer.height;
+        if (layer.filled || width <= 2 || height <= 2) {
+            Fill(layer.line, left, top, width, height, layer.ink);
             return;
         }
-        Fill(left, top, layer.width, 1, layer.ink);
-        Fill(left, top + layer.height - 1, layer.width, 1, layer.ink);
-        Fill(left, top + 1, 1, layer.height - 2, layer.ink);
-        Fill(left + layer.width - 1, top + 1, 1, layer.height - 2, layer.ink);
+        Fill(layer.line, left, top, width, 1, layer.ink);
+        Fill(layer.line, left, top + height - 1, width, 1, layer.ink);
+        Fill(layer.line, left, top + 1, 1, height - 2, layer.ink);
+        Fill(layer.line, left + width - 1, top + 1, 1, height - 2, layer.ink);
     }
 
-    void Pixels(const Layer& layer, int dx, int dy) {
-        for (std::size_t row = 0; row < layer.rows.size(); ++row)
-            for (std::size_t column = 0; column < layer.rows[row].size(); ++column)
-                if (layer.rows[row][column] == '#')
-                    Mark(layer.x + dx + static_cast<int>(column),
-                         layer.y + dy + static_cast<int>(row), layer.ink);
+    void Pixels(const Layer& layer, Coordinate dx, Coordinate dy) {
+        Coordinate left = layer.x + dx;
+        Coordinate top = layer.y + dy;
+        int y0, y1;
+        Visible(top, Coordinate(layer.rows.size()), kDisplayHeight, y0, y1);
+        for (int y = y0; y < y1; ++y) {
+            const std::string& row = layer.rows[std::size_t(y - top)];
+            int x0, x1;
+            Visible(left, Coordinate(row.size()), kDisplayWidth, x0, x1);
+            if (!Spend(layer.line, 1 + x1 - x0))
+                return;
+            for (int x = x0; x < x1; ++x)
+                if (row[std::size_t(x - left)] == '#')
+                    Mark(x, y, layer.ink);
+        }
     }
 
-    const RenderCache::Picture& Decoded(const std::string& path, int width, int height) {
-        auto found = cache.pictures.find(path);
+    // The scaling of pictures is counted for the whole render: it reads
+    // every pixel of the picture, however small its box.
+    bool SpendScaling(int line, std::int64_t pixels) {
+        cache.scaledPixels += pixels;
+        if (cache.scaledPixels <= kMaxScaledPixels)
+            return true;
+        Problem(line, "pictures scaled into boxes add up to more than " +
+                          std::to_string(kMaxScaledPixels) + " pixels; drawing stops here");
+        stopped = true;
+        return false;
+    }
+
+    const RenderCache::Picture* Decoded(int line, const std::string& path, int width, int height) {
+        // Decoded to cover at least the page, so any box within it is only
+        // ever scaled down; by the cover asked for, so that what a box shows
+        // does not hang on which box asked first.
+        DecodeRequest request{std::max(width, kDisplayWidth), std::max(height, kDisplayHeight)};
+        const std::string key = path + '\n' + std::to_string(request.coverWidth) + 'x' +
+                                std::to_string(request.coverHeight);
+        auto found = cache.pictures.find(key);
         if (found != cache.pictures.end())
-            return found->second;
-        RenderCache::Picture& picture = cache.pictures[path];
+            return &found->second;
+        RenderCache::Picture& picture = cache.pictures[key];
         std::string bytes;
         std::uint64_t length = 0;
-        FileOutcome read = ReadUserFile(path, kLargestPictureFile, bytes, length);
+        cache.inputs.insert(path);
+        FileOutcome read = ReadRegularFile(path, kLargestPictureFile, bytes, length);
         if (!read.ok) {
             picture.why = "cannot be read (" + read.why + ")";
-            return picture;
+            return &picture;
         }
         if (length > kLargestPictureFile) {
             picture.why = "is too large";
-            return picture;
+            return &picture;
         }
-        // Decoded to cover at least the page, so any box within it is
-        // only ever scaled down.
-        DecodeRequest request{std::max(width, kDisplayWidth), std::max(height, kDisplayHeight)};
         PictureOutcome decoded = DecodeGreyPicture(bytes, request, picture.grey);
         picture.ok = decoded.ok;
         picture.why = decoded.why;
         picture.notes = decoded.notes;
-        return picture;
+        if (!SpendScaling(line, std::int64_t(picture.grey.width) * picture.grey.height))
+            return nullptr;
+        return &picture;
     }
 
-    void Picture(const Layer& layer, int dx, int dy) {
-        int left = layer.x + dx;
-        int top = layer.y + dy;
-        int width = layer.width > 0 ? layer.width : kDisplayWidth - left;
-        int height = layer.height > 0 ? layer.height : kDisplayHeight - top;
-        if (width <= 0 || height <= 0)
+    void Picture(const Layer& layer, Coordinate dx, Coordinate dy) {
+        PictureBox box = PictureBoxOf(layer, dx, dy);
+        if (box.width <= 0 || box.height <= 0)
+            return;
+        std::string tooLarge = PictureBoxProblem(box);
+        if (!tooLarge.empty()) {
+            Problem(layer.line, tooLarge);
+            return;
+        }
+        const int width = static_cast<int>(box.width), height = static_cast<int>(box.height);
+        if (!Spend(layer.line, std::int64_t(width) * height))
             return;
         const std::string path = ProjectFilePath(project, layer.file);
-        const RenderCache::Picture& picture = Decoded(path, width, height);
-        if (!picture.ok) {
-            Problem(layer.line, "picture \"" + layer.file + "\" " + picture.why);
+        const RenderCache::Picture* picture = Decoded(layer.line, path, width, height);
+        if (!picture)
+            return;
+        if (!picture->ok) {
+            Problem(layer.line, "picture \"" + layer.file + "\" " + picture->why);
             return;
         }
         const ConversionOptions& options = layer.conversion;
@@ -131,19 +202,28 @@ struct Painter {
         std::string key = path + '\n' + std::to_string(width) + 'x' + std::to_string(height) + ' ' +
                           std::to_string(static_cast<int>(options.fitting));
         auto fitted = cache.boxes.find(key);
-        if (fitted == cache.boxes.end())
+        if (fitted == cache.boxes.end()) {
+            if (!SpendScaling(layer.line, std::int64_t(picture->grey.width) * picture->grey.height +
+                                              std::int64_t(width) * height))
+                return;
             fitted =
                 cache.boxes
-                    .emplace(key, FitPicture(picture.grey, options.fitting, width, height).pixels)
+                    .emplace(key, FitPicture(picture->grey, options.fitting, width, height).pixels)
                     .first;
+        }
         std::vector<std::uint8_t> dark = DarkPixels(GreyPicture{width, height, fitted->second},
                                                     options.threshold, options.dithering);
         if (layer.opaque && layer.ink != Ink::Invert)
-            Fill(left, top, width, height, layer.ink == Ink::Black ? Ink::White : Ink::Black);
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                if (dark[std::size_t(y) * std::size_t(width) + std::size_t(x)] != options.invert)
-                    Mark(left + x, top + y, layer.ink);
+            Fill(layer.line, box.left, box.top, width, height,
+                 layer.ink == Ink::Black ? Ink::White : Ink::Black);
+        int x0, x1, y0, y1;
+        Visible(box.left, width, kDisplayWidth, x0, x1);
+        Visible(box.top, height, kDisplayHeight, y0, y1);
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                if (dark[std::size_t(y - box.top) * std::size_t(width) +
+                         std::size_t(x - box.left)] != options.invert)
+                    Mark(x, y, layer.ink);
     }
 
     bool FontOf(const Layer& layer, FontChoice& choice) {
@@ -165,44 +245,39 @@ struct Painter {
     }
 
     // Where a length sits for an anchor: at the start, centred, at the end.
-    static int Offset(int room, int place) {
-        int offset = place == 0 ? 0 : place == 1 ? room / 2 : room;
+    static Coordinate Offset(Coordinate room, int place) {
+        Coordinate offset = place == 0 ? 0 : place == 1 ? room / 2 : room;
         // Centring rounds towards the start whatever the sign of the room.
         if (place == 1 && room < 0 && room % 2 != 0)
             --offset;
         return offset;
     }
 
-    void Text(const Layer& layer, int dx, int dy) {
+    void Text(const Layer& layer, Coordinate dx, Coordinate dy) {
         FontChoice font;
         if (!FontOf(layer, font))
             return;
         if (!cache.fonts)
             cache.fonts = NewFontStore();
-        std::vector<TextBlock> lines;
-        std::size_t start = 0;
-        int width = 0;
-        int height = 0;
-        for (;;) {
-            std::size_t end = layer.text.find('\n', start);
-            TextBlock block;
-            FontOutcome drawn =
-                DrawText(*cache.fonts, font, layer.text.substr(start, end - start), block);
-            if (!drawn.ok) {
-                Problem(layer.line, "font \"" + layer.font + "\" " + drawn.why);
-                return;
-            }
-            width = std::max(width, block.width);
-            height += block.height;
-            lines.push_back(std::move(block));
-            if (end == std::string::npos)
-                break;
-            start = end + 1;
+        if (!font.path.empty())
+            cache.inputs.insert(font.path);
+        TextLayout layout;
+        FontOutcome laid = LayOutText(*cache.fonts, font, layer.text, layout);
+        if (!laid.ok) {
+            Problem(layer.line, "font \"" + layer.font + "\" " + laid.why);
+            return;
         }
-        int column = static_cast<int>(layer.anchor) % 3; // left, centre, right
-        int row = static_cast<int>(layer.anchor) / 3;    // top, middle, bottom
-        int left = layer.x + dx;
-        int top = layer.y + dy;
+        std::int64_t glyphs = 0;
+        for (const TextLine& line : layout.lines)
+            glyphs += std::int64_t(line.glyphs.size());
+        if (!Spend(layer.line, glyphs + std::int64_t(layout.lines.size())))
+            return;
+        const Coordinate width = layout.width;
+        const Coordinate height = Coordinate(layout.lines.size()) * layout.lineHeight;
+        const int column = static_cast<int>(layer.anchor) % 3; // left, centre, right
+        const int row = static_cast<int>(layer.anchor) / 3;    // top, middle, bottom
+        Coordinate left = layer.x + dx;
+        Coordinate top = layer.y + dy;
         if (layer.width > 0 && layer.height > 0) {
             left += Offset(layer.width - width, column);
             top += Offset(layer.height - height, row);
@@ -211,17 +286,61 @@ struct Painter {
             left -= Offset(width - 1, column);
             top -= Offset(height - 1, row);
         }
-        for (const TextBlock& block : lines) {
-            int lineLeft = left + Offset(width - block.width, column);
-            for (int y = 0; y < block.height; ++y)
-                for (int x = 0; x < block.width; ++x)
-                    if (block.pixels[std::size_t(y * block.width + x)])
-                        Mark(lineLeft + x, top + y, layer.ink);
-            top += block.height;
+        for (const TextLine& line : layout.lines) {
+            // The line's block, cut at the page: its glyphs' ink is gathered
+            // here first, so that where glyphs overlap an inverting text
+            // flips a pixel once.
+            const Coordinate lineLeft = left + Offset(width - line.width, column);
+            int x0, x1, y0, y1;
+            Visible(lineLeft, line.width, kDisplayWidth, x0, x1);
+            Visible(top, layout.lineHeight, kDisplayHeight, y0, y1);
+            top += layout.lineHeight;
+            if (x0 >= x1 || y0 >= y1)
+                continue;
+            std::uint8_t ink[kDisplayHeight][kDisplayWidth] = {};
+            const Coordinate baseline = top - layout.lineHeight + layout.ascent;
+            for (const PlacedGlyph& placed : line.glyphs) {
+                const Coordinate pen = lineLeft + placed.pen;
+                const GlyphExtent bounds = GlyphBounds(placed);
+                if (pen + bounds.right <= x0 || pen + bounds.left >= x1 ||
+                    baseline + bounds.bottom <= y0 || baseline + bounds.top >= y1)
+                    continue;
+                GlyphInk glyph;
+                FontOutcome drawn = GlyphPixels(*cache.fonts, placed, glyph);
+                if (!drawn.ok) {
+                    Problem(layer.line, "font \"" + layer.font + "\" has " + drawn.why);
+                    return;
+                }
+                int gx0, gx1, gy0, gy1;
+                Visible(pen + glyph.left, glyph.width, kDisplayWidth, gx0, gx1);
+                Visible(baseline + glyph.top, glyph.height, kDisplayHeight, gy0, gy1);
+                gx0 = std::max(gx0, x0), gx1 = std::min(gx1, x1);
+                gy0 = std::max(gy0, y0), gy1 = std::min(gy1, y1);
+                if (gx0 >= gx1 || gy0 >= gy1)
+                    continue;
+                if (!Spend(layer.line, std::int64_t(gx1 - gx0) * (gy1 - gy0)))
+                    return;
+                for (int y = gy0; y < gy1; ++y)
+                    for (int x = gx0; x < gx1; ++x)
+                        ink[y][x] |= glyph.pixels[std::size_t(y - (baseline + glyph.top)) *
+                                                      std::size_t(glyph.width) +
+                                                  std::size_t(x - (pen + glyph.left))];
+            }
+            for (int y = y0; y < y1; ++y)
+                for (int x = x0; x < x1; ++x)
+                    if (ink[y][x])
+                        Mark(x, y, layer.ink);
         }
     }
 
-    void Draw(const Layer& layer, int dx, int dy, bool inGroup) {
+    void Draw(const Layer& layer, Coordinate dx, Coordinate dy, bool inGroup) {
+        if (!Spend(layer.line, 1))
+            return;
+        std::string beyond = LayerLimitProblem(layer);
+        if (!beyond.empty()) {
+            Problem(layer.line, beyond);
+            return;
+        }
         switch (layer.kind) {
         case LayerKind::Picture:
             Picture(layer, dx, dy);
@@ -230,7 +349,7 @@ struct Painter {
             Text(layer, dx, dy);
             break;
         case LayerKind::Line:
-            Line(layer.x + dx, layer.y + dy, layer.x2 + dx, layer.y2 + dy, layer.ink);
+            Line(layer.line, layer.x + dx, layer.y + dy, layer.x2 + dx, layer.y2 + dy, layer.ink);
             break;
         case LayerKind::Rectangle:
             Rectangle(layer, dx, dy);
@@ -274,10 +393,13 @@ void ForgetFiles(RenderCache& cache) {
     cache.pictures.clear();
     cache.boxes.clear();
     cache.fonts.reset();
+    cache.inputs.clear();
 }
 
-ProjectOutcome RenderPage(const Project& project, const Page& page, RenderCache& cache,
-                          DisplayImageBytes& image) {
+namespace {
+
+ProjectOutcome DrawPage(const Project& project, const Page& page, RenderCache& cache,
+                        DisplayImageBytes& image) {
     image.fill(0);
     ProjectOutcome outcome;
     Painter painter{project, cache, image, outcome};
@@ -288,9 +410,18 @@ ProjectOutcome RenderPage(const Project& project, const Page& page, RenderCache&
     return outcome;
 }
 
+} // namespace
+
+ProjectOutcome RenderPage(const Project& project, const Page& page, RenderCache& cache,
+                          DisplayImageBytes& image) {
+    cache.scaledPixels = 0;
+    return DrawPage(project, page, cache, image);
+}
+
 ProjectOutcome RenderProject(const Project& project, RenderCache& cache,
                              std::vector<RenderedPage>& pages) {
     pages.clear();
+    cache.scaledPixels = 0;
     ProjectOutcome outcome = CheckProject(project);
     if (!outcome.ok)
         return outcome;
@@ -298,7 +429,7 @@ ProjectOutcome RenderProject(const Project& project, RenderCache& cache,
         RenderedPage rendered;
         rendered.number = page.number;
         rendered.name = page.name;
-        ProjectOutcome drawn = RenderPage(project, page, cache, rendered.image);
+        ProjectOutcome drawn = DrawPage(project, page, cache, rendered.image);
         outcome.problems.insert(outcome.problems.end(), drawn.problems.begin(),
                                 drawn.problems.end());
         pages.push_back(rendered);

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 
 #include <cstdlib>
 #include <fstream>
@@ -411,7 +412,7 @@ TEST(ProjectText, WritesTheExampleBackUnchanged) {
 TEST(ProjectText, PutsAnEditedProjectInItsLayoutAndNamesLostComments) {
     Project project = Parsed("# opening\n\n[[page]] # trailing\nname = \"b\"\n"
                              "# between keys\nnumber = 1\n[[page.layer]]\nkind = \"line\"\n"
-                             "x2 = 3\n");
+                             "x2 = 3\ny2 = 0\n");
     project.pages[0].layers[0].ink = Ink::White;
     project.pages[0].layers.push_back(Layer{});
     project.pages[0].layers.back().kind = LayerKind::Text;
@@ -631,4 +632,149 @@ TEST(Project, CutsLayersAtThePageEdges) {
     want[29].replace(0, 3, "###"); // the rectangle's top edge and right side
     want[30][2] = want[31][2] = '#';
     EXPECT_EQ(Art(Rendered(project)), want);
+}
+
+// Each limit of pages/limits.h at its edge: the value there is taken, one
+// past it is refused by the checks, with its line.
+TEST(Limits, HoldAtTheirEdges) {
+    const std::string page = "[[page]]\nnumber = 0\nname = \"p\"\n[[page.layer]]\n";
+    auto text = [](std::size_t bytes) {
+        return "kind = \"text\"\nfont = \"small\"\ntext = \"" + std::string(bytes, 'i') + "\"\n";
+    };
+    auto pictures = [](int x, int width) {
+        return "kind = \"picture\"\nfile = \"a.png\"\nx = " + std::to_string(x) +
+               "\nwidth = " + std::to_string(width) + "\n";
+    };
+    std::string manyLayers; // 998 on the page, and a group of one used once or twice
+    for (int i = 0; i < 998; ++i)
+        manyLayers += "[[page.layer]]\nkind = \"line\"\nx2 = 1\ny2 = 1\n";
+    const std::string group = "[[group]]\nname = \"g\"\n[[group.layer]]\n" + pictures(0, 0);
+    struct Case {
+        std::string text;
+        std::string problem; // "" when it must be taken
+    } cases[] = {
+        {page + text(4096), ""},
+        {page + text(4097), "p.toml:4: a text is at most 4096 bytes long, not 4097"},
+        {"[[page]]\nnumber = 0\nname = \"" + std::string(64, 'n') + "\"\n", ""},
+        {"[[page]]\nnumber = 0\nname = \"" + std::string(65, 'n') + "\"\n",
+         "p.toml:1: a page's name is at most 64 characters long"},
+        {page + pictures(0, 1024), ""},
+        {page + pictures(0, 1025),
+         "p.toml:4: a picture's box is at most 1024 x 1024 pixels, not 1025 x 32"},
+        // Without a width the box reaches to the page's right edge.
+        {page + pictures(-904, 0), ""},
+        {page + pictures(-905, 0),
+         "p.toml:4: a picture's box is at most 1024 x 1024 pixels, not 1025 x 32"},
+        {group + page + "kind = \"group\"\ngroup = \"g\"\nx = -905\n",
+         "p.toml:11: a picture's box is at most 1024 x 1024 pixels, not 1025 x 32 (the picture "
+         "of line 3 where this use of group \"g\" puts it)"},
+        {group + page + "kind = \"group\"\ngroup = \"g\"\n" + manyLayers, ""},
+        {group + page + "kind = \"group\"\ngroup = \"g\"\n" + manyLayers +
+             "[[page.layer]]\nkind = \"group\"\ngroup = \"g\"\n",
+         "p.toml:8: the page draws 1002 layers, its groups' layers counted; at most 1000"},
+        {page + "kind = \"line\"\nx = 3\nx2 = 9\n",
+         "p.toml:4: a line needs x2 and y2, the end it is drawn to"},
+        {page + "kind = \"rectangle\"\nwidth = 10001\nheight = 1\n",
+         "p.toml:6: width must be a whole number from 0 to 10000"},
+        {page + "kind = \"text\"\ntext = \"a\"\nfont = \"small\"\nsize = 256\n",
+         "p.toml:8: size must be a whole number from 0 to 255"},
+        // A byte-order mark, as Windows editors write, is read and kept.
+        {"\xEF\xBB\xBF" + page + text(1), ""},
+    };
+    for (const Case& c : cases) {
+        Project project;
+        ProjectOutcome outcome = ParseProject(c.text, "p.toml", project);
+        std::vector<std::string> got;
+        for (const ProjectProblem& problem : outcome.problems)
+            got.push_back(ProblemText(problem));
+        EXPECT_EQ(got, c.problem.empty() ? std::vector<std::string>{}
+                                         : std::vector<std::string>{c.problem})
+            << c.text.substr(0, 200);
+        if (outcome.ok) {
+            EXPECT_EQ(ProjectText(project).text.substr(0, 3), c.text.substr(0, 3));
+        }
+    }
+}
+
+// Bresenham's line as its definition steps it, end included.
+std::vector<std::string> ReferenceLine(long x0, long y0, long x1, long y1) {
+    std::vector<std::string> rows(kDisplayHeight, std::string(kDisplayWidth, '.'));
+    long dx = std::labs(x1 - x0), dy = -std::labs(y1 - y0), error = dx + dy;
+    for (;;) {
+        if (x0 >= 0 && y0 >= 0 && x0 < kDisplayWidth && y0 < kDisplayHeight)
+            rows[std::size_t(y0)][std::size_t(x0)] = '#';
+        if (x0 == x1 && y0 == y1)
+            return rows;
+        long twice = 2 * error;
+        if (twice >= dy) {
+            error += dy;
+            x0 += x0 < x1 ? 1 : -1;
+        }
+        if (twice <= dx) {
+            error += dx;
+            y0 += y0 < y1 ? 1 : -1;
+        }
+    }
+}
+
+// Layers whose numbers reach far beyond the page draw, at once, exactly
+// what shows of them: only the glyphs and steps over the page are visited.
+TEST(Drawing, ShowsWhatFallsOnThePageOfLayersFarBeyondIt) {
+    const std::string font =
+        "[[font]]\nname = \"sans\"\nfile = \"" + std::string(kDejaVu) + "\"\nsize = 255\n";
+    auto page = [&](const std::string& layers) {
+        return Rendered(Parsed(font + "[[page]]\nnumber = 0\nname = \"p\"\n" + layers));
+    };
+    auto text = [](const std::string& what, int x, const char* ink = "black") {
+        return "[[page.layer]]\nkind = \"text\"\nfont = \"sans\"\ntext = \"" + what +
+               "\"\nx = " + std::to_string(x) + "\ny = -150\nink = \"" + ink + "\"\n";
+    };
+    // 4096 Ws at 255 pixels are wider than an int holds pixels of a block.
+    DisplayImageBytes long_ = page(text(std::string(4096, 'W'), -130));
+    EXPECT_EQ(Art(long_), Art(page(text("WW", -130))));
+    EXPECT_NE(Art(long_), Art(DisplayImageBytes{}));
+    // Its last glyphs, brought onto the page by the anchor.
+    EXPECT_EQ(Art(page(text(std::string(4096, 'W'), 200) + "anchor = \"top-right\"\n")),
+              Art(page(text("WW", 200) + "anchor = \"top-right\"\n")));
+
+    // Glyphs that overlap (a combining overlay) flip an inverted pixel once.
+    const std::string overlaid = "O\xCC\xB8";
+    DisplayImageBytes black = page(text(overlaid, -40));
+    DisplayImageBytes flipped = page("[[page.layer]]\nkind = \"rectangle\"\nwidth = 120\n"
+                                     "height = 32\nfilled = true\n" +
+                                     text(overlaid, -40, "invert"));
+    for (std::uint8_t& byte : black)
+        byte = static_cast<std::uint8_t>(~byte);
+    EXPECT_EQ(Art(flipped), Art(black));
+
+    for (auto [x0, y0, x1, y1] : {std::array<long, 4>{-10000, -3000, 10000, 3030},
+                                  {9999, -10000, -20, 40},
+                                  {10000, 31, -10000, 0}}) {
+        std::string line = "[[page.layer]]\nkind = \"line\"\nx = " + std::to_string(x0) +
+                           "\ny = " + std::to_string(y0) + "\nx2 = " + std::to_string(x1) +
+                           "\ny2 = " + std::to_string(y1) + "\n";
+        EXPECT_EQ(Art(page(line)), ReferenceLine(x0, y0, x1, y1)) << line;
+    }
+}
+
+// A page whose drawing would take long (thousands of glyphs over the
+// whole page) stops at its limit of steps and says so at the layer.
+TEST(Drawing, StopsAPageThatTakesTooLong) {
+    Project project = Parsed("[[font]]\nname = \"sans\"\nfile = \"" + std::string(kDejaVu) +
+                             "\"\nsize = 255\n[[page]]\nnumber = 0\nname = \"p\"\n"
+                             "[[page.layer]]\nkind = \"text\"\nfont = \"sans\"\ntext = \"O" +
+                             [] {
+                                 std::string marks;
+                                 for (int i = 0; i < 1300; ++i)
+                                     marks += "\xCC\xB8";
+                                 return marks;
+                             }() +
+                             "\"\nx = -40\ny = -150\n");
+    RenderCache cache;
+    DisplayImageBytes image{};
+    ProjectOutcome outcome = RenderPage(project, project.pages[0], cache, image);
+    ASSERT_EQ(outcome.problems.size(), 1u);
+    EXPECT_EQ(ProblemText(outcome.problems[0]),
+              "p.toml:8: the page takes more than 4194304 steps to draw (pixels, glyphs and "
+              "layers); drawing stops here");
 }
