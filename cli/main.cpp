@@ -103,7 +103,8 @@ Command AddConvert(CLI::App& app, Arguments& args) {
     CLI::App* command =
         app.add_subcommand("convert", "convert a picture into a file of the display's image");
     command
-        ->add_option("PICTURE", args.input, "PNG, JPEG, GIF, BMP, PNM or TGA; - for standard input")
+        ->add_option("PICTURE", args.input,
+                     "PNG, JPEG, GIF, BMP or Netpbm (PBM, PGM, PPM, PAM); - for standard input")
         ->required();
     AddConversion(*command, args.conversion);
     AddOutput(*command, args, "bmp, png, raw, hex or c");
@@ -118,11 +119,21 @@ Command AddShow(CLI::App& app, Arguments& args) {
     command->add_option("PICTURE", args.input, "the picture")->required();
     AddConversion(*command, args.conversion);
     command->add_flag("-a,--ascii", args.ascii, "draw with # and . instead of half blocks");
-    command->add_option("--page", args.page, "of a project (.toml): the page to draw");
-    return {command, [&args] {
-                return IsProjectPath(args.input)
-                           ? ShowProjectCommand(args.input, args.page, args.ascii)
-                           : ShowCommand(args.input, args.conversion, args.ascii);
+    command->add_option("--page", args.page, "of a project (.toml): the page to draw")
+        ->check(CLI::Range(0, kFlashPages - 1));
+    return {command, [&args, command] {
+                if (!IsProjectPath(args.input))
+                    return ShowCommand(args.input, args.conversion, args.ascii);
+                // A project's layers say how each picture is made.
+                for (const char* name : {"--fit", "--fill", "--stretch", "--threshold", "--dither",
+                                         "--invert", "--frame"})
+                    if (command->get_option(name)->count() > 0) {
+                        Complain("show", std::string(name) +
+                                             " is for a picture; a project's layers say how each "
+                                             "of its pictures is drawn");
+                        return int(kExitUsage);
+                    }
+                return ShowProjectCommand(args.input, args.page, args.ascii);
             }};
 }
 

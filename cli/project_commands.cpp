@@ -1,5 +1,6 @@
 #include "cli/project_commands.h"
 
+#include "cli/buildoutput.h"
 #include "cli/commands.h"
 #include "cli/files.h"
 #include "cli/paths.h"
@@ -8,6 +9,7 @@
 #include "display/formats.h"
 #include "pages/build.h"
 #include "pages/fonts.h"
+#include "pages/limits.h"
 #include "pages/project.h"
 #include "pages/projectnames.h"
 #include "platform/console.h"
@@ -32,49 +34,46 @@ struct Arguments {
     std::vector<std::string> fontFiles;
     int size = 0;
     bool arrays = false;
+    bool prune = false;
     bool invert = false;
     bool ascii = false;
     std::string port;
     std::string pages; // "2,5-7"
+    bool pagesGiven = false;
 };
 
-// Outputs are compared with what is there, so that a build that changed
-// nothing leaves every file's time alone.
-constexpr std::size_t kLargestOutput = 16 * 1024 * 1024;
+// A file of many mistakes is told by its first ones and how many more.
+constexpr std::size_t kProblemsTold = 20;
 
 void ComplainAll(const std::vector<ProjectProblem>& problems) {
-    for (const ProjectProblem& problem : problems)
+    for (std::size_t i = 0; i < problems.size() && i < kProblemsTold; ++i) {
+        const ProjectProblem& problem = problems[i];
         Complain(problem.line > 0 ? problem.file + ":" + std::to_string(problem.line)
                                   : problem.file,
                  problem.what);
+    }
+    if (problems.size() > kProblemsTold)
+        Complain(problems.front().file,
+                 std::to_string(problems.size() - kProblemsTold) + " more problems not shown");
 }
 
 // The project read and checked; false after telling why.
 bool Read(const std::string& path, Project& project) {
-    std::string nothing;
+    std::string text;
     std::uint64_t length = 0;
-    FileOutcome readable = ReadUserFile(path, 0, nothing, length);
-    if (!readable.ok) {
-        Complain(path, readable.why);
+    FileOutcome read = ReadUserFile(path, std::size_t(kMaxProjectFileBytes), text, length);
+    if (!read.ok) {
+        Complain(path, read.why);
         return false;
     }
-    ProjectOutcome outcome = ReadProject(path, project);
+    if (length > std::uint64_t(kMaxProjectFileBytes)) {
+        Complain(path, "is larger than a project file may be (" +
+                           std::to_string(kMaxProjectFileBytes / 1024 / 1024) + " MB)");
+        return false;
+    }
+    ProjectOutcome outcome = ParseProject(text, path, project);
     ComplainAll(outcome.problems);
     return outcome.ok;
-}
-
-// Written unless the file holds these bytes already; false after telling why.
-bool WriteIfChanged(const std::string& path, const std::string& bytes, bool& written) {
-    std::string old;
-    std::uint64_t length = 0;
-    written = false;
-    if (ReadUserFile(path, kLargestOutput, old, length).ok && length == bytes.size() &&
-        old == bytes)
-        return true;
-    if (WriteOutput(path, bytes, false) != kExitDone)
-        return false;
-    written = true;
-    return true;
 }
 
 int NewCommand(const std::string& path) {
@@ -102,26 +101,23 @@ int BuildCommand(const Arguments& args) {
         return kExitUnreadable;
     BuildOptions options;
     options.arrays = args.arrays;
-    std::vector<BuildFile> files = BuildFiles(args.input, pages, options);
-    std::error_code error;
-    std::filesystem::create_directories(std::filesystem::path(args.output), error);
-    if (error) {
-        Complain(args.output, "cannot be made (" + error.message() + ")");
-        return kExitUnreadable;
-    }
+    BuildOutput output;
+    output.folder = args.output;
+    output.project = args.input;
+    output.files = BuildFiles(args.input, pages, options);
+    output.inputs.assign(cache.inputs.begin(), cache.inputs.end());
+    output.inputs.push_back(args.input);
+    output.prune = args.prune;
+    BuildWritten done;
+    int status = WriteBuildOutput(output, done);
+    if (status != kExitDone)
+        return status;
     std::string folder = args.output;
     if (!folder.empty() && folder.back() != '/' && folder.back() != '\\')
         folder += '/';
-    int written = 0;
-    for (const BuildFile& file : files) {
-        bool changed = false;
-        if (!WriteIfChanged(folder + file.name, file.bytes, changed))
-            return kExitUnreadable;
-        written += changed ? 1 : 0;
-    }
-    PrintText(std::to_string(pages.size()) + " pages, " + std::to_string(files.size()) +
-              " files in " + folder + ": " + std::to_string(written) + " written, " +
-              std::to_string(files.size() - std::size_t(written)) + " unchanged\n");
+    PrintText(std::to_string(pages.size()) + " pages, " + std::to_string(output.files.size()) +
+              " files in " + folder + ": " + std::to_string(done.written) + " written, " +
+              std::to_string(done.unchanged) + " unchanged\n");
     return kExitDone;
 }
 
@@ -152,7 +148,9 @@ Project TextProject(const std::string& font, int size, const std::string& text, 
 
 bool DrawOnePage(const Project& project, const std::string& what, DisplayImageBytes& image) {
     RenderCache cache;
-    ProjectOutcome outcome = RenderPage(project, project.pages.front(), cache, image);
+    ProjectOutcome outcome = CheckProject(project);
+    if (outcome.ok)
+        outcome = RenderPage(project, project.pages.front(), cache, image);
     for (const ProjectProblem& problem : outcome.problems)
         Complain(what, problem.what);
     return outcome.ok;
@@ -181,12 +179,13 @@ int TextCommand(const Arguments& args) {
                        false);
 }
 
-// The sample's rows of the terminal picture: half blocks take two rows a line.
-void PrintSample(const std::string& font, int size, bool ascii) {
+// The sample's rows of the terminal picture: half blocks take two rows a
+// line. False after telling why it cannot be drawn.
+bool PrintSample(const std::string& font, int size, bool ascii) {
     DisplayImageBytes image;
     Project project = TextProject(font, size, "Battery low 42%", Anchor::TopLeft);
     if (!DrawOnePage(project, font, image))
-        return;
+        return false;
     int rows = 0;
     for (int y = 0; y < kDisplayHeight; ++y)
         for (int x = 0; x < kDisplayWidth; ++x)
@@ -198,6 +197,7 @@ void PrintSample(const std::string& font, int size, bool ascii) {
     for (int i = 0; i < lines; ++i)
         end = picture.find('\n', end) + 1;
     PrintText(picture.substr(0, end));
+    return true;
 }
 
 int FontsCommand(const Arguments& args) {
@@ -225,15 +225,21 @@ int FontsCommand(const Arguments& args) {
             continue;
         }
         PrintText(file + "  " + description + "\n");
-        PrintSample(file, args.size, args.ascii);
+        if (!PrintSample(file, args.size, args.ascii))
+            status = kExitUnreadable;
         PrintText("\n");
     }
     return status;
 }
 
 // "2,5-7" as 17 flags; false after telling why.
-bool ChosenPages(const std::string& text, std::vector<bool>& chosen) {
-    chosen.assign(kFlashPages, text.empty());
+bool ChosenPages(const std::string& text, bool given, std::vector<bool>& chosen) {
+    chosen.assign(kFlashPages, !given);
+    if (given && text.empty()) {
+        Complain("--pages",
+                 "names no page: give pages such as 2,5-7, or leave --pages out for all");
+        return false;
+    }
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = std::min(text.find(',', start), text.size());
@@ -261,7 +267,7 @@ bool ChosenPages(const std::string& text, std::vector<bool>& chosen) {
 
 int StoreCommand(const Arguments& args) {
     std::vector<bool> chosen;
-    if (!ChosenPages(args.pages, chosen))
+    if (!ChosenPages(args.pages, args.pagesGiven, chosen))
         return kExitUsage;
     std::vector<RenderedPage> pages;
     ProjectOutcome outcome = RenderProjectFile(args.input, pages);
@@ -337,6 +343,8 @@ std::vector<ProjectCommand> AddProjectCommands(CLI::App& app) {
         ->type_name("FOLDER")
         ->required();
     command->add_flag("--arrays", args->arrays, "the C header also holds each page's 480 bytes");
+    command->add_flag("--prune", args->prune,
+                      "remove the files an earlier build wrote for pages that are gone");
     commands.push_back({command, [args] { return BuildCommand(*args); }});
 
     command = app.add_subcommand(
@@ -348,8 +356,12 @@ std::vector<ProjectCommand> AddProjectCommands(CLI::App& app) {
     const char* portHelp = "the serial device, e.g. /dev/ttyUSB0";
 #endif
     command->add_option("-p,--port", args->port, portHelp)->type_name("PORT")->envname("KPL_PORT");
-    command->add_option("--pages", args->pages, "only these pages, e.g. 2,5-7")->type_name("LIST");
-    commands.push_back({command, [args] { return StoreCommand(*args); }});
+    CLI::Option* pages = command->add_option("--pages", args->pages, "only these pages, e.g. 2,5-7")
+                             ->type_name("LIST");
+    commands.push_back({command, [args, pages] {
+                            args->pagesGiven = pages->count() > 0;
+                            return StoreCommand(*args);
+                        }});
 
     command = app.add_subcommand("text", "draw a text onto a screen and write it as convert does");
     command->add_option("TEXT", args->input, "the text (UTF-8)")->required();

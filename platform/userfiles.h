@@ -21,6 +21,13 @@ struct FileOutcome {
 FileOutcome ReadUserFile(const std::string& path, std::size_t maxBytes, std::string& bytes,
                          std::uint64_t& length);
 
+// The same for a file that must be a regular file (a picture or font a
+// project names): a FIFO, device, socket or folder is refused at once,
+// without waiting for a FIFO's writer, and `why` says what it is ("is a
+// FIFO (named pipe), not a file").
+FileOutcome ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string& bytes,
+                            std::uint64_t& length);
+
 // Standard input read to its end in binary, the same way.
 FileOutcome ReadStandardInput(std::size_t maxBytes, std::string& bytes, std::uint64_t& length);
 
@@ -44,3 +51,54 @@ FileOutcome WriteStandardOutput(const std::string& bytes);
 // standard output has failed; StandardOutputProblem() then says why.
 bool PrintText(const std::string& text);
 std::string StandardOutputProblem();
+
+// A file's identity, the same whatever name or link it is reached by:
+// device and inode on Linux and macOS, volume and file index on Windows.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t file = 0;
+    bool operator==(const FileIdentity& other) const {
+        return device == other.device && file == other.file;
+    }
+};
+
+// What is at a path, the path's last part not followed if it is a link.
+enum class PathKind { Missing, Regular, Folder, Link, Other };
+struct PathInfo {
+    PathKind kind = PathKind::Missing;
+    FileIdentity identity; // of what is there (for a link: of the link)
+    bool readOnly = false; // a regular file without write permission for us
+    std::string what;      // for Other: "a FIFO (named pipe)", "a device", "a socket"
+};
+FileOutcome InspectPath(const std::string& path, PathInfo& info);
+
+// The identity of the file a path leads to, links followed; false when
+// there is none.
+bool IdentifyFile(const std::string& path, FileIdentity& identity);
+
+// A set of files written into one folder as one change (kpl build):
+// each is staged first, beside its target, under a temporary name of its
+// own (made exclusively, never through a link; an existing target's
+// permissions copied), and moved over its target only when every one is
+// ready. The caller removes what it staged whatever happens; to be stopped
+// only between steps it takes Ctrl-C as a flag (interrupt.h).
+FileOutcome StageFile(const std::string& target, const std::string& bytes, std::string& staged);
+FileOutcome CommitStagedFile(const std::string& staged, const std::string& target);
+void DiscardStagedFile(const std::string& staged);
+
+// Removes a file (a build's own, left by an earlier build).
+FileOutcome RemoveUserFile(const std::string& path);
+
+// A lock on a file of a folder that only one program at a time holds; the
+// file (made if missing; never through a link) also holds a little state
+// of the holder's, read and rewritten in place while held. Released by
+// UnlockFile or when the program ends, however it ends.
+struct FileLock {
+    std::intptr_t handle = -1;
+};
+// busy: another program holds it (only with wait false; the caller may say
+// so and wait).
+FileOutcome LockFile(const std::string& path, bool wait, FileLock& lock, bool& busy);
+FileOutcome ReadLockedFile(const FileLock& lock, std::size_t maxBytes, std::string& bytes);
+FileOutcome WriteLockedFile(const FileLock& lock, const std::string& bytes);
+void UnlockFile(FileLock& lock);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -77,6 +78,18 @@ FileOutcome ReadOpened(int fd, std::size_t maxBytes, std::string& bytes, std::ui
     if (bytes.size() > maxBytes)
         bytes.resize(maxBytes);
     return Done();
+}
+
+std::string KindOf(mode_t mode) {
+    return S_ISFIFO(mode)                   ? "a FIFO (named pipe)"
+           : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
+           : S_ISSOCK(mode)                 ? "a socket"
+           : S_ISLNK(mode)                  ? "a symbolic link"
+                                            : "no regular file";
+}
+
+FileIdentity IdentityOf(const struct stat& info) {
+    return {std::uint64_t(info.st_dev), std::uint64_t(info.st_ino)};
 }
 
 std::string FolderOf(const std::string& path) {
@@ -223,6 +236,32 @@ FileOutcome ReadUserFile(const std::string& path, std::size_t maxBytes, std::str
     return outcome;
 }
 
+FileOutcome ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string& bytes,
+                            std::uint64_t& length) {
+    bytes.clear();
+    length = 0;
+    if (path.empty() || path.find('\0') != std::string::npos)
+        return {false, "names no file"};
+    // Without blocking: opening a FIFO would wait for a writer.
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return Failed(errno);
+    struct stat info;
+    FileOutcome outcome;
+    if (fstat(fd, &info) != 0)
+        outcome = Failed(errno);
+    else if (S_ISDIR(info.st_mode))
+        outcome = {false, "is a folder, not a file"};
+    else if (!S_ISREG(info.st_mode))
+        outcome = {false, "is " + KindOf(info.st_mode) + ", not a file"};
+    else if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        outcome = Failed(errno);
+    else
+        outcome = ReadOpened(fd, maxBytes, bytes, length);
+    close(fd);
+    return outcome;
+}
+
 FileOutcome ReadStandardInput(std::size_t maxBytes, std::string& bytes, std::uint64_t& length) {
     bytes.clear();
     length = 0;
@@ -267,4 +306,123 @@ bool PrintText(const std::string& text) {
 
 std::string StandardOutputProblem() {
     return standardOutputProblem;
+}
+
+FileOutcome InspectPath(const std::string& path, PathInfo& info) {
+    info = PathInfo{};
+    if (path.empty() || path.find('\0') != std::string::npos)
+        return {false, "names no file"};
+    struct stat status;
+    if (lstat(path.c_str(), &status) != 0)
+        return errno == ENOENT ? Done() : Failed(errno);
+    info.identity = IdentityOf(status);
+    if (S_ISREG(status.st_mode)) {
+        info.kind = PathKind::Regular;
+        info.readOnly = (status.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0;
+    } else if (S_ISDIR(status.st_mode)) {
+        info.kind = PathKind::Folder;
+    } else if (S_ISLNK(status.st_mode)) {
+        info.kind = PathKind::Link;
+    } else {
+        info.kind = PathKind::Other;
+        info.what = KindOf(status.st_mode);
+    }
+    return Done();
+}
+
+bool IdentifyFile(const std::string& path, FileIdentity& identity) {
+    struct stat status;
+    if (path.empty() || path.find('\0') != std::string::npos || stat(path.c_str(), &status) != 0)
+        return false;
+    identity = IdentityOf(status);
+    return true;
+}
+
+FileOutcome StageFile(const std::string& target, const std::string& bytes, std::string& staged) {
+    staged.clear();
+    struct stat old;
+    bool exists = lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    std::string name;
+    int fd = MakeTemporary(target, name);
+    if (fd < 0)
+        return Failed(errno);
+    bool ok = WriteAll(fd, bytes);
+    if (ok && exists)
+        ok = fchmod(fd, old.st_mode & 07777) == 0;
+    ok = ok && fsync(fd) == 0;
+    int error = errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        unlink(name.c_str());
+        return Failed(error);
+    }
+    staged = name;
+    return Done();
+}
+
+FileOutcome CommitStagedFile(const std::string& staged, const std::string& target) {
+    return rename(staged.c_str(), target.c_str()) == 0 ? Done() : Failed(errno);
+}
+
+void DiscardStagedFile(const std::string& staged) {
+    if (!staged.empty())
+        unlink(staged.c_str());
+}
+
+FileOutcome RemoveUserFile(const std::string& path) {
+    return unlink(path.c_str()) == 0 ? Done() : Failed(errno);
+}
+
+FileOutcome LockFile(const std::string& path, bool wait, FileLock& lock, bool& busy) {
+    busy = false;
+    int fd =
+        open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return errno == ELOOP ? FileOutcome{false, "is a symbolic link"} : Failed(errno);
+    struct stat info;
+    if (fstat(fd, &info) != 0) {
+        int error = errno;
+        close(fd);
+        return Failed(error);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        close(fd);
+        return {false, "is " + KindOf(info.st_mode) + ", not a file"};
+    }
+    while (flock(fd, LOCK_EX | (wait ? 0 : LOCK_NB)) != 0) {
+        if (errno == EINTR)
+            continue;
+        int error = errno;
+        close(fd);
+        busy = error == EWOULDBLOCK;
+        return Failed(error);
+    }
+    lock.handle = fd;
+    return Done();
+}
+
+FileOutcome ReadLockedFile(const FileLock& lock, std::size_t maxBytes, std::string& bytes) {
+    int fd = static_cast<int>(lock.handle);
+    if (lseek(fd, 0, SEEK_SET) != 0)
+        return Failed(errno);
+    if (!ReadAll(fd, maxBytes, bytes))
+        return Failed(errno);
+    return Done();
+}
+
+FileOutcome WriteLockedFile(const FileLock& lock, const std::string& bytes) {
+    int fd = static_cast<int>(lock.handle);
+    if (lseek(fd, 0, SEEK_SET) != 0 || ftruncate(fd, 0) != 0 || !WriteAll(fd, bytes) ||
+        fsync(fd) != 0)
+        return Failed(errno);
+    return Done();
+}
+
+void UnlockFile(FileLock& lock) {
+    if (lock.handle >= 0)
+        close(static_cast<int>(lock.handle));
+    lock.handle = -1;
 }
