@@ -32,6 +32,8 @@ struct Face {
 // Glyph bitmaps are made only for glyphs that show; when they add up to
 // this many bytes, they are dropped and made again as needed.
 constexpr std::size_t kGlyphBitmapBytes = 64 * 1024 * 1024;
+// Layouts kept, in glyphs; beyond, the store starts afresh.
+constexpr std::size_t kLayoutGlyphs = 1024 * 1024;
 
 } // namespace
 
@@ -56,6 +58,9 @@ struct FontStore {
     // Node-based: a record's address holds while the store lives.
     std::map<std::pair<std::string, int>, std::unordered_map<char32_t, GlyphRecord>> glyphs;
     std::size_t bitmapBytes = 0;
+    // Texts laid out, by font, size and text, with what became of them.
+    std::map<std::string, std::pair<FontOutcome, TextLayout>> layouts;
+    std::size_t layoutGlyphs = 0;
     ~FontStore() {
         for (auto& entry : faces)
             FT_Done_Face(entry.second.face);
@@ -282,9 +287,10 @@ std::shared_ptr<FontStore> NewFontStore() {
     return std::make_shared<FontStore>();
 }
 
-FontOutcome LayOutText(FontStore& store, const FontChoice& font, const std::string& utf8,
+namespace {
+
+FontOutcome MakeLayout(FontStore& store, const FontChoice& font, const std::string& utf8,
                        TextLayout& layout) {
-    layout = TextLayout{};
     FT_Face face = nullptr;
     FontOutcome outcome = OpenFace(store, font, face);
     if (!outcome.ok)
@@ -311,18 +317,44 @@ FontOutcome LayOutText(FontStore& store, const FontChoice& font, const std::stri
             return {false, "has no glyph for " + CharacterName(utf8, start, i, c)};
         line.glyphs.push_back({glyph, line.width});
         line.width += glyph->advance;
+        line.ordered = line.ordered && glyph->advance >= 0;
+        line.reachLeft = std::min(line.reachLeft, glyph->bounds.left);
+        line.reachRight = std::max(line.reachRight, glyph->bounds.right);
         layout.width = std::max(layout.width, line.width);
     }
     return {true, ""};
 }
 
+} // namespace
+
+FontOutcome LayOutText(FontStore& store, const FontChoice& font, const std::string& utf8,
+                       const TextLayout*& layout) {
+    std::string key = FaceKey(font) + '\0' + std::to_string(font.size) + '\0' + utf8;
+    auto found = store.layouts.find(key);
+    if (found == store.layouts.end()) {
+        if (store.layoutGlyphs > kLayoutGlyphs) {
+            store.layouts.clear();
+            store.layoutGlyphs = 0;
+        }
+        found = store.layouts.emplace(std::move(key), std::make_pair(FontOutcome{}, TextLayout{}))
+                    .first;
+        TextLayout& made = found->second.second;
+        found->second.first = MakeLayout(store, font, utf8, made);
+        for (const TextLine& line : made.lines)
+            store.layoutGlyphs += line.glyphs.size() + 1;
+    }
+    layout = &found->second.second;
+    return found->second.first;
+}
+
 FontOutcome DrawText(FontStore& store, const FontChoice& font, const std::string& utf8,
                      TextBlock& block) {
     block = TextBlock{};
-    TextLayout layout;
-    FontOutcome outcome = LayOutText(store, font, utf8, layout);
+    const TextLayout* laidOut = nullptr;
+    FontOutcome outcome = LayOutText(store, font, utf8, laidOut);
     if (!outcome.ok)
         return outcome;
+    const TextLayout& layout = *laidOut;
     const std::int64_t height = std::int64_t(layout.lines.size()) * layout.lineHeight;
     if (layout.width * height > kLargestTextBlock)
         return {false, "is too large a text to draw whole"};

@@ -53,6 +53,12 @@ struct PlacedGlyph {
 struct TextLine {
     std::int64_t width = 0;
     std::vector<PlacedGlyph> glyphs;
+    // Pens that never go back (no glyph of a negative advance), and how far
+    // left and right of its pen any glyph's ink reaches: the glyphs over a
+    // stretch of the line are then found without looking at the others.
+    bool ordered = true;
+    int reachLeft = 0;
+    int reachRight = 0;
 };
 struct TextLayout {
     int ascent = 0;         // the baseline, from a line's top
@@ -63,8 +69,10 @@ struct TextLayout {
 
 // Lays out UTF-8 text ("\n" starts a line). Fails for a font that cannot be
 // had at that size, text that is not UTF-8, or a character without a glyph.
+// The store keeps the layouts it made (a text used on many pages is laid
+// out once); the one given stays valid until the store lays out again.
 FontOutcome LayOutText(FontStore& store, const FontChoice& font, const std::string& utf8,
-                       TextLayout& layout);
+                       const TextLayout*& layout);
 
 // Where a glyph's ink may lie, from its pen and its line's top: a box that
 // holds its bitmap, known without drawing it.

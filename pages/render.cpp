@@ -261,16 +261,14 @@ struct Painter {
             cache.fonts = NewFontStore();
         if (!font.path.empty())
             cache.inputs.insert(font.path);
-        TextLayout layout;
-        FontOutcome laid = LayOutText(*cache.fonts, font, layer.text, layout);
+        const TextLayout* laidOut = nullptr;
+        FontOutcome laid = LayOutText(*cache.fonts, font, layer.text, laidOut);
         if (!laid.ok) {
             Problem(layer.line, "font \"" + layer.font + "\" " + laid.why);
             return;
         }
-        std::int64_t glyphs = 0;
-        for (const TextLine& line : layout.lines)
-            glyphs += std::int64_t(line.glyphs.size());
-        if (!Spend(layer.line, glyphs + std::int64_t(layout.lines.size())))
+        const TextLayout& layout = *laidOut;
+        if (!Spend(layer.line, std::int64_t(layout.lines.size())))
             return;
         const Coordinate width = layout.width;
         const Coordinate height = Coordinate(layout.lines.size()) * layout.lineHeight;
@@ -299,7 +297,21 @@ struct Painter {
                 continue;
             std::uint8_t ink[kDisplayHeight][kDisplayWidth] = {};
             const Coordinate baseline = top - layout.lineHeight + layout.ascent;
-            for (const PlacedGlyph& placed : line.glyphs) {
+            // The glyphs whose ink may reach x0..x1: with pens in order, a
+            // stretch of them found by halving.
+            auto first = line.glyphs.begin(), last = line.glyphs.end();
+            if (line.ordered) {
+                first = std::partition_point(first, last, [&](const PlacedGlyph& glyph) {
+                    return lineLeft + glyph.pen + line.reachRight <= x0;
+                });
+                last = std::partition_point(first, last, [&](const PlacedGlyph& glyph) {
+                    return lineLeft + glyph.pen + line.reachLeft < x1;
+                });
+            }
+            if (!Spend(layer.line, last - first))
+                return;
+            for (auto placedGlyph = first; placedGlyph != last; ++placedGlyph) {
+                const PlacedGlyph& placed = *placedGlyph;
                 const Coordinate pen = lineLeft + placed.pen;
                 const GlyphExtent bounds = GlyphBounds(placed);
                 if (pen + bounds.right <= x0 || pen + bounds.left >= x1 ||

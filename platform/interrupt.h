@@ -2,7 +2,7 @@
 // when the user asks it to stop, instead of in the middle of a write.
 #pragma once
 
-// From now on Ctrl-C and SIGTERM (on Windows Ctrl-C, Ctrl-Break and the
+// From now on Ctrl-C, SIGTERM and SIGHUP (on Windows Ctrl-C, Ctrl-Break and the
 // console closing) only set the flag Interrupted() reads.
 void NoteInterruptions();
 

@@ -69,6 +69,32 @@ FileOutcome ReadOpened(HANDLE file, std::size_t maxBytes, std::string& bytes,
     return Done();
 }
 
+FileIdentity IdentityOf(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(file, &information))
+        return {};
+    return {information.dwVolumeSerialNumber,
+            (std::uint64_t(information.nFileIndexHigh) << 32) | information.nFileIndexLow};
+}
+
+// A new file beside `target` under a name no one has; the handle and name.
+HANDLE MakeTemporary(const std::wstring& target, std::wstring& temporary) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        // Eight hex digits; by hand, so that the dialog programs, which
+        // write their settings through here, carry no printf.
+        DWORD mixed = GetTickCount() * 2654435761u + GetCurrentProcessId() + attempt * 40503u;
+        std::wstring suffix = L".00000000.kpl-new";
+        for (int digit = 8; digit >= 1; --digit, mixed >>= 4)
+            suffix[digit] = L"0123456789abcdef"[mixed & 15];
+        temporary = target + suffix;
+        HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS)
+            return file;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
 std::wstring FolderOf(const std::wstring& path) {
     std::size_t slash = path.find_last_of(L"\\/");
     if (slash == std::wstring::npos)
@@ -92,6 +118,27 @@ FileOutcome ReadUserFile(const std::string& path, std::size_t maxBytes, std::str
                             FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (file.handle == INVALID_HANDLE_VALUE)
         return Failed();
+    return ReadOpened(file.handle, maxBytes, bytes, length);
+}
+
+FileOutcome ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string& bytes,
+                            std::uint64_t& length) {
+    bytes.clear();
+    length = 0;
+    std::wstring name = WidePath(path);
+    if (name.empty())
+        return {false, "names no file"};
+    DWORD attributes = GetFileAttributesW(name.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return {false, "is a folder, not a file"};
+    Handle file{CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (file.handle == INVALID_HANDLE_VALUE)
+        return Failed();
+    DWORD type = GetFileType(file.handle);
+    if (type != FILE_TYPE_DISK)
+        return {false, std::string(type == FILE_TYPE_PIPE ? "is a pipe" : "is a device") +
+                           ", not a file"};
     return ReadOpened(file.handle, maxBytes, bytes, length);
 }
 
@@ -126,20 +173,7 @@ FileOutcome WriteUserFile(const std::string& path, const std::string& bytes, boo
         return {false, "the folder " + WideToAnsi(folder) + " does not exist"};
 
     std::wstring temporary;
-    Handle file{INVALID_HANDLE_VALUE};
-    for (int attempt = 0; attempt < 100 && file.handle == INVALID_HANDLE_VALUE; ++attempt) {
-        // Eight hex digits; by hand, so that the dialog programs, which
-        // write their settings through here, carry no printf.
-        DWORD mixed = GetTickCount() * 2654435761u + GetCurrentProcessId() + attempt * 40503u;
-        std::wstring suffix = L".00000000.kpl-new";
-        for (int digit = 8; digit >= 1; --digit, mixed >>= 4)
-            suffix[digit] = L"0123456789abcdef"[mixed & 15];
-        temporary = name + suffix;
-        file.handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file.handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
-            return Failed();
-    }
+    Handle file{MakeTemporary(name, temporary)};
     if (file.handle == INVALID_HANDLE_VALUE)
         return Failed();
     bool ok = WriteAll(file.handle, bytes) && FlushFileBuffers(file.handle);
@@ -184,4 +218,138 @@ bool PrintText(const std::string& text) {
 
 std::string StandardOutputProblem() {
     return standardOutputProblem;
+}
+
+FileOutcome InspectPath(const std::string& path, PathInfo& info) {
+    info = PathInfo{};
+    std::wstring name = WidePath(path);
+    if (name.empty())
+        return {false, "names no file"};
+    DWORD attributes = GetFileAttributesW(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        DWORD code = GetLastError();
+        return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? Done()
+                                                                            : Failed(code);
+    }
+    // Not followed: a link (or junction) is seen as itself.
+    Handle file{CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING,
+                            FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+    if (file.handle != INVALID_HANDLE_VALUE)
+        info.identity = IdentityOf(file.handle);
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        info.kind = PathKind::Link;
+    } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        info.kind = PathKind::Folder;
+    } else if (file.handle != INVALID_HANDLE_VALUE && GetFileType(file.handle) != FILE_TYPE_DISK) {
+        info.kind = PathKind::Other;
+        info.what = GetFileType(file.handle) == FILE_TYPE_PIPE ? "a pipe" : "a device";
+    } else {
+        info.kind = PathKind::Regular;
+        info.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    }
+    return Done();
+}
+
+bool IdentifyFile(const std::string& path, FileIdentity& identity) {
+    std::wstring name = WidePath(path);
+    if (name.empty())
+        return false;
+    Handle file{CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+    if (file.handle == INVALID_HANDLE_VALUE)
+        return false;
+    identity = IdentityOf(file.handle);
+    return true;
+}
+
+FileOutcome StageFile(const std::string& target, const std::string& bytes, std::string& staged) {
+    staged.clear();
+    std::wstring name = WidePath(target);
+    if (name.empty())
+        return {false, "names no file"};
+    std::wstring temporary;
+    Handle file{MakeTemporary(name, temporary)};
+    if (file.handle == INVALID_HANDLE_VALUE)
+        return Failed();
+    bool ok = WriteAll(file.handle, bytes) && FlushFileBuffers(file.handle);
+    DWORD code = GetLastError();
+    CloseHandle(file.handle);
+    file.handle = INVALID_HANDLE_VALUE;
+    if (!ok) {
+        DeleteFileW(temporary.c_str());
+        return Failed(code);
+    }
+    staged = WideToAnsi(temporary);
+    return Done();
+}
+
+FileOutcome CommitStagedFile(const std::string& staged, const std::string& target) {
+    if (!MoveFileExW(WidePath(staged).c_str(), WidePath(target).c_str(),
+                     MOVEFILE_REPLACE_EXISTING))
+        return Failed();
+    return Done();
+}
+
+void DiscardStagedFile(const std::string& staged) {
+    if (!staged.empty())
+        DeleteFileW(WidePath(staged).c_str());
+}
+
+FileOutcome RemoveUserFile(const std::string& path) {
+    return DeleteFileW(WidePath(path).c_str()) ? Done() : Failed();
+}
+
+FileOutcome LockFile(const std::string& path, bool wait, FileLock& lock, bool& busy) {
+    busy = false;
+    std::wstring name = WidePath(path);
+    if (name.empty())
+        return {false, "names no file"};
+    DWORD attributes = GetFileAttributesW(name.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return {false, "is a symbolic link"};
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return {false, "is a folder, not a file"};
+    Handle file{CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (file.handle == INVALID_HANDLE_VALUE)
+        return Failed();
+    if (GetFileType(file.handle) != FILE_TYPE_DISK)
+        return {false, "is a device, not a file"};
+    OVERLAPPED whole{};
+    if (!LockFileEx(file.handle, LOCKFILE_EXCLUSIVE_LOCK | (wait ? 0 : LOCKFILE_FAIL_IMMEDIATELY),
+                    0, MAXDWORD, MAXDWORD, &whole)) {
+        DWORD code = GetLastError();
+        busy = code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING;
+        return Failed(code);
+    }
+    lock.handle = reinterpret_cast<std::intptr_t>(file.handle);
+    file.handle = INVALID_HANDLE_VALUE;
+    return Done();
+}
+
+FileOutcome ReadLockedFile(const FileLock& lock, std::size_t maxBytes, std::string& bytes) {
+    HANDLE file = reinterpret_cast<HANDLE>(lock.handle);
+    bytes.clear();
+    std::uint64_t length = 0;
+    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+        return Failed();
+    return ReadOpened(file, maxBytes, bytes, length);
+}
+
+FileOutcome WriteLockedFile(const FileLock& lock, const std::string& bytes) {
+    HANDLE file = reinterpret_cast<HANDLE>(lock.handle);
+    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+        !SetEndOfFile(file) || !WriteAll(file, bytes) || !FlushFileBuffers(file))
+        return Failed();
+    return Done();
+}
+
+void UnlockFile(FileLock& lock) {
+    if (lock.handle != -1)
+        CloseHandle(reinterpret_cast<HANDLE>(lock.handle));
+    lock.handle = -1;
 }
