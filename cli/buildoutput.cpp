@@ -207,6 +207,8 @@ struct Writer {
             else
                 Complain(path, removed.why);
         }
+        if (text == recordText)
+            return; // a build that changed nothing touches nothing
         FileOutcome written = WriteLockedFile(lock, text);
         if (!written.ok)
             Complain(folder + kRecordName, written.why);
