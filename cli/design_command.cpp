@@ -3,8 +3,10 @@
 #include "cli/report.h"
 #include "design/designer.h"
 #include "platform/browser.h"
+#include "platform/interrupt.h"
 
 #include <cstdio>
+#include <thread>
 
 int DesignCommand(const std::string& project, bool openBrowser, const std::string& listen) {
     DesignerStart start = StartDesigner({project, listen});
@@ -13,15 +15,37 @@ int DesignCommand(const std::string& project, bool openBrowser, const std::strin
             Complain(problem.what, problem.why);
         return start.usage ? kExitUsage : start.listening ? kExitUnreadable : kExitPort;
     }
+    // Ctrl-C, SIGTERM or a closing terminal end the designer, keeping
+    // unsaved edits in the recovery file first; taken from before the
+    // address is out, so that none ends it unannounced.
+    NoteInterruptions();
     std::printf("%s: the designer is at %s (Ctrl-C ends it)\n", project.c_str(),
                 start.address.c_str());
     std::fflush(stdout);
+    std::string recovered = RecoveredEdits(*start.designer);
+    if (!recovered.empty())
+        Complain(project, "unsaved edits of an earlier session are kept in " + recovered +
+                              "; the designer offers them");
     std::string why;
     if (openBrowser && !OpenInBrowser(start.address, why))
         Complain("browser", why + ": open the address above by hand");
-    if (!ServeDesigner(*start.designer)) {
+    std::shared_ptr<Designer> designer = start.designer;
+    std::thread ender([designer, project] {
+        WaitForInterruption();
+        DesignerEnd end = EndDesigner(*designer);
+        if (!end.recovery.empty())
+            Complain(project, "unsaved edits kept in " + end.recovery +
+                                  "; kpl design offers them when it next opens the project");
+        else if (!end.why.empty())
+            Complain(project, "unsaved edits could not be kept (" + end.why + ")");
+        FinishInterruption();
+    });
+    bool served = ServeDesigner(*start.designer);
+    if (!Interrupted()) {
+        ender.detach();
         Complain(project, "the designer stopped serving");
         return kExitPort;
     }
-    return kExitDone;
+    ender.join(); // its message said before the program ends
+    return served ? kExitInterrupted : kExitPort;
 }

@@ -34,3 +34,16 @@ DesignerStart StartDesigner(const DesignerSettings& settings);
 
 // Answers requests until the process ends. False when serving failed.
 bool ServeDesigner(Designer& designer);
+
+// The recovery file of an earlier session's unsaved edits, which the page
+// offers; "" when there is none.
+std::string RecoveredEdits(Designer& designer);
+
+// Ends serving (ServeDesigner returns) after writing the unsaved edits, if
+// any, to the recovery file beside the project; the project file is left
+// as the last save made it.
+struct DesignerEnd {
+    std::string recovery; // the file written; "" when nothing was unsaved
+    std::string why;      // why it could not be written
+};
+DesignerEnd EndDesigner(Designer& designer);

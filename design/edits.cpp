@@ -9,8 +9,8 @@
 
 namespace {
 
-// Far enough off the page for anything a user drags; CheckProject says
-// what the project takes.
+// What a whole number field parses; CheckProject then holds the project to
+// the file's own limits (pages/limits.h).
 constexpr long kLargestNumber = 100000;
 
 template <std::size_t N>
@@ -75,7 +75,9 @@ bool SetLayerField(Layer& layer, const Project& project, const std::string& fiel
             why = "the threshold is a number from 0 to 255";
             return false;
         }
+        // A threshold or a dither, as the file holds one or the other.
         layer.conversion.threshold = number;
+        layer.conversion.dithering = Dithering::None;
         return true;
     }
     bool* flags[] = {&layer.conversion.invert, &layer.opaque, &layer.filled};
@@ -99,6 +101,8 @@ bool SetLayerField(Layer& layer, const Project& project, const std::string& fiel
     }
     if (field == "dither" && Choice(kDitheringNames, value, number, why)) {
         layer.conversion.dithering = static_cast<Dithering>(number);
+        if (layer.conversion.dithering != Dithering::None)
+            layer.conversion.threshold = ConversionOptions{}.threshold;
         return true;
     }
     if (field == "file") {

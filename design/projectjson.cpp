@@ -81,5 +81,7 @@ std::string SessionJson(const Session& session) {
     Add(json, "canUndo", JsonBool(!session.undo.empty()));
     Add(json, "canRedo", JsonBool(!session.redo.empty()));
     Add(json, "changed", JsonBool(session.changed));
+    Add(json, "version", std::to_string(session.version));
+    Add(json, "recovered", JsonBool(!session.recovered.empty()));
     return Close(json);
 }

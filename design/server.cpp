@@ -17,6 +17,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -38,6 +40,10 @@ struct Designer {
     std::mutex sessionLock; // the server answers on several threads
     Session session;
     std::atomic<bool> lineBusy{false}; // one line transaction at a time
+    bool ending = false;               // the unsaved edits are being kept: no more
+    std::mutex servingLock;
+    std::condition_variable servingEnded;
+    bool served = false; // ServeDesigner has returned
 };
 
 namespace {
@@ -127,6 +133,26 @@ httplib::Server::HandlerResponse Check(Designer& designer, const Request& reques
         return Handled::Handled;
     }
     return Handled::Unhandled;
+}
+
+// Whether the request was made on the project as it is now: every change
+// names the version it was made on, so that a second tab's edit made on an
+// older state (layers by index) cannot change another layer. A stale one is
+// answered 409 with the project as it is now, for the page to show.
+bool Current(Designer& designer, const Request& request, Response& response) {
+    if (designer.ending) {
+        Refuse(response, 503, "kpl design is ending");
+        return false;
+    }
+    if (Param(request, "version") == std::to_string(designer.session.version))
+        return true;
+    response.status = 409;
+    response.set_content(Answer(false,
+                                "the project was changed in another tab or window; this one now "
+                                "shows it as it is",
+                                SessionJson(designer.session)),
+                         "application/json");
+    return false;
 }
 
 // A line transaction holds the line from here until the claim is dropped.
@@ -305,6 +331,8 @@ void DropPicture(Designer& designer, const Request& request, Response& response)
     std::string name = Param(request, "name");
     std::unique_lock<std::mutex> hold = Hold(designer);
     Session& session = designer.session;
+    if (!Current(designer, request, response))
+        return;
     int index = PageIndex(session, Param(request, "page"));
     if (index < 0)
         return ReplyJson(response, Answer(false, "no such page in the project"), false);
@@ -321,13 +349,24 @@ void DropPicture(Designer& designer, const Request& request, Response& response)
         ConfinedPath target = ConfineToFolder(folder, chosen);
         if (!target.ok)
             return ReplyJson(response, Answer(false, chosen + ": " + target.why), false);
+        // Only a plain name of nothing, or of a file holding these very
+        // bytes, is taken; a link there (dangling or not) is never followed.
+        PathInfo info;
+        FileOutcome inspected = InspectPath(target.path, info);
+        if (!inspected.ok)
+            return ReplyJson(response, Answer(false, target.path + ": " + inspected.why), false);
         std::string existing;
         std::uint64_t length = 0;
-        bool present = ReadUserFile(target.path, kLargestPicture, existing, length).ok;
-        if (present && existing == request.body)
+        if (info.kind == PathKind::Regular &&
+            ReadRegularFile(target.path, kLargestPicture, existing, length).ok &&
+            existing == request.body)
             break;
-        if (!present && !IsRegularFile(target.path)) {
-            FileOutcome written = WriteUserFile(target.path, request.body, false);
+        if (info.kind == PathKind::Missing) {
+            std::string staged;
+            FileOutcome written = StageFile(target.path, request.body, staged);
+            if (written.ok)
+                written = CommitStagedFile(staged, target.path);
+            DiscardStagedFile(written.ok ? "" : staged);
             if (!written.ok)
                 return ReplyJson(response, Answer(false, target.path + ": " + written.why), false);
             break;
@@ -417,6 +456,8 @@ void AddRoutes(Designer& designer) {
     });
     server.Get(base + "api/state", [d](const Request&, Response& response) {
         std::unique_lock<std::mutex> hold = Hold(*d);
+        // Drawn afresh: a picture or font changed on disk shows as it is now.
+        Redraw(d->session, -1);
         ReplyJson(response, SessionJson(d->session));
     });
     server.Post(base + "api/edit", [d](const Request& request, Response& response) {
@@ -424,18 +465,38 @@ void AddRoutes(Designer& designer) {
         for (const auto& param : request.params)
             fields.emplace(param.first, param.second);
         std::unique_lock<std::mutex> hold = Hold(*d);
+        if (!Current(*d, request, response))
+            return;
         EditOutcome edit = EditSession(d->session, fields, Param(request, "group"));
         ReplyJson(response, Answer(edit.ok, edit.why, SessionJson(d->session)), edit.ok);
     });
-    server.Post(base + "api/undo", [d](const Request&, Response& response) {
+    server.Post(base + "api/undo", [d](const Request& request, Response& response) {
         std::unique_lock<std::mutex> hold = Hold(*d);
+        if (!Current(*d, request, response))
+            return;
         bool done = Undo(d->session);
         ReplyJson(response, Answer(done, done ? "" : "nothing to undo", SessionJson(d->session)));
     });
-    server.Post(base + "api/redo", [d](const Request&, Response& response) {
+    server.Post(base + "api/redo", [d](const Request& request, Response& response) {
         std::unique_lock<std::mutex> hold = Hold(*d);
+        if (!Current(*d, request, response))
+            return;
         bool done = Redo(d->session);
         ReplyJson(response, Answer(done, done ? "" : "nothing to redo", SessionJson(d->session)));
+    });
+    // The unsaved edits of an earlier session: restored or thrown away.
+    server.Post(base + "api/recovery", [d](const Request& request, Response& response) {
+        std::unique_lock<std::mutex> hold = Hold(*d);
+        if (!Current(*d, request, response))
+            return;
+        bool restore = Param(request, "action") == "restore";
+        bool done = restore ? RestoreRecovery(d->session) : DiscardRecovery(d->session);
+        ReplyJson(response,
+                  Answer(done,
+                         !done     ? "no unsaved edits of an earlier session"
+                         : restore ? "the unsaved edits of the earlier session are back"
+                                   : "the unsaved edits of the earlier session were thrown away",
+                         SessionJson(d->session)));
     });
     server.Post(base + "api/save",
                 [d](const Request& request, Response& response) { Save(*d, request, response); });
@@ -545,5 +606,33 @@ DesignerStart StartDesigner(const DesignerSettings& settings) {
 }
 
 bool ServeDesigner(Designer& designer) {
-    return designer.server.listen_after_bind();
+    bool served = designer.server.listen_after_bind();
+    std::lock_guard<std::mutex> hold(designer.servingLock);
+    designer.served = true;
+    designer.servingEnded.notify_all();
+    return served;
+}
+
+std::string RecoveredEdits(Designer& designer) {
+    std::unique_lock<std::mutex> hold(designer.sessionLock);
+    return designer.session.recovered.empty() ? ""
+                                              : RecoveryPath(designer.session.state.project.path);
+}
+
+DesignerEnd EndDesigner(Designer& designer) {
+    DesignerEnd end;
+    {
+        // No change is taken after the recovery is written.
+        std::unique_lock<std::mutex> hold(designer.sessionLock);
+        designer.ending = true;
+        end.recovery = RecoverySave(designer.session, end.why);
+    }
+    // httplib's stop() takes effect only once it listens: asked again until
+    // serving has ended, however early the interruption came.
+    std::unique_lock<std::mutex> hold(designer.servingLock);
+    while (!designer.served) {
+        designer.server.stop();
+        designer.servingEnded.wait_for(hold, std::chrono::milliseconds(20));
+    }
+    return end;
 }

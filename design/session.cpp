@@ -32,8 +32,81 @@ SessionOutcome OpenSession(const std::string& path, Session& session) {
         return outcome;
     session.state = StateOf(project);
     session.diskText = text;
+    // An earlier session's unsaved edits are offered when they still read
+    // as a project and differ from the file.
+    const std::string recovery = RecoveryPath(path);
+    PathInfo info;
+    std::string kept;
+    Project recovered;
+    if (InspectPath(recovery, info).ok && info.kind == PathKind::Regular &&
+        ReadText(recovery, kept) && kept != text && ParseProject(kept, path, recovered).ok)
+        session.recovered = kept;
     outcome.ok = true;
     return outcome;
+}
+
+std::string RecoveryPath(const std::string& projectPath) {
+    std::size_t slash = projectPath.find_last_of(
+#ifdef _WIN32
+        "/\\"
+#else
+        "/"
+#endif
+    );
+    std::size_t name = slash == std::string::npos ? 0 : slash + 1;
+    return projectPath.substr(0, name) + "." + projectPath.substr(name) + ".kpl-recovery";
+}
+
+std::string RecoverySave(const Session& session, std::string& why) {
+    why.clear();
+    if (!session.changed)
+        return "";
+    const std::string path = RecoveryPath(session.state.project.path);
+    // Staged and moved in: a link at the name is replaced, never followed.
+    std::string staged;
+    FileOutcome written = StageFile(path, ProjectText(session.state.project).text, staged);
+    if (written.ok)
+        written = CommitStagedFile(staged, path);
+    DiscardStagedFile(written.ok ? "" : staged);
+    if (!written.ok) {
+        why = written.why;
+        return "";
+    }
+    return path;
+}
+
+namespace {
+
+void ForgetRecovery(Session& session) {
+    session.recovered.clear();
+    PathInfo info;
+    const std::string path = RecoveryPath(session.state.project.path);
+    if (InspectPath(path, info).ok && info.kind == PathKind::Regular)
+        RemoveUserFile(path);
+}
+
+} // namespace
+
+bool RestoreRecovery(Session& session) {
+    Project project;
+    if (session.recovered.empty() ||
+        !ParseProject(session.recovered, session.state.project.path, project).ok)
+        return false;
+    session.undo.push_back(session.state);
+    session.redo.clear();
+    session.state = StateOf(project);
+    session.changed = true;
+    ++session.version;
+    ForgetRecovery(session);
+    Redraw(session, -1);
+    return true;
+}
+
+bool DiscardRecovery(Session& session) {
+    if (session.recovered.empty())
+        return false;
+    ForgetRecovery(session);
+    return true;
 }
 
 void Redraw(Session& session, int page) {
@@ -71,6 +144,7 @@ EditOutcome EditSession(Session& session, const EditFields& fields, const std::s
     session.editGroup = group;
     session.redo.clear();
     session.changed = true;
+    ++session.version;
     Redraw(session, outcome.page);
     return outcome;
 }
@@ -85,6 +159,7 @@ bool Step(Session& session, std::vector<DesignState>& from, std::vector<DesignSt
     from.pop_back();
     session.editGroup.clear();
     session.changed = true;
+    ++session.version;
     Redraw(session, -1);
     return true;
 }
@@ -123,6 +198,7 @@ SaveOutcome SaveSession(Session& session, bool overwrite, bool dropComments) {
     }
     session.diskText = text.text;
     session.changed = false;
+    ForgetRecovery(session);
     outcome.ok = true;
     return outcome;
 }

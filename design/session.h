@@ -23,6 +23,12 @@ struct Session {
     std::string diskText;      // the file as read or last saved
     bool changed = false;      // since then
     bool dropComments = false; // the user has agreed to lose comments
+    // Counts every change of the project: an edit names the version it was
+    // made on, and one made on an older version (another tab's) is refused.
+    std::uint64_t version = 1;
+    // The unsaved edits an earlier session left in the recovery file, as
+    // text, while the user has not restored or discarded them.
+    std::string recovered;
 };
 
 struct SessionOutcome {
@@ -53,3 +59,18 @@ struct SaveOutcome {
     std::string why;               // a failed write
 };
 SaveOutcome SaveSession(Session& session, bool overwrite, bool dropComments);
+
+// Unsaved edits kept from an ended session: a file beside the project
+// (".screens.toml.kpl-recovery"), written only by RecoverySave and never
+// through a link; the project file itself is written only by a save.
+std::string RecoveryPath(const std::string& projectPath);
+
+// Writes the unsaved edits, if any, to the recovery file; its path, or ""
+// when there was nothing to keep; why when it could not be written.
+std::string RecoverySave(const Session& session, std::string& why);
+
+// The recovered edits become the project being designed (one undo step
+// back to the file's), or are thrown away; either way the recovery file
+// goes. False when there are none.
+bool RestoreRecovery(Session& session);
+bool DiscardRecovery(Session& session);

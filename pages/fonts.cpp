@@ -27,6 +27,7 @@ constexpr std::size_t kLargestFontFile = 64 * 1024 * 1024;
 struct Face {
     FT_Face face = nullptr;
     std::string bytes; // a file's: FreeType reads them while the face lives
+    FileStamp stamp;   // the file's when it was read
 };
 
 // Glyph bitmaps are made only for glyphs that show; when they add up to
@@ -104,6 +105,23 @@ std::string FaceKey(const FontChoice& font) {
     return font.builtin.empty() ? "file:" + font.path : "builtin:" + font.builtin;
 }
 
+// A font file changed since it was read is read again: its face, glyphs
+// and every layout (they point at its glyphs) are dropped.
+void ForgetChangedFont(FontStore& store, const FontChoice& font) {
+    if (!font.builtin.empty())
+        return;
+    auto found = store.faces.find(FaceKey(font));
+    if (found == store.faces.end() || found->second.stamp == StampFile(font.path))
+        return;
+    for (auto glyphs = store.glyphs.begin(); glyphs != store.glyphs.end();)
+        glyphs =
+            glyphs->first.first == found->first ? store.glyphs.erase(glyphs) : std::next(glyphs);
+    store.layouts.clear();
+    store.layoutGlyphs = 0;
+    FT_Done_Face(found->second.face);
+    store.faces.erase(found);
+}
+
 FontOutcome OpenFace(FontStore& store, const FontChoice& font, FT_Face& face) {
     if (!store.library && FT_Init_FreeType(&store.library) != 0)
         return {false, "cannot be drawn: FreeType did not start"};
@@ -114,6 +132,8 @@ FontOutcome OpenFace(FontStore& store, const FontChoice& font, FT_Face& face) {
         if (!font.builtin.empty() && !(builtin = FindBuiltinFont(font.builtin)))
             return {false, "is no built-in font"};
         found = store.faces.emplace(key, Face{}).first;
+        if (!builtin)
+            found->second.stamp = StampFile(font.path);
         std::string& bytes = found->second.bytes;
         std::uint64_t length = 0;
         FileOutcome read{true, ""};
@@ -264,14 +284,14 @@ FontOutcome GlyphPixels(FontStore& store, const PlacedGlyph& placed, GlyphInk& i
 
 const std::vector<BuiltinFont>& BuiltinFonts() {
     static const std::vector<BuiltinFont> fonts = {
-        {"spleen-5x8", "small", "Spleen 1.9 by Frederic Cambus, BSD 2-clause licence",
+        {"spleen-5x8", "small", "Spleen 1.9 by Frederic Cambus, BSD 2-clause licence", 8,
          kFontSpleen5x8, kFontSpleen5x8Size},
         {"terminus-12", "medium",
-         "Terminus Font 4.48 by Dimitar Toshkov Zhekov, SIL Open Font Licence 1.1", kFontTerminus12,
-         kFontTerminus12Size},
+         "Terminus Font 4.48 by Dimitar Toshkov Zhekov, SIL Open Font Licence 1.1", 12,
+         kFontTerminus12, kFontTerminus12Size},
         {"terminus-16", "large",
-         "Terminus Font 4.48 by Dimitar Toshkov Zhekov, SIL Open Font Licence 1.1", kFontTerminus16,
-         kFontTerminus16Size},
+         "Terminus Font 4.48 by Dimitar Toshkov Zhekov, SIL Open Font Licence 1.1", 16,
+         kFontTerminus16, kFontTerminus16Size},
     };
     return fonts;
 }
@@ -329,8 +349,14 @@ FontOutcome MakeLayout(FontStore& store, const FontChoice& font, const std::stri
 
 FontOutcome LayOutText(FontStore& store, const FontChoice& font, const std::string& utf8,
                        const TextLayout*& layout) {
+    ForgetChangedFont(store, font);
     std::string key = FaceKey(font) + '\0' + std::to_string(font.size) + '\0' + utf8;
     auto found = store.layouts.find(key);
+    if (found != store.layouts.end() && !found->second.first.ok) {
+        // A font that could not be had may be there now.
+        store.layouts.erase(found);
+        found = store.layouts.end();
+    }
     if (found == store.layouts.end()) {
         if (store.layoutGlyphs > kLayoutGlyphs) {
             store.layouts.clear();
@@ -383,6 +409,7 @@ FontOutcome DrawText(FontStore& store, const FontChoice& font, const std::string
 }
 
 FontOutcome DescribeFont(FontStore& store, const FontChoice& font, std::string& description) {
+    ForgetChangedFont(store, font);
     FT_Face face = nullptr;
     FontOutcome outcome = OpenFace(store, font, face);
     if (!outcome.ok)

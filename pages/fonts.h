@@ -12,6 +12,7 @@ struct BuiltinFont {
     const char* name;    // "terminus-16"
     const char* alias;   // "small", "medium" or "large"; "" for none
     const char* licence; // one line: who made it, under which licence
+    int height;          // its one size, in pixels
     const unsigned char* bytes;
     std::size_t size;
 };

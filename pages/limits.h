@@ -20,6 +20,9 @@ constexpr int kMaxCoordinate = 10000;
 // and white in full, also where the page cuts it.
 constexpr int kMaxPictureBox = 1024;
 
+// A pixel grid's rows, and the characters of each.
+constexpr int kMaxPixelGrid = 1024;
+
 // A text layer's text, in bytes of UTF-8.
 constexpr int kMaxTextBytes = 4096;
 

@@ -6,6 +6,7 @@
 
 #include "display/image.h"
 #include "picture/picture.h"
+#include "platform/userfiles.h"
 
 #include <map>
 #include <memory>
@@ -180,9 +181,9 @@ std::string PictureBoxProblem(const PictureBox& box);
 std::string LayerLimitProblem(const Layer& layer);
 
 // What rendering keeps between calls: decoded pictures (by path, so a
-// picture used on many pages is decoded once) and opened fonts. One cache
-// per build or per designer session; ForgetFiles drops everything read
-// from files (after they changed on disk).
+// picture used on many pages is decoded once) and opened fonts, each read
+// again when its file has changed. One cache per build or per designer
+// session, of bounded size; ForgetFiles drops everything read from files.
 struct FontStore; // FreeType's faces, opened once
 struct RenderCache {
     struct Picture {
@@ -202,6 +203,10 @@ struct RenderCache {
     // Pixels decoded and scaled by the current RenderPage or RenderProject
     // call (kMaxScaledPixels).
     std::int64_t scaledPixels = 0;
+    // How each picture file was when it was read: one changed, made or
+    // removed since is read again.
+    std::map<std::string, FileStamp> stamps;
+    std::size_t bytes = 0; // of pictures and boxes; bounded, the oldest dropped
 };
 void ForgetFiles(RenderCache& cache);
 

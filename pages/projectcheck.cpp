@@ -6,6 +6,7 @@
 #include "pages/limits.h"
 #include "pages/projectnames.h"
 
+#include <algorithm>
 #include <set>
 
 namespace {
@@ -72,6 +73,22 @@ struct Checker {
                                    std::to_string(kMaxLayersDrawn));
     }
 
+    // The built-in font a layer's font name comes to, directly or through
+    // a project font; null for a font file.
+    const BuiltinFont* BuiltinFontOf(const std::string& name) const {
+        for (const FontDefinition& font : project.fonts)
+            if (font.name == name)
+                return font.builtin.empty() ? nullptr : FindBuiltinFont(font.builtin);
+        return FindBuiltinFont(name);
+    }
+
+    // A built-in font has one size: none given, or that one.
+    void CheckBitmapSize(int line, const std::string& name, const BuiltinFont* font, int size) {
+        if (font && size != 0 && size != font->height)
+            Problem(line, "font \"" + name + "\" is a bitmap font of size " +
+                              std::to_string(font->height) + " only, not " + std::to_string(size));
+    }
+
     bool HasGroup(const std::string& name) const {
         for (const Group& group : project.groups)
             if (group.name == name)
@@ -89,6 +106,9 @@ struct Checker {
         case LayerKind::Picture:
             if (layer.file.empty())
                 Problem(layer.line, "a picture layer needs a file");
+            if (layer.conversion.dithering != Dithering::None &&
+                layer.conversion.threshold != ConversionOptions{}.threshold)
+                Problem(layer.line, "a picture takes threshold or dither, not both");
             break;
         case LayerKind::Text:
             if (layer.text.empty())
@@ -98,6 +118,8 @@ struct Checker {
                                         std::string("small, medium, large)"));
             else if (!HasFont(layer.font))
                 Problem(layer.line, "no font named \"" + layer.font + "\"");
+            else
+                CheckBitmapSize(layer.line, layer.font, BuiltinFontOf(layer.font), layer.size);
             break;
         case LayerKind::Line:
             break;
@@ -164,6 +186,13 @@ std::string LayerLimitProblem(const Layer& layer) {
     if (layer.text.size() > std::size_t(kMaxTextBytes))
         return "a text is at most " + std::to_string(kMaxTextBytes) + " bytes long, not " +
                std::to_string(layer.text.size());
+    std::size_t columns = 0;
+    for (const std::string& row : layer.rows)
+        columns = std::max(columns, row.size());
+    if (layer.rows.size() > std::size_t(kMaxPixelGrid) || columns > std::size_t(kMaxPixelGrid))
+        return "a pixel grid is at most " + std::to_string(kMaxPixelGrid) + " x " +
+               std::to_string(kMaxPixelGrid) + ", not " + std::to_string(columns) + " x " +
+               std::to_string(layer.rows.size());
     return "";
 }
 
@@ -183,6 +212,8 @@ ProjectOutcome CheckProject(const Project& project) {
         else if (!font.builtin.empty() && !FindBuiltinFont(font.builtin))
             checker.Problem(font.line, "no built-in font named \"" + font.builtin +
                                            "\" (kpl fonts lists them)");
+        else if (!font.builtin.empty())
+            checker.CheckBitmapSize(font.line, font.name, FindBuiltinFont(font.builtin), font.size);
     }
     std::set<std::string> groupNames;
     for (const Group& group : project.groups) {

@@ -13,6 +13,38 @@ namespace {
 
 // Pictures are read whole; this bounds what a wrong path costs.
 constexpr std::size_t kLargestPictureFile = 256 * 1024 * 1024;
+// Decoded pictures and fitted boxes kept between renders; beyond this many
+// bytes they are dropped before another is kept (the one in use stays).
+constexpr std::size_t kCachedPictureBytes = 64 * 1024 * 1024;
+
+// Drops what the cache holds of a picture file.
+void DropPicture(RenderCache& cache, const std::string& path) {
+    const std::string prefix = path + '\n';
+    for (auto it = cache.pictures.lower_bound(prefix);
+         it != cache.pictures.end() && it->first.compare(0, prefix.size(), prefix) == 0;) {
+        cache.bytes -= std::min(cache.bytes, it->second.grey.pixels.size());
+        it = cache.pictures.erase(it);
+    }
+    for (auto it = cache.boxes.lower_bound(prefix);
+         it != cache.boxes.end() && it->first.compare(0, prefix.size(), prefix) == 0;) {
+        cache.bytes -= std::min(cache.bytes, it->second.size());
+        it = cache.boxes.erase(it);
+    }
+}
+
+// Room for `size` more bytes: everything kept is dropped when they would
+// not fit (kept whole, the largest picture is kept alone).
+void MakeRoom(RenderCache& cache, std::size_t size, bool boxesOnly) {
+    if (cache.bytes + size <= kCachedPictureBytes)
+        return;
+    for (const auto& box : cache.boxes)
+        cache.bytes -= std::min(cache.bytes, box.second.size());
+    cache.boxes.clear();
+    if (boxesOnly)
+        return;
+    cache.pictures.clear();
+    cache.bytes = 0;
+}
 
 // Page coordinates are 64-bit while they are added up: a group's offset,
 // a text's anchor and its lines' widths together reach past an int.
@@ -151,9 +183,16 @@ struct Painter {
         DecodeRequest request{std::max(width, kDisplayWidth), std::max(height, kDisplayHeight)};
         const std::string key = path + '\n' + std::to_string(request.coverWidth) + 'x' +
                                 std::to_string(request.coverHeight);
+        FileStamp now = StampFile(path);
+        auto stamp = cache.stamps.find(path);
+        if (stamp == cache.stamps.end() || stamp->second != now) {
+            DropPicture(cache, path);
+            cache.stamps[path] = now;
+        }
         auto found = cache.pictures.find(key);
         if (found != cache.pictures.end())
             return &found->second;
+        MakeRoom(cache, std::size_t(request.coverWidth) * std::size_t(request.coverHeight), false);
         RenderCache::Picture& picture = cache.pictures[key];
         std::string bytes;
         std::uint64_t length = 0;
@@ -168,6 +207,7 @@ struct Painter {
             return &picture;
         }
         PictureOutcome decoded = DecodeGreyPicture(bytes, request, picture.grey);
+        cache.bytes += picture.grey.pixels.size();
         picture.ok = decoded.ok;
         picture.why = decoded.why;
         picture.notes = decoded.notes;
@@ -206,10 +246,12 @@ struct Painter {
             if (!SpendScaling(layer.line, std::int64_t(picture->grey.width) * picture->grey.height +
                                               std::int64_t(width) * height))
                 return;
+            MakeRoom(cache, std::size_t(width) * std::size_t(height), true);
             fitted =
                 cache.boxes
                     .emplace(key, FitPicture(picture->grey, options.fitting, width, height).pixels)
                     .first;
+            cache.bytes += fitted->second.size();
         }
         std::vector<std::uint8_t> dark = DarkPixels(GreyPicture{width, height, fitted->second},
                                                     options.threshold, options.dithering);
@@ -406,6 +448,8 @@ void ForgetFiles(RenderCache& cache) {
     cache.boxes.clear();
     cache.fonts.reset();
     cache.inputs.clear();
+    cache.stamps.clear();
+    cache.bytes = 0;
 }
 
 namespace {

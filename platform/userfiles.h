@@ -62,6 +62,21 @@ struct FileIdentity {
     }
 };
 
+// What a file is now, links followed, to tell whether it changed since it
+// was read: a file replaced, rewritten or made since has another stamp.
+struct FileStamp {
+    bool exists = false;
+    FileIdentity identity;
+    std::uint64_t length = 0;
+    std::int64_t modified = 0; // in the system's finest unit
+    bool operator==(const FileStamp& other) const {
+        return exists == other.exists && identity == other.identity && length == other.length &&
+               modified == other.modified;
+    }
+    bool operator!=(const FileStamp& other) const { return !(*this == other); }
+};
+FileStamp StampFile(const std::string& path);
+
 // What is at a path, the path's last part not followed if it is a link.
 enum class PathKind { Missing, Regular, Folder, Link, Other };
 struct PathInfo {

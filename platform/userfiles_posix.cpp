@@ -330,6 +330,23 @@ FileOutcome InspectPath(const std::string& path, PathInfo& info) {
     return Done();
 }
 
+FileStamp StampFile(const std::string& path) {
+    FileStamp stamp;
+    struct stat status;
+    if (path.empty() || path.find('\0') != std::string::npos || stat(path.c_str(), &status) != 0)
+        return stamp;
+    stamp.exists = true;
+    stamp.identity = IdentityOf(status);
+    stamp.length = std::uint64_t(status.st_size);
+#ifdef __APPLE__
+    stamp.modified =
+        std::int64_t(status.st_mtimespec.tv_sec) * 1000000000 + status.st_mtimespec.tv_nsec;
+#else
+    stamp.modified = std::int64_t(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+#endif
+    return stamp;
+}
+
 bool IdentifyFile(const std::string& path, FileIdentity& identity) {
     struct stat status;
     if (path.empty() || path.find('\0') != std::string::npos || stat(path.c_str(), &status) != 0)

@@ -137,8 +137,8 @@ FileOutcome ReadRegularFile(const std::string& path, std::size_t maxBytes, std::
         return Failed();
     DWORD type = GetFileType(file.handle);
     if (type != FILE_TYPE_DISK)
-        return {false, std::string(type == FILE_TYPE_PIPE ? "is a pipe" : "is a device") +
-                           ", not a file"};
+        return {false,
+                std::string(type == FILE_TYPE_PIPE ? "is a pipe" : "is a device") + ", not a file"};
     return ReadOpened(file.handle, maxBytes, bytes, length);
 }
 
@@ -228,8 +228,7 @@ FileOutcome InspectPath(const std::string& path, PathInfo& info) {
     DWORD attributes = GetFileAttributesW(name.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         DWORD code = GetLastError();
-        return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? Done()
-                                                                            : Failed(code);
+        return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? Done() : Failed(code);
     }
     // Not followed: a link (or junction) is seen as itself.
     Handle file{CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES,
@@ -250,6 +249,20 @@ FileOutcome InspectPath(const std::string& path, PathInfo& info) {
         info.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
     }
     return Done();
+}
+
+FileStamp StampFile(const std::string& path) {
+    FileStamp stamp;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    std::wstring name = WidePath(path);
+    if (name.empty() || !GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &data) ||
+        !IdentifyFile(path, stamp.identity))
+        return stamp;
+    stamp.exists = true;
+    stamp.length = (std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    stamp.modified = std::int64_t((std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                  data.ftLastWriteTime.dwLowDateTime);
+    return stamp;
 }
 
 bool IdentifyFile(const std::string& path, FileIdentity& identity) {
@@ -287,8 +300,7 @@ FileOutcome StageFile(const std::string& target, const std::string& bytes, std::
 }
 
 FileOutcome CommitStagedFile(const std::string& staged, const std::string& target) {
-    if (!MoveFileExW(WidePath(staged).c_str(), WidePath(target).c_str(),
-                     MOVEFILE_REPLACE_EXISTING))
+    if (!MoveFileExW(WidePath(staged).c_str(), WidePath(target).c_str(), MOVEFILE_REPLACE_EXISTING))
         return Failed();
     return Done();
 }

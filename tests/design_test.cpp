@@ -8,8 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include "display/image.h"
+#include "pages/build.h"
+
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <random>
 
 namespace {
 
@@ -82,6 +87,10 @@ TEST(Edits, RefusedOnesLeaveTheProjectAsItWas) {
         {"painting off the page",
          {{"op", "paint"}, {"page", "0"}, {"layer", "1"}, {"x", "120"}, {"y", "0"}, {"value", "1"}},
          "that pixel is off the page"},
+        // What the file would refuse, every edit refuses: the file's own words.
+        {"x past the file's range",
+         {{"op", "set"}, {"page", "0"}, {"layer", "0"}, {"field", "x"}, {"value", "100000"}},
+         "x must be a whole number from -10000 to 10000"},
     };
     for (const EditCase& c : cases) {
         DesignState state = Example();
@@ -206,6 +215,171 @@ TEST(Session, HiddenLayersAreLeftOutOfTheDesignersDrawingOnly) {
     std::ifstream saved(session.state.project.path);
     std::string text((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());
     EXPECT_EQ(text, ProjectText(Example().project).text); // hiding is not saved
+}
+
+// A project of every kind of layer, a font file and a picture, for edits
+// made at random: each sequence ends in a project that the file reader
+// takes back as it is, and that kpl build draws, page for page, into the
+// very BMP the designer stores and exports (all layers, hidden ones too).
+TEST(Session, RandomEditsLeaveAProjectTheBuildDrawsAsTheDesignerDoes) {
+    const std::string folder = Folder("random");
+    // Two pictures of ImageMagick's: a gradient and its rose photograph.
+    ASSERT_EQ(std::system(("convert -size 90x40 gradient:black-white '" + folder +
+                           "/a.png' && convert rose: '" + folder + "/b.png'")
+                              .c_str()),
+              0);
+    std::ofstream(folder + "/screens.toml")
+        << "[[font]]\nname = \"sans\"\nfile = \"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf\"\n"
+           "size = 11\n[[group]]\nname = \"bar\"\n[[group.layer]]\nkind = \"rectangle\"\n"
+           "width = 120\nheight = 5\n"
+        << kProject;
+    // Each field with values in and out of its range.
+    const std::map<std::string, std::vector<std::string>> values = {
+        {"x", {"0", "7", "-30", "119", "-10000", "10001", "100000"}},
+        {"y", {"0", "9", "-5", "31", "10000", "-10001"}},
+        {"width", {"0", "1", "26", "1024", "1025", "10001"}},
+        {"height", {"0", "3", "40", "1024", "20000"}},
+        {"x2", {"0", "60", "-10000", "119"}},
+        {"y2", {"0", "31", "10000"}},
+        {"size", {"0", "8", "11", "12", "16", "255", "256", "20000"}},
+        {"threshold", {"0", "60", "128", "200", "255", "256"}},
+        {"dither", {"none", "floyd-steinberg", "atkinson", "bayer"}},
+        {"fit", {"fit", "fill", "stretch"}},
+        {"invert", {"0", "1"}},
+        {"opaque", {"0", "1"}},
+        {"filled", {"0", "1"}},
+        {"ink", {"black", "white", "invert"}},
+        {"anchor", {"top-left", "centre", "bottom-right"}},
+        {"text", {"Hi", "Zo\xC3\xAB\nline", "", std::string(4097, 'W')}},
+        {"font", {"small", "large", "sans", "nope"}},
+        {"rows", {"##.\n.#", "", std::string(1025, '#')}},
+        {"file", {"a.png", "b.png"}},
+        {"group", {"bar", "none"}},
+    };
+    // The fields the designer's form offers for each kind of layer.
+    const std::vector<std::vector<std::string>> fieldsOf = {
+        {"file", "threshold", "dither", "fit", "invert", "opaque", "x", "y", "width", "height",
+         "ink"},
+        {"text", "font", "size", "anchor", "x", "y", "width", "height", "ink"},
+        {"x", "y", "x2", "y2", "ink"},
+        {"x", "y", "width", "height", "filled", "ink"},
+        {"rows", "x", "y", "ink"},
+        {"group", "x", "y"},
+    };
+    const char* const kinds[] = {"picture", "text", "line", "rectangle", "pixels", "group"};
+    std::mt19937 random(7);
+    auto pick = [&random](const auto& list) { return list[random() % list.size()]; };
+    int taken = 0, compared = 0;
+    for (int sequence = 0; sequence < 200; ++sequence) {
+        Session session;
+        ASSERT_TRUE(OpenSession(folder + "/screens.toml", session).ok);
+        Redraw(session, -1);
+        for (int step = 0; step < 40; ++step) {
+            const std::size_t pages = session.state.project.pages.size();
+            const std::string page = std::to_string(pages ? random() % pages : 0);
+            const std::size_t layers =
+                pages ? session.state.project.pages[std::stoul(page)].layers.size() : 0;
+            const std::string layer = std::to_string(layers ? random() % layers : 0);
+            const std::string xy = std::to_string(int(random() % 140) - 10);
+            EditFields edit;
+            // Each sequence begins with a new layer, whose fields it then sets.
+            switch (step == 0 ? 0 : random() % 16) {
+            case 0:
+                edit = {{"op", "add"},
+                        {"page", page},
+                        {"kind", kinds[random() % 6]},
+                        {"file", "a.png"}};
+                break;
+            case 1:
+                edit = {{"op", "remove"}, {"page", page}, {"layer", layer}};
+                break;
+            case 2:
+                edit = {{"op", "hide"}, {"page", page}, {"layer", layer}, {"value", "1"}};
+                break;
+            case 3:
+                edit = {{"op", "nudge"}, {"page", page}, {"layer", layer}, {"dx", xy}, {"dy", xy}};
+                break;
+            case 4:
+                edit = {{"op", "paint"},
+                        {"page", page},
+                        {"layer", layer},
+                        {"x", xy},
+                        {"y", std::to_string(random() % 32)},
+                        {"value", "1"}};
+                break;
+            case 5:
+                edit = {{"op", "move"}, {"page", page}, {"layer", layer}, {"to", "0"}};
+                break;
+            default: {
+                // Mostly the layer added last: its fields set one after another.
+                const std::string target =
+                    random() % 3 && layers ? std::to_string(layers - 1) : layer;
+                const std::size_t kind =
+                    layers ? std::size_t(session.state.project.pages[std::stoul(page)]
+                                             .layers[std::stoul(target)]
+                                             .kind)
+                           : 0;
+                const std::string field = pick(fieldsOf[kind]);
+                edit = {{"op", "set"},
+                        {"page", page},
+                        {"layer", target},
+                        {"field", field},
+                        {"value", pick(values.at(field))}};
+            }
+            }
+            taken += EditSession(session, edit, "").ok;
+        }
+        const Project& designed = session.state.project;
+        Project again;
+        const std::string text = ProjectText(designed).text;
+        ProjectOutcome read = ParseProject(text, designed.path, again);
+        ASSERT_TRUE(read.ok) << (read.problems.empty() ? "" : ProblemText(read.problems[0])) << "\n"
+                             << text;
+        EXPECT_EQ(ProjectText(again).text, text);
+        RenderCache cache;
+        std::vector<RenderedPage> built;
+        bool builds = RenderProject(again, cache, built).ok;
+        std::vector<BuildFile> files = BuildFiles(designed.path, built, {});
+        for (std::size_t i = 0; i < designed.pages.size(); ++i) {
+            DisplayImageBytes stored{};
+            RenderCache own;
+            if (!RenderPage(designed, designed.pages[i], own, stored).ok) {
+                EXPECT_FALSE(builds) << text;
+                continue;
+            }
+            EXPECT_EQ(BitmapFileBytes(stored), files[i].bytes) << "page " << i << "\n" << text;
+            ++compared;
+        }
+    }
+    // The edits reach far into the projects, not only their refusals.
+    EXPECT_GT(taken, 1000);
+    EXPECT_GT(compared, 100);
+}
+
+// Ctrl-C and the like keep unsaved edits beside the project, never through
+// a link; the next session offers them; restoring leaves the file alone
+// until Save, which removes them.
+TEST(Session, UnsavedEditsAreKeptForTheNextSession) {
+    const std::string folder = Folder("recovery");
+    Session session = Opened(folder);
+    const std::string path = session.state.project.path;
+    std::string why;
+    EXPECT_EQ(RecoverySave(session, why), ""); // nothing unsaved
+    ASSERT_TRUE(EditSession(session, Nudge(3), "").ok);
+    std::filesystem::create_symlink(folder + "/elsewhere", RecoveryPath(path));
+    ASSERT_EQ(RecoverySave(session, why), folder + "/.screens.toml.kpl-recovery") << why;
+    EXPECT_FALSE(std::filesystem::exists(folder + "/elsewhere"));
+    Session next;
+    ASSERT_TRUE(OpenSession(path, next).ok);
+    Redraw(next, -1);
+    ASSERT_FALSE(next.recovered.empty());
+    EXPECT_EQ(ProjectText(next.state.project).text, ProjectText(Example().project).text);
+    ASSERT_TRUE(RestoreRecovery(next));
+    EXPECT_EQ(LayerAt(next.state, 0, 0).x, 3);
+    EXPECT_TRUE(next.changed);
+    EXPECT_FALSE(std::filesystem::exists(RecoveryPath(path)));
+    std::ifstream file(path);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), kProject);
 }
 
 TEST(Guard, HostsAndOrigins) {

@@ -13,7 +13,9 @@
 #include <algorithm>
 #include <array>
 
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -376,6 +378,11 @@ TEST(Project, NamesTheLineOfEveryProblem) {
          {"p.toml:4: a row holds only '#' (drawn) and '.' (left): \"#x\""}},
         {"[[page]]\nnumber = 0\nname = \"a\"\n[[page.layer]]\nkind = \"group\"\ngroup = \"g\"\n",
          {"p.toml:4: no group named \"g\""}},
+        {"[[font]]\nname = \"f\"\nbuiltin = \"small\"\nsize = 9\n[[page]]\nnumber = 0\n"
+         "name = \"a\"\n[[page.layer]]\nkind = \"text\"\ntext = \"a\"\nfont = \"large\"\n"
+         "size = 12\n",
+         {"p.toml:1: font \"f\" is a bitmap font of size 8 only, not 9",
+          "p.toml:8: font \"large\" is a bitmap font of size 16 only, not 12"}},
         {"[[page]]\nnumber = 0\nname = \"a\"\nx = [1,\n", {"p.toml:4: "}},
         {"[[page]]\nnumber = 0 # Zoë\nnäme = \"Zoë\"\n",
          {"p.toml:3: a character beyond ASCII outside quotes or after a backslash: names, keys "
@@ -566,8 +573,6 @@ TEST(Project, NamesWhatCannotBeDrawn) {
     } cases[] = {
         {"", "kind = \"picture\"\nfile = \"nope.png\"\n",
          "picture \"nope.png\" cannot be read (No such file or directory)"},
-        {"", "kind = \"text\"\ntext = \"a\"\nfont = \"large\"\nsize = 12\n",
-         "font \"large\" is a bitmap font of size 16 only, not 12"},
         {"", "kind = \"text\"\ntext = \"Zoë ☃\"\nfont = \"medium\"\n",
          "font \"medium\" has no glyph for \"☃\" (U+2603)"},
         {"[[font]]\nname = \"f\"\nfile = \"not-a-font.ttf\"\n",
@@ -645,10 +650,11 @@ TEST(Limits, HoldAtTheirEdges) {
         return "kind = \"picture\"\nfile = \"a.png\"\nx = " + std::to_string(x) +
                "\nwidth = " + std::to_string(width) + "\n";
     };
-    std::string manyLayers; // 998 on the page, and a group of one used once or twice
-    for (int i = 0; i < 998; ++i)
+    std::string manyLayers; // 997 on the page, and a group of two used once or twice
+    for (int i = 0; i < 997; ++i)
         manyLayers += "[[page.layer]]\nkind = \"line\"\nx2 = 1\ny2 = 1\n";
-    const std::string group = "[[group]]\nname = \"g\"\n[[group.layer]]\n" + pictures(0, 0);
+    const std::string group = "[[group]]\nname = \"g\"\n[[group.layer]]\n" + pictures(0, 0) +
+                              "[[group.layer]]\nkind = \"line\"\nx2 = 1\ny2 = 1\n";
     struct Case {
         std::string text;
         std::string problem; // "" when it must be taken
@@ -666,12 +672,12 @@ TEST(Limits, HoldAtTheirEdges) {
         {page + pictures(-905, 0),
          "p.toml:4: a picture's box is at most 1024 x 1024 pixels, not 1025 x 32"},
         {group + page + "kind = \"group\"\ngroup = \"g\"\nx = -905\n",
-         "p.toml:11: a picture's box is at most 1024 x 1024 pixels, not 1025 x 32 (the picture "
+         "p.toml:15: a picture's box is at most 1024 x 1024 pixels, not 1025 x 32 (the picture "
          "of line 3 where this use of group \"g\" puts it)"},
         {group + page + "kind = \"group\"\ngroup = \"g\"\n" + manyLayers, ""},
         {group + page + "kind = \"group\"\ngroup = \"g\"\n" + manyLayers +
              "[[page.layer]]\nkind = \"group\"\ngroup = \"g\"\n",
-         "p.toml:8: the page draws 1002 layers, its groups' layers counted; at most 1000"},
+         "p.toml:12: the page draws 1003 layers, its groups' layers counted; at most 1000"},
         {page + "kind = \"line\"\nx = 3\nx2 = 9\n",
          "p.toml:4: a line needs x2 and y2, the end it is drawn to"},
         {page + "kind = \"rectangle\"\nwidth = 10001\nheight = 1\n",
@@ -747,6 +753,13 @@ TEST(Drawing, ShowsWhatFallsOnThePageOfLayersFarBeyondIt) {
         byte = static_cast<std::uint8_t>(~byte);
     EXPECT_EQ(Art(flipped), Art(black));
 
+    // A grid's rows reach as far as each is long, whatever their number.
+    std::vector<std::string> grid(kDisplayHeight, std::string(kDisplayWidth, '.'));
+    grid[5].replace(0, 10, 10, '#');
+    EXPECT_EQ(Art(page("[[page.layer]]\nkind = \"pixels\"\nx = -1014\ny = 5\nrows = [\"" +
+                       std::string(1024, '#') + "\"]\n")),
+              grid);
+
     for (auto [x0, y0, x1, y1] : {std::array<long, 4>{-10000, -3000, 10000, 3030},
                                   {9999, -10000, -20, 40},
                                   {10000, 31, -10000, 0}}) {
@@ -777,4 +790,66 @@ TEST(Drawing, StopsAPageThatTakesTooLong) {
     EXPECT_EQ(ProblemText(outcome.problems[0]),
               "p.toml:8: the page takes more than 4194304 steps to draw (pixels, glyphs and "
               "layers); drawing stops here");
+}
+
+// A cache kept between renders (the designer's) draws the files as they
+// are now: a picture made, rewritten or removed, a font file replaced.
+TEST(Project, DrawsFilesAsTheyAreNowOnDisk) {
+    const std::string folder = Folder();
+    const std::string picture = folder + "now.png";
+    Project project =
+        Parsed("[[font]]\nname = \"f\"\nfile = \"now.ttf\"\nsize = 20\n"
+               "[[page]]\nnumber = 0\nname = \"p\"\n"
+               "[[page.layer]]\nkind = \"picture\"\nfile = \"now.png\"\nwidth = 60\n"
+               "[[page.layer]]\nkind = \"text\"\nfont = \"f\"\ntext = \"Mg\"\nx = 70\n",
+               folder + "p.toml");
+    RenderCache cache, fresh;
+    DisplayImageBytes image{}, again{};
+    auto draw = [&](const std::string& colour, const char* font) {
+        std::remove(picture.c_str());
+        std::remove((folder + "now.ttf").c_str());
+        // Of different sizes: a file rewritten within the clock's tick
+        // is told apart by its length.
+        if (!colour.empty()) {
+            std::string size = colour == "black" ? "8x8" : "9x9";
+            EXPECT_EQ(
+                std::system(
+                    ("convert -size " + size + " xc:" + colour + " '" + picture + "'").c_str()),
+                0);
+        }
+        std::filesystem::copy_file(std::string("/usr/share/fonts/truetype/dejavu/") + font,
+                                   folder + "now.ttf");
+        ProjectOutcome kept = RenderPage(project, project.pages[0], cache, image);
+        ProjectOutcome afresh = RenderPage(project, project.pages[0], fresh = RenderCache{}, again);
+        EXPECT_EQ(kept.ok, afresh.ok) << colour << " " << font;
+        EXPECT_EQ(Art(image), Art(again)) << colour << " " << font;
+    };
+    draw("", "DejaVuSans.ttf");
+    draw("black", "DejaVuSans-Bold.ttf");
+    draw("white", "DejaVuSans.ttf");
+    draw("", "DejaVuSans-Bold.ttf");
+}
+
+// A picture shows the same in a box whichever box of it was drawn first
+// (the designer draws pages in another order than a build).
+TEST(Project, DrawsAPictureTheSameWhicheverBoxCameFirst) {
+    const std::string folder = Folder();
+    ASSERT_EQ(std::system(("convert -size 2000x1400 gradient:black-white -rotate 30 '" + folder +
+                           "order.jpg'")
+                              .c_str()),
+              0);
+    auto layer = [](int width, int height) {
+        return "[[page.layer]]\nkind = \"picture\"\nfile = \"order.jpg\"\nwidth = " +
+               std::to_string(width) + "\nheight = " + std::to_string(height) +
+               "\ndither = \"atkinson\"\n";
+    };
+    Project project = Parsed("[[page]]\nnumber = 0\nname = \"a\"\n" + layer(1000, 700) +
+                                 "[[page]]\nnumber = 1\nname = \"b\"\n" + layer(60, 30),
+                             folder + "p.toml");
+    RenderCache first, second;
+    DisplayImageBytes afterLarge{}, alone{}, large{};
+    ASSERT_TRUE(RenderPage(project, project.pages[0], first, large).ok);
+    ASSERT_TRUE(RenderPage(project, project.pages[1], first, afterLarge).ok);
+    ASSERT_TRUE(RenderPage(project, project.pages[1], second, alone).ok);
+    EXPECT_EQ(Art(afterLarge), Art(alone));
 }

@@ -33,13 +33,19 @@ async function answerOf(response) {
   }
 }
 
+// Every change names the version of the project it was made on; one made
+// on an older version (another tab changed the project) is refused with
+// the project as it is now (409), which this page then shows.
 async function post(route, fields, body) {
+  fields = { ...fields, version: state ? state.version : '' };
   try {
     const response = await fetch('api/' + route + (body ? '?' + new URLSearchParams(fields) : ''), {
       method: 'POST',
       body: body || new URLSearchParams(fields),
     });
-    return await answerOf(response);
+    const answer = await answerOf(response);
+    answer.stale = response.status === 409;
+    return answer;
   } catch {
     return { ok: false, message: 'kpl design is not running' };
   }
@@ -52,6 +58,7 @@ const queue = [];
 let busy = false;
 
 function enqueue(task) {
+  window.kplQueued++;
   const waiting = task.key ? queue.find((t) => t.key === task.key) : null;
   if (waiting && task.fields && task.fields.op === 'nudge') {
     waiting.fields.dx = Number(waiting.fields.dx) + Number(task.fields.dx);
@@ -71,7 +78,7 @@ async function pump() {
   try {
     const answer = await (task.run ? task.run() : post('edit', task.fields));
     if (answer.state) show(answer.state);
-    if (!task.run) say(answer.ok ? '' : answer.message, !answer.ok);
+    if (!task.run || answer.stale) say(answer.ok ? '' : answer.message, !answer.ok);
     const started = task.started;
     requestAnimationFrame(() => window.kplTimings.push(performance.now() - started));
   } finally {
@@ -80,7 +87,9 @@ async function pump() {
   }
 }
 
-// For tests and benchmarks: nothing waiting, nothing on its way.
+// For tests and benchmarks: how many requests were asked for so far, and
+// whether none is waiting or on its way.
+window.kplQueued = 0;
 window.kplSettled = () => !busy && queue.length === 0;
 
 function edit(fields, key) {
@@ -302,7 +311,10 @@ function buildProperties(l) {
       const key = `set:${pageIndex}:${layerIndex}:${field}`;
       edit({ op: 'set', layer: layerIndex, field, value, group: key }, key);
     };
-    input.addEventListener(kind === 'file' || kind === 'text' ? 'change' : 'input', send);
+    // A choice is made once (change, as a list fires it for mouse, keys and
+    // scripts alike); a number or slider follows every step (input).
+    const settled = kind === 'file' || kind === 'text' || kind === 'select' || kind === 'group';
+    input.addEventListener(settled ? 'change' : 'input', send);
     const row = document.createElement('label');
     row.append(label, input);
     form.append(row);
@@ -333,6 +345,7 @@ function show(next) {
   pageIndex = Math.max(0, Math.min(pageIndex, state.pages.length - 1));
   if (page()) layerIndex = Math.min(layerIndex, page().layers.length - 1);
   $('project').textContent = state.path + (state.changed ? ' *' : '');
+  $('recovery').hidden = !state.recovered;
   $('undo').disabled = !state.canUndo;
   $('redo').disabled = !state.canRedo;
   showPages();
@@ -372,9 +385,10 @@ function onCanvas() {
     stroke++;
     last = pixelAt(event);
     if (tool === 'paint') {
-      const hex = $('page').dataset.hex;
-      const at = ((last.y >> 3) * 120 + last.x) * 2;
-      paintValue = (parseInt(hex.substr(at, 2), 16) >> (last.y & 7)) & 1 ? 0 : 1;
+      // Judged by the grid, not the page: with white or inverting ink a
+      // drawn cell is light on the page.
+      const row = l.rows[last.y - l.y] || '';
+      paintValue = row[last.x - l.x] === '#' ? 0 : 1;
       paint(last);
     }
     grid.dataset.tool = tool;
@@ -556,6 +570,15 @@ async function start() {
   $('undo').onclick = () => act(() => post('undo', {}));
   $('redo').onclick = () => act(() => post('redo', {}));
   $('save').onclick = () => act(() => save());
+  for (const action of ['restore', 'discard'])
+    $(action).onclick = () =>
+      act(async () => {
+        const answer = await post('recovery', { action });
+        say(answer.message, !answer.ok);
+        return answer;
+      });
+  // Back from another program: pictures and fonts changed there show.
+  window.addEventListener('focus', () => act(async () => ({ state: await answerOf(await fetch('api/state')) })));
   $('add').onclick = () => {
     edit({ op: 'add', kind: $('new-kind').value, after: layerIndex });
     layerIndex++;

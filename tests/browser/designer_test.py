@@ -19,7 +19,7 @@ from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select
 
 from harness import (KPL, LINE, RUN, Designer, Sim, check, chromium, dark_pixels_of_picture,
-                     display_bytes, example_project, request, same, wait_until)
+                     display_bytes, example_project, request, same, version, wait_until)
 
 # What the page's canvas shows, one value a pixel: 1 where dark.
 CANVAS_PIXELS = """
@@ -49,6 +49,20 @@ def settle(driver):
     return wait_until(settled)
 
 
+def requesting(driver, action):
+    """Does what makes the page ask the server something (a click, keys),
+    then waits until it has asked and the answer is in, or a dialog shows."""
+    def page(script):
+        try:
+            return alert(driver) or driver.execute_script(script)
+        except UnexpectedAlertPresentException:  # shown in between
+            return True
+    before = page("return window.kplQueued")
+    action()
+    wait_until(lambda: page("return window.kplQueued > %d" % before))
+    return settle(driver)
+
+
 def accept_dialogs(driver):
     """Accepts any confirm the page shows; their texts."""
     texts = []
@@ -61,8 +75,7 @@ def accept_dialogs(driver):
 def type_into(driver, selector, text):
     field = driver.find_element(By.CSS_SELECTOR, selector)
     field.send_keys(Keys.CONTROL, "a")
-    field.send_keys(text)
-    settle(driver)
+    requesting(driver, lambda: field.send_keys(text))
 
 
 def line_status(driver):
@@ -80,8 +93,7 @@ def edits(driver, designer, folder, project):
     driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
 
     Select(driver.find_element(By.ID, "new-kind")).select_by_visible_text("text")
-    driver.find_element(By.ID, "add").click()
-    settle(driver)
+    requesting(driver, driver.find_element(By.ID, "add").click)
     type_into(driver, "#properties textarea[name=text]", "Hi")
     type_into(driver, "#properties input[name=name]", "greeting" + Keys.TAB)
     settle(driver)
@@ -89,43 +101,37 @@ def edits(driver, designer, folder, project):
          driver.find_element(By.CSS_SELECTOR, "#layers li.chosen span").text, "greeting")
     # A drag of 10 pixels right and down on the page shown 6 times its size.
     grid = driver.find_element(By.ID, "grid")
-    ActionChains(driver).move_to_element_with_offset(grid, 5 * 6 + 3 - 360, 5 * 6 + 3 - 96) \
-        .click_and_hold().move_by_offset(60, 60).release().perform()
-    settle(driver)
-    driver.find_element(By.TAG_NAME, "body").send_keys(Keys.ARROW_LEFT, Keys.ARROW_LEFT, Keys.ARROW_UP)
-    settle(driver)
+    requesting(driver, ActionChains(driver).move_to_element_with_offset(grid, 5 * 6 + 3 - 360, 5 * 6 + 3 - 96)
+               .click_and_hold().move_by_offset(60, 60).release().perform)
+    requesting(driver, lambda: driver.find_element(By.TAG_NAME, "body").send_keys(Keys.ARROW_LEFT, Keys.ARROW_LEFT,
+                                                                                   Keys.ARROW_UP))
 
     data = base64.b64encode(open(photo, "rb").read()).decode()
-    driver.execute_script("""const bytes = Uint8Array.from(atob(arguments[0]), (c) => c.charCodeAt(0));
-        window.kplDropPicture(new File([bytes], 'photo.png', {type: 'image/png'}));""", data)
-    settle(driver)
+    requesting(driver, lambda: driver.execute_script("""const bytes = Uint8Array.from(atob(arguments[0]), (c) => c.charCodeAt(0));
+        window.kplDropPicture(new File([bytes], 'photo.png', {type: 'image/png'}));""", data))
     check("a dropped picture is copied beside the project",
           open(os.path.join(folder, "photo.png"), "rb").read() == open(photo, "rb").read())
     for field, value in (("width", "26"), ("x", "94"), ("y", "10")):
         type_into(driver, "#properties input[name=%s]" % field, value)
-    driver.find_element(By.CSS_SELECTOR, "#properties input[name=threshold]").send_keys(Keys.ARROW_LEFT * 30)
-    settle(driver)
+    requesting(driver, lambda: driver.find_element(By.CSS_SELECTOR, "#properties input[name=threshold]")
+               .send_keys(Keys.ARROW_LEFT * 30))
     edited = driver.execute_script(CANVAS_PIXELS, "#page")
 
-    driver.find_element(By.TAG_NAME, "body").send_keys(Keys.CONTROL, "z")
-    settle(driver)
+    requesting(driver, lambda: driver.find_element(By.TAG_NAME, "body").send_keys(Keys.CONTROL, "z"))
     check("Ctrl-Z takes the whole slider move back",
           driver.execute_script("return document.querySelector('#properties input[name=threshold]').value") == "128"
           and driver.execute_script(CANVAS_PIXELS, "#page") != edited)
-    driver.find_element(By.TAG_NAME, "body").send_keys(Keys.CONTROL, Keys.SHIFT, "z")
-    settle(driver)
+    requesting(driver, lambda: driver.find_element(By.TAG_NAME, "body").send_keys(Keys.CONTROL, Keys.SHIFT, "z"))
     same("Ctrl-Shift-Z puts it back", driver.execute_script(CANVAS_PIXELS, "#page"), edited)
     Select(driver.find_element(By.ID, "new-kind")).select_by_visible_text("pixels")
-    driver.find_element(By.ID, "add").click()
-    settle(driver)
+    requesting(driver, driver.find_element(By.ID, "add").click)
     driver.find_element(By.CSS_SELECTOR, "input[name=tool][value=paint]").click()
     # A stroke from (57, 13) to (60, 13): every pixel on the way.
-    ActionChains(driver).move_to_element_with_offset(grid, 57 * 6 + 3 - 360, 13 * 6 + 3 - 96) \
-        .click_and_hold().move_by_offset(18, 0).release().perform()
-    settle(driver)
+    requesting(driver, ActionChains(driver).move_to_element_with_offset(grid, 57 * 6 + 3 - 360, 13 * 6 + 3 - 96)
+               .click_and_hold().move_by_offset(18, 0).release().perform)
     edited = driver.execute_script(CANVAS_PIXELS, "#page")
 
-    driver.find_element(By.ID, "save").click()
+    requesting(driver, driver.find_element(By.ID, "save").click)
     same("Save asks nothing of the example project", accept_dialogs(driver), [])
     same("Save says so", driver.find_element(By.ID, "status").text, "screens.toml saved")
     driver.save_screenshot(os.path.join(RUN, "designer.png"))
@@ -181,8 +187,7 @@ rows = [
     with open(project, "a") as elsewhere:
         elsewhere.write("# changed by another program\n")
     changed = open(project).read()
-    driver.find_element(By.ID, "save").click()
-    settle(driver)
+    requesting(driver, driver.find_element(By.ID, "save").click)
     asked = alert(driver)
     same("Save over a file changed on disk asks first", asked and asked.text,
          "screens.toml has changed on disk since it was read. Overwrite it?")
@@ -199,8 +204,7 @@ def display(driver, designer, out):
     port.send_keys(LINE)
     pages = {n: display_bytes(dark_pixels_of_picture(os.path.join(out, name)))
              for n, name in ((2, "02-splash.bmp"), (5, "05-battery_low.bmp"))}
-    driver.find_element(By.XPATH, "//ol[@id='layers']/li[contains(., 'Battery low')]/input").click()
-    settle(driver)
+    requesting(driver, driver.find_element(By.XPATH, "//ol[@id='layers']/li[contains(., 'Battery low')]/input").click)
     check("a hidden layer is left out of the canvas",
           driver.execute_script(CANVAS_PIXELS, "#page") != dark_pixels_of_picture(os.path.join(out, "05-battery_low.bmp")))
     sim.mark()
@@ -213,8 +217,7 @@ def display(driver, designer, out):
          sim.since_mark(),
          b"\x1bDG" + pages[5] + b"\x1bXE")
 
-    driver.find_element(By.XPATH, "//nav/button[contains(., '+ 07')]").click()
-    settle(driver)
+    requesting(driver, driver.find_element(By.XPATH, "//nav/button[contains(., '+ 07')]").click)
     pages[7] = bytes(480)  # a new page is white
     sim.mark()
     driver.find_element(By.ID, "store-all").click()
@@ -263,13 +266,12 @@ def layers(driver, designer):
     names = lambda: [li.text.split("\n")[0] for li in driver.find_elements(By.CSS_SELECTOR, "#layers li span")]
     driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
     driver.find_element(By.XPATH, "//ol[@id='layers']/li[1]/span").click()
-    driver.find_element(By.TAG_NAME, "body").send_keys(Keys.DELETE)
-    settle(driver)
-    driver.find_element(By.XPATH, "//ol[@id='layers']/li[contains(., 'line')]/button[@title='Up']").click()
-    settle(driver)
+    requesting(driver, lambda: driver.find_element(By.TAG_NAME, "body").send_keys(Keys.DELETE))
+    requesting(driver, driver.find_element(By.XPATH, "//ol[@id='layers']/li[contains(., 'line')]/button[@title='Up']").click)
     same("Delete removes the chosen layer, Up moves one over the next",
          names(), ['picture photo.png', 'line 10,30 to 109,30', 'greeting', 'text "Battery low"', 'group statusbar'])
-    _, _, content = request(designer, "POST", designer.base + "api/picture?page=1&name=photo.png",
+    _, _, content = request(designer, "POST", designer.base + "api/picture?page=1&name=photo.png&version=%d"
+                            % version(designer),
                             origin=designer.origin, body=open(os.path.join(RUN, "out", "02-splash.bmp"), "rb").read())
     same("another picture dropped under a taken name is copied beside it as photo-2.png",
          json.loads(content)["message"], "photo-2.png added")
@@ -277,6 +279,133 @@ def layers(driver, designer):
                             body=("port=%s&write-protect=1&font-overwrite=1" % LINE).encode())
     same("options with write protection and font overwrite both are refused", json.loads(content)["message"],
          "write protection and font overwrite exclude each other")
+
+
+def state(designer):
+    return json.loads(request(designer, "GET", designer.base + "api/state")[2])
+
+
+def contrast(driver, element):
+    """WCAG's contrast ratio of an element's text on its background (or the
+    nearest one behind it)."""
+    return driver.execute_script("""
+        const luminance = (css) => {
+          const [r, g, b] = css.match(/[\\d.]+/g).slice(0, 3).map((v) => {
+            v /= 255; return v <= 0.03928 ? v / 12.92 : ((v + 0.055) / 1.055) ** 2.4; });
+          return 0.2126 * r + 0.7152 * g + 0.0722 * b;
+        };
+        let e = arguments[0], back = getComputedStyle(e).backgroundColor;
+        while (/rgba\\(.*, 0\\)|transparent/.test(back)) { e = e.parentElement; back = getComputedStyle(e).backgroundColor; }
+        const [a, b] = [luminance(getComputedStyle(arguments[0]).color), luminance(back)];
+        return (Math.max(a, b) + 0.05) / (Math.min(a, b) + 0.05);""", element)
+
+
+def tabs_and_paint(driver, designer):
+    """A tab behind the server (another tab changed the project) has its
+    edit refused and is brought up to date; a pixel grid of white ink is
+    painted by what its grid holds, not by the page's pixel."""
+    before = state(designer)
+    request(designer, "POST", designer.base + "api/edit", origin=designer.origin,
+            body=("op=add&page=1&kind=rectangle&version=%s" % before["version"]).encode())
+    requesting(driver, lambda: driver.find_element(By.TAG_NAME, "body").send_keys(Keys.DELETE))
+    after = state(designer)
+    same("a stale tab's Delete: refused, the other tab's rectangle kept on top",
+         [l["kind"] for l in after["pages"][1]["layers"]],
+         [l["kind"] for l in before["pages"][1]["layers"]] + ["rectangle"])
+    status = driver.find_element(By.ID, "status")
+    same("the stale tab says so", status.text,
+         "the project was changed in another tab or window; this one now shows it as it is")
+    same("and lists the layers as they are now",
+         len(driver.find_elements(By.CSS_SELECTOR, "#layers li")), len(after["pages"][1]["layers"]))
+    ratio = contrast(driver, status)
+    check("a failure on the header is readable (contrast %.1f, at least 4.5)" % ratio, ratio >= 4.5)
+
+    Select(driver.find_element(By.ID, "new-kind")).select_by_visible_text("pixels")
+    requesting(driver, driver.find_element(By.ID, "add").click)
+    requesting(driver, lambda: Select(driver.find_element(By.CSS_SELECTOR, "#properties select[name=ink]"))
+               .select_by_visible_text("white"))
+    driver.find_element(By.CSS_SELECTOR, "input[name=tool][value=paint]").click()
+    grid = driver.find_element(By.ID, "grid")
+    rows = []
+    for _ in range(2):
+        requesting(driver, ActionChains(driver).move_to_element_with_offset(grid, 57 * 6 + 3 - 360, 13 * 6 + 3 - 96)
+                   .click().perform)
+        white = [l for l in state(designer)["pages"][1]["layers"] if l["kind"] == "pixels" and l["ink"] == "white"]
+        rows.append(white[0]["rows"][1] if len(white) == 1 else
+                    [(l["kind"], l["ink"]) for l in state(designer)["pages"][1]["layers"]])
+    same("white ink: a click draws into the grid, a second one takes it out", rows, [".#......", "........"])
+    driver.find_element(By.CSS_SELECTOR, "input[name=tool][value=move]").click()
+
+
+def files_and_links():
+    """Pictures as they are on disk now; a dropped picture never written
+    through a link."""
+    folder = os.path.join(RUN, "files")
+    project = example_project(folder)
+    with open(project, "a") as text:
+        text.write('\n[[page.layer]]\nkind = "picture"\nfile = "later.png"\nwidth = 40\n')
+    outside = os.path.join(RUN, "outside-drop")
+    shutil.rmtree(outside, ignore_errors=True)
+    os.makedirs(outside)
+    os.symlink(os.path.join(outside, "none.png"), os.path.join(folder, "drop.png"))
+    designer = Designer(project)
+    try:
+        line = open(project).read().count("\n") - 3
+        same("a picture not there yet: named", state(designer)["pages"][1]["problems"],
+             ['%s:%d: picture "later.png" cannot be read (No such file or directory)' % (project, line)])
+        for colour, size in (("black", "5x5"), ("gray70", "6x6")):
+            subprocess.run(["convert", "-size", size, "xc:" + colour, os.path.join(folder, "later.png")], check=True)
+            out = os.path.join(RUN, "files-out")
+            subprocess.run([KPL, "build", project, "-o", out], check=True, capture_output=True)
+            same("a picture %s on disk now: drawn as kpl build draws it" % colour,
+                 bytes.fromhex(state(designer)["pages"][1]["image"]),
+                 display_bytes(dark_pixels_of_picture(os.path.join(out, "05-battery_low.bmp"))))
+        _, _, content = request(designer, "POST", designer.base + "api/picture?page=0&name=drop.png&version=%s"
+                                % state(designer)["version"], origin=designer.origin,
+                                body=open(os.path.join(folder, "later.png"), "rb").read())
+        same("a picture dropped under the name of a dangling link goes beside it, not through it",
+             (json.loads(content)["message"], os.listdir(outside), os.path.islink(os.path.join(folder, "drop.png"))),
+             ("drop-2.png added", [], True))
+    finally:
+        designer.stop()
+
+
+def recovery():
+    """Ctrl-C, SIGTERM or a closed terminal keep unsaved edits beside the
+    project; the next kpl design offers them; the project file is written
+    only by Save."""
+    folder = os.path.join(RUN, "recovery")
+    project = example_project(folder)
+    original = open(project).read()
+    kept = os.path.join(folder, ".screens.toml.kpl-recovery")
+    for number, signal_number in enumerate((signal.SIGINT, signal.SIGTERM, signal.SIGHUP)):
+        designer = Designer(project)
+        name = "kept_%d" % number
+        request(designer, "POST", designer.base + "api/edit", origin=designer.origin,
+                body=("op=set&page=0&layer=-1&field=name&value=%s&version=%s" % (name, version(designer))).encode())
+        designer.process.send_signal(signal_number)
+        status = designer.process.wait(10)
+        same("%s with an unsaved edit: exit 130, the edits kept and named, the file as it was"
+             % signal.Signals(signal_number).name,
+             (status, designer.process.stderr.read().splitlines()[-1], open(project).read() == original),
+             (130, "kpl: %s: unsaved edits kept in %s; kpl design offers them when it next opens "
+                   "the project" % (project, kept), True))
+        check("the kept edits hold the new name", ('name = "%s"' % name) in open(kept).read())
+    designer = Designer(project)
+    try:
+        same("the next session offers them", state(designer)["recovered"], True)
+        _, _, content = request(designer, "POST", designer.base + "api/recovery", origin=designer.origin,
+                                body=("action=restore&version=%s" % version(designer)).encode())
+        restored = json.loads(content)["state"]
+        same("restored: the project holds them, unsaved, the file as it was",
+             (restored["pages"][0]["name"], restored["changed"], restored["recovered"], open(project).read(),
+              os.path.exists(kept)), ("kept_2", True, False, original, False))
+        request(designer, "POST", designer.base + "api/save", origin=designer.origin,
+                body=("version=%s" % version(designer)).encode())
+        check("Save writes them", 'name = "kept_2"' in open(project).read())
+    finally:
+        designer.stop()
+    same("after Save, nothing kept", os.path.exists(kept), False)
 
 
 def refusals():
@@ -312,7 +441,7 @@ def browser_and_interrupt():
             process.wait(10)
         except subprocess.TimeoutExpired:
             process.kill()
-        check("%s ends kpl design" % signal.Signals(signal_number).name, process.poll() == -signal_number)
+        check("%s ends kpl design, exit 130" % signal.Signals(signal_number).name, process.poll() == 130)
 
 
 def lost_comments():
@@ -347,9 +476,14 @@ def main():
         out = edits(driver, designer, folder, project)
         display(driver, designer, out)
         layers(driver, designer)
-        errors = [entry["message"] for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
+        tabs_and_paint(driver, designer)
+        # The stale tab's refused edit is the one failed request expected.
+        errors = [entry["message"] for entry in driver.get_log("browser")
+                  if entry["level"] == "SEVERE" and "status of 409 (Conflict)" not in entry["message"]]
         same("the page logged no errors", errors, [])
         lost_comments()
+        files_and_links()
+        recovery()
         refusals()
         browser_and_interrupt()
     finally:

@@ -3,6 +3,7 @@ project, raw HTTP to it, the emulator's record of the line, Chromium, and
 the checks file that scripts/test-summary adds up (`ok ...`/`not ok ...`).
 Set by scripts/design-e2e: KPL_PROGRAM, KPL_LINE (the tool's end of a pty
 pair with kplsim at the other), KPL_SIM_OUT, KPL_RUN, KPL_CHECKS."""
+import json
 import os
 import re
 import shutil
@@ -100,6 +101,12 @@ def request(designer, method, path, host=None, origin=None, body=b"", headers=()
     return status, head.decode("latin-1"), content
 
 
+def version(designer):
+    """The version of the project the designer holds: every change names
+    the one it was made on."""
+    return json.loads(request(designer, "GET", designer.base + "api/state")[2])["version"]
+
+
 class Sim:
     """kplsim's record of the line: received.bin and log.txt."""
 
@@ -156,6 +163,9 @@ def chromium():
     for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1300,850"):
         options.add_argument(argument)
     options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+    # A dialog stays until the test answers it: by default a script run
+    # while one shows would dismiss it unseen.
+    options.set_capability("unhandledPromptBehavior", "ignore")
     return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
 
 

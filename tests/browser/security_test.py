@@ -6,7 +6,7 @@ import random
 import subprocess
 import sys
 
-from harness import KPL, RUN, Designer, check, example_project, request, raw, same
+from harness import KPL, RUN, Designer, check, example_project, request, raw, same, version
 
 
 def listening_addresses(port):
@@ -27,6 +27,7 @@ def state_of(designer):
 
 
 def edit(designer, fields, origin="own"):
+    fields = dict(fields, version=version(designer))
     body = "&".join("%s=%s" % pair for pair in fields.items()).encode()
     origin = designer.origin if origin == "own" else origin
     status, head, content = request(designer, "POST", designer.base + "api/edit", origin=origin,
@@ -95,7 +96,8 @@ def main():
                  (400, name + ": " + why))
         status, _, content = edit(designer, {"op": "add", "page": "1", "kind": "picture", "file": "inside.png"})
         same("a picture in the folder taken", status, 200)
-        status, _, content = request(designer, "POST", designer.base + "api/picture?page=1&name=../dropped.png",
+        status, _, content = request(designer, "POST", designer.base + "api/picture?page=1&name=../dropped.png&version=%d"
+                                     % version(designer),
                                      origin=designer.origin, body=open(os.path.join(folder, "inside.png"), "rb").read())
         same("a dropped picture named out of the folder refused", (status, json.loads(content)["message"]),
              (400, "../dropped.png: not a plain file name"))
