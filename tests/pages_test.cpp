@@ -539,6 +539,16 @@ TEST(TextLayer, CentresEachLineOfSeveral) {
     put('H', 52, 16);
     put('I', 60, 16);
     EXPECT_EQ(Art(Rendered(project)), want);
+    // Without a box the block is as wide as its widest line, whichever it
+    // is: the first line of two sits where it would alone.
+    auto small = [](const std::string& text) {
+        std::vector<std::string> rows = Art(
+            Rendered(Parsed("[[page]]\nnumber = 0\nname = \"p\"\n[[page.layer]]\nkind = \"text\"\n"
+                            "text = \"" +
+                            text + "\"\nfont = \"small\"\nanchor = \"top\"\nx = 60\n")));
+        return std::vector<std::string>(rows.begin(), rows.begin() + 8);
+    };
+    EXPECT_EQ(small("AB\\nA"), small("AB"));
 }
 
 // One picture on three pages is read and decoded once.
