@@ -178,9 +178,17 @@ struct Painter {
 
     const RenderCache::Picture* Decoded(int line, const std::string& path, int width, int height) {
         // Decoded to cover at least the page, so any box within it is only
-        // ever scaled down; by the cover asked for, so that what a box shows
-        // does not hang on which box asked first.
-        DecodeRequest request{std::max(width, kDisplayWidth), std::max(height, kDisplayHeight)};
+        // ever scaled down; a larger box asks for the next power of two of
+        // its size. By the cover asked for, so that what a box shows does
+        // not hang on which box asked first, and a box resized does not
+        // decode the picture again at every size.
+        auto cover = [](int size, int page) {
+            int power = page;
+            while (power < size)
+                power = power < 128 ? 128 : power * 2;
+            return power;
+        };
+        DecodeRequest request{cover(width, kDisplayWidth), cover(height, kDisplayHeight)};
         const std::string key = path + '\n' + std::to_string(request.coverWidth) + 'x' +
                                 std::to_string(request.coverHeight);
         FileStamp now = StampFile(path);

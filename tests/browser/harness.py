@@ -104,7 +104,7 @@ def request(designer, method, path, host=None, origin=None, body=b"", headers=()
 def version(designer):
     """The version of the project the designer holds: every change names
     the one it was made on."""
-    return json.loads(request(designer, "GET", designer.base + "api/state")[2])["version"]
+    return json.loads(request(designer, "GET", designer.base + "api/state")[2]).get("version", "")
 
 
 class Sim:

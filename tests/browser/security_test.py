@@ -96,7 +96,7 @@ def main():
                  (400, name + ": " + why))
         status, _, content = edit(designer, {"op": "add", "page": "1", "kind": "picture", "file": "inside.png"})
         same("a picture in the folder taken", status, 200)
-        status, _, content = request(designer, "POST", designer.base + "api/picture?page=1&name=../dropped.png&version=%d"
+        status, _, content = request(designer, "POST", designer.base + "api/picture?page=1&name=../dropped.png&version=%s"
                                      % version(designer),
                                      origin=designer.origin, body=open(os.path.join(folder, "inside.png"), "rb").read())
         same("a dropped picture named out of the folder refused", (status, json.loads(content)["message"]),
