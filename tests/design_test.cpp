@@ -104,6 +104,28 @@ TEST(Edits, RefusedOnesLeaveTheProjectAsItWas) {
     }
 }
 
+// A picture takes a threshold or a dither, as the file does: choosing one
+// drops the other, so that the designer never holds what the file cannot.
+TEST(Edits, AThresholdOrADither) {
+    DesignState state = Example();
+    auto set = [&state](const char* field, const char* value) {
+        EXPECT_TRUE(
+            ApplyEdit(
+                state,
+                {{"op", "set"}, {"page", "1"}, {"layer", "0"}, {"field", field}, {"value", value}})
+                .ok)
+            << field << " " << value;
+        const ConversionOptions& conversion = LayerAt(state, 1, 0).conversion;
+        return std::make_pair(conversion.threshold, conversion.dithering);
+    };
+    ASSERT_TRUE(
+        ApplyEdit(state, {{"op", "add"}, {"page", "1"}, {"kind", "picture"}, {"file", "a.png"}})
+            .ok);
+    EXPECT_EQ(set("threshold", "60"), std::make_pair(60, Dithering::None));
+    EXPECT_EQ(set("dither", "atkinson"), std::make_pair(128, Dithering::Atkinson));
+    EXPECT_EQ(set("threshold", "200"), std::make_pair(200, Dithering::None));
+}
+
 TEST(Edits, APixelGridGrowsToTakeAPixelOnAnySide) {
     struct Case {
         int x, y;

@@ -853,8 +853,8 @@ TEST(Project, DrawsAPictureTheSameWhicheverBoxCameFirst) {
                std::to_string(width) + "\nheight = " + std::to_string(height) +
                "\ndither = \"atkinson\"\n";
     };
-    Project project = Parsed("[[page]]\nnumber = 0\nname = \"a\"\n" + layer(1000, 700) +
-                                 "[[page]]\nnumber = 1\nname = \"b\"\n" + layer(60, 30),
+    Project project = Parsed("[[page]]\nnumber = 0\nname = \"a\"\n" + layer(1000, 20) +
+                                 "[[page]]\nnumber = 1\nname = \"b\"\n" + layer(60, 20),
                              folder + "p.toml");
     RenderCache first, second;
     DisplayImageBytes afterLarge{}, alone{}, large{};
