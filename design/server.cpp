@@ -7,6 +7,7 @@
 #include "design/session.h"
 #include "display/formats.h"
 #include "display/options.h"
+#include "display/portname.h"
 #include "pages/build.h"
 #include "platform/files.h"
 #include "platform/userfiles.h"
@@ -287,8 +288,9 @@ void Ports(Response& response) {
     std::string why;
     if (!ListSerialPorts(ports, why))
         return ReplyJson(response, Answer(false, "the ports cannot be listed: " + why));
-    std::sort(ports.begin(), ports.end(),
-              [](const SerialPortEntry& a, const SerialPortEntry& b) { return a.name < b.name; });
+    std::sort(ports.begin(), ports.end(), [](const SerialPortEntry& a, const SerialPortEntry& b) {
+        return PortNameLess(a.name, b.name);
+    });
     std::vector<std::string> entries;
     for (const SerialPortEntry& port : ports) {
         JsonObject json;
