@@ -3,6 +3,7 @@
 #include "cli/report.h"
 #include "design/designer.h"
 #include "platform/browser.h"
+#include "platform/interrupt.h"
 
 #include <cstdio>
 
@@ -16,6 +17,8 @@ int DesignCommand(const std::string& project, bool openBrowser, const std::strin
     std::printf("%s: the designer is at %s (Ctrl-C ends it)\n", project.c_str(),
                 start.address.c_str());
     std::fflush(stdout);
+    // From here the designer ends by serving out.
+    NoteInterruptions();
     std::string why;
     if (openBrowser && !OpenInBrowser(start.address, why))
         Complain("browser", why + ": open the address above by hand");
@@ -23,5 +26,5 @@ int DesignCommand(const std::string& project, bool openBrowser, const std::strin
         Complain(project, "the designer stopped serving");
         return kExitPort;
     }
-    return kExitDone;
+    return kExitInterrupted;
 }

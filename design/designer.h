@@ -32,5 +32,7 @@ struct DesignerStart {
 // Reads the project and binds the address; serves nothing yet.
 DesignerStart StartDesigner(const DesignerSettings& settings);
 
-// Answers requests until the process ends. False when serving failed.
+// Answers requests until the user interrupts (NoteInterruptions() first,
+// platform/interrupt.h), then lets the requests in hand finish. False when
+// serving could not start.
 bool ServeDesigner(Designer& designer);

@@ -1,4 +1,5 @@
 #include "design/assets.h"
+#include "design/connections.h"
 #include "design/designer.h"
 #include "design/guard.h"
 #include "design/json.h"
@@ -10,6 +11,8 @@
 #include "display/portname.h"
 #include "pages/build.h"
 #include "platform/files.h"
+#include "platform/interrupt.h"
+#include "platform/localsocket.h"
 #include "platform/userfiles.h"
 #include "platform/pause.h"
 #include "platform/portlist.h"
@@ -33,7 +36,8 @@ using httplib::Response;
 } // namespace
 
 struct Designer {
-    httplib::Server server;
+    RequestHandler server;
+    SocketId listener = kNoSocket;
     std::string token;
     int port = 0;
     std::mutex sessionLock; // the server answers on several threads
@@ -117,17 +121,15 @@ httplib::Server::HandlerResponse Check(Designer& designer, const Request& reques
         Refuse(response, 405, "refused: the designer takes GET and POST only");
         return Handled::Handled;
     }
-    std::string length = request.get_header_value("Content-Length");
-    if (length.find_first_not_of("0123456789") != std::string::npos) {
-        Refuse(response, 400, "refused: the Content-Length is not a number");
-        return Handled::Handled;
-    }
-    if (rest != kPictureRoute &&
-        (length.size() > 9 || (!length.empty() && std::stoul(length) > kLargestForm))) {
-        Refuse(response, 413, "refused: the request is larger than the designer takes");
-        return Handled::Handled;
-    }
     return Handled::Unhandled;
+}
+
+// Sizes are held below httplib, as the body comes (design/connections.h).
+std::size_t LargestBody(const std::string& token, const std::string& target) {
+    std::string rest;
+    return StripToken(target.substr(0, target.find('?')), token, rest) && rest == kPictureRoute
+               ? kLargestPicture
+               : kLargestForm;
 }
 
 // A line transaction holds the line from here until the claim is dropped.
@@ -232,6 +234,10 @@ void StoreAll(Designer& designer, const Request& request, Response& response) {
             std::size_t stored = 0;
             std::string failure;
             for (const RenderedPage& page : pages) {
+                if (Interrupted()) {
+                    failure = "kpl design was interrupted";
+                    break;
+                }
                 LineReport step = RunOnLine(line.device, line.label,
                                             DownloadSteps(page.image, page.number, false),
                                             "page " + TwoDigits(page.number) + " stored");
@@ -511,9 +517,6 @@ DesignerStart StartDesigner(const DesignerSettings& settings) {
     designer->token = NewToken();
     httplib::Server& server = designer->server;
     server.set_payload_max_length(kLargestPicture);
-    // Headers and body go out in two writes; without this the body waits
-    // for the browser's delayed acknowledgement (some 40 ms a request).
-    server.set_tcp_nodelay(true);
     server.set_default_headers(
         {{"Cache-Control", "no-store"},
          {"X-Content-Type-Options", "nosniff"},
@@ -528,17 +531,17 @@ DesignerStart StartDesigner(const DesignerSettings& settings) {
         Refuse(response, 500, "the designer could not answer this request");
     });
     AddRoutes(*designer);
-    if (port == 0) {
-        port = server.bind_to_any_port("127.0.0.1");
-    } else if (!server.bind_to_port("127.0.0.1", port)) {
-        port = -1;
-    }
-    if (port <= 0) {
+    LoopbackListener listener = ListenOnLoopback(port);
+    if (!listener.ok) {
         start.listening = false;
-        start.problems.push_back({settings.listen.empty() ? "127.0.0.1" : settings.listen,
-                                  "cannot listen there (the port is in use)"});
+        start.problems.push_back(
+            {settings.listen.empty() ? "127.0.0.1" : settings.listen,
+             (listener.inUse ? "the port is in use (" : "cannot listen there (") + listener.why +
+                 ")"});
         return start;
     }
+    designer->listener = listener.socket;
+    port = listener.port;
     designer->port = port;
     start.address = "http://127.0.0.1:" + std::to_string(port) + "/" + designer->token + "/";
     start.designer = designer;
@@ -547,5 +550,11 @@ DesignerStart StartDesigner(const DesignerSettings& settings) {
 }
 
 bool ServeDesigner(Designer& designer) {
-    return designer.server.listen_after_bind();
+    std::string token = designer.token;
+    bool served =
+        ServeConnections(designer.listener, designer.port, designer.server,
+                         [token](const std::string& target) { return LargestBody(token, target); });
+    CloseSocket(designer.listener);
+    designer.listener = kNoSocket;
+    return served;
 }

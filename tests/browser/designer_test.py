@@ -312,7 +312,7 @@ def browser_and_interrupt():
             process.wait(10)
         except subprocess.TimeoutExpired:
             process.kill()
-        check("%s ends kpl design" % signal.Signals(signal_number).name, process.poll() == -signal_number)
+        check("%s ends kpl design with status 130" % signal.Signals(signal_number).name, process.poll() == 130)
 
 
 def lost_comments():
