@@ -17,12 +17,15 @@ int DesignCommand(const std::string& project, bool openBrowser, const std::strin
     std::printf("%s: the designer is at %s (Ctrl-C ends it)\n", project.c_str(),
                 start.address.c_str());
     std::fflush(stdout);
-    // From here the designer ends by serving out.
+    // From here Ctrl-C and its kin end the serving, not the process, so that
+    // the browser's page is removed.
     NoteInterruptions();
-    std::string why;
-    if (openBrowser && !OpenInBrowser(start.address, why))
+    std::string page, why;
+    if (openBrowser && !OpenInBrowser(start.address, page, why))
         Complain("browser", why + ": open the address above by hand");
-    if (!ServeDesigner(*start.designer)) {
+    bool served = ServeDesigner(*start.designer);
+    RemoveBrowserPage(page);
+    if (!served) {
         Complain(project, "the designer stopped serving");
         return kExitPort;
     }

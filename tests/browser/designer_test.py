@@ -291,28 +291,44 @@ def refusals():
 
 
 def browser_and_interrupt():
-    """Without --no-browser the address goes to the desktop's opener (a
-    stand-in xdg-open here); Ctrl-C and a closed terminal end the server."""
+    """Without --no-browser the desktop's opener (a stand-in xdg-open here,
+    which records what it was given) opens a page of the user's alone that
+    sends the browser on to the address: the token is on no command line.
+    Ctrl-C and a closed terminal end the server and remove the page."""
     opener = os.path.join(RUN, "opener")
+    home = os.path.join(RUN, "home")
     os.makedirs(opener, exist_ok=True)
+    os.makedirs(home, exist_ok=True)
+    opened = os.path.join(opener, "opened")
     with open(os.path.join(opener, "xdg-open"), "w") as script:
-        script.write('#!/bin/sh\necho "$@" >"%s/opened"\n' % opener)
+        script.write('#!/bin/sh\n{ printf "%%s\\n" "$@"; stat -c %%a "$1"; cat "$1"; } >"%s.new" && mv "%s.new" "%s"\n'
+                     % (opened, opened, opened))
     os.chmod(os.path.join(opener, "xdg-open"), 0o755)
     project = os.path.join(RUN, "designer", "screens.toml")
     for signal_number in (signal.SIGINT, signal.SIGHUP):
+        name = signal.Signals(signal_number).name
+        if os.path.exists(opened):
+            os.remove(opened)
         process = subprocess.Popen([KPL, "design", project], stdout=subprocess.PIPE, text=True,
-                                   env=dict(os.environ, PATH=opener + ":" + os.environ["PATH"]))
+                                   env=dict(os.environ, PATH=opener + ":" + os.environ["PATH"], HOME=home))
         address = process.stdout.readline().split(" is at ")[1].split(" ")[0]
-        opened = os.path.join(opener, "opened")
-        if signal_number == signal.SIGINT:
-            check("the browser is opened on the address printed",
-                  wait_until(lambda: os.path.exists(opened) and open(opened).read() == address + "\n", 10))
+        if not check("%s: the opener is started" % name, wait_until(lambda: os.path.exists(opened), 10)):
+            process.kill()
+            process.wait()
+            continue
+        page, mode, *text = open(opened).read().split("\n")
+        same("%s: the opener is given a file in the home folder, not hidden, without the token" % name,
+             (os.path.dirname(page), os.path.basename(page)[:11], address.split("/")[3] in page),
+             (home, "kpl-design-", False))
+        same("%s: the file is the user's alone and sends the browser on to the address" % name,
+             (mode, '<meta http-equiv="refresh" content="0; url=%s">' % address in text), ("600", True))
         process.send_signal(signal_number)
         try:
             process.wait(10)
         except subprocess.TimeoutExpired:
             process.kill()
-        check("%s ends kpl design with status 130" % signal.Signals(signal_number).name, process.poll() == 130)
+        same("%s ends kpl design with status 130 and removes the file" % name,
+             (process.poll(), os.path.exists(page)), (130, False))
 
 
 def lost_comments():
