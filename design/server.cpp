@@ -232,6 +232,7 @@ void StoreAll(Designer& designer, const Request& request, Response& response) {
     response.set_chunked_content_provider(
         "application/x-ndjson", [pages, line](std::size_t, httplib::DataSink& sink) {
             std::size_t stored = 0;
+            std::string numbers; // "00, 03", as kpl batch lists them
             std::string failure;
             for (const RenderedPage& page : pages) {
                 if (Interrupted()) {
@@ -242,10 +243,11 @@ void StoreAll(Designer& designer, const Request& request, Response& response) {
                                             DownloadSteps(page.image, page.number, false),
                                             "page " + TwoDigits(page.number) + " stored");
                 if (!step.ok) {
-                    failure = step.message;
+                    failure = step.why;
                     break;
                 }
                 ++stored;
+                numbers += (numbers.empty() ? "" : ", ") + TwoDigits(page.number);
                 JsonObject progress;
                 Add(progress, "done", int(stored));
                 Add(progress, "total", int(pages.size()));
@@ -256,10 +258,12 @@ void StoreAll(Designer& designer, const Request& request, Response& response) {
                 // The display stores the page before it takes the next command.
                 Pause(kBatchPauseMs);
             }
-            std::string end =
-                failure.empty() ? Answer(true, line.label + ": " + std::to_string(stored) + " of " +
-                                                   std::to_string(pages.size()) + " pages stored")
-                                : Answer(false, failure);
+            std::string done = line.label + ": " + std::to_string(stored) + " of " +
+                               std::to_string(pages.size()) + " pages stored";
+            std::string end = failure.empty()
+                                  ? Answer(true, done)
+                                  : Answer(false, done + (stored ? " (" + numbers + ")" : "") +
+                                                      " before: " + failure);
             end += "\n";
             sink.write(end.data(), end.size());
             sink.done();

@@ -10,7 +10,7 @@ import shutil
 import signal
 import subprocess
 import sys
-from urllib.request import urlopen
+from urllib.request import Request, urlopen
 
 from selenium.common.exceptions import UnexpectedAlertPresentException
 from selenium.webdriver.common.action_chains import ActionChains
@@ -331,6 +331,29 @@ def browser_and_interrupt():
              (process.poll(), os.path.exists(page)), (130, False))
 
 
+def store_all_cut_short():
+    """Store all pages on a line that fails at the second page (strace makes
+    its fifth write fail) says how many pages, and which, were stored."""
+    project = example_project(os.path.join(RUN, "cut-short"))
+    designer = Designer(project, under=("strace", "-f", "-o", "/dev/null", "-P", os.path.realpath(LINE),
+                                        "-e", "trace=write", "-e", "inject=write:error=EIO:when=5"),
+                        env=dict(os.environ, ASAN_OPTIONS="detect_leaks=0"))  # no LeakSanitizer under ptrace
+    try:
+        asked = Request(designer.url + "api/storeall", data=("port=" + LINE).encode(),
+                        headers={"Origin": designer.origin})
+        lines = urlopen(asked, timeout=60).read().decode().splitlines()
+        same("Store all pages cut short: how many pages were stored, which, and why it stopped",
+             [json.loads(line)["message"] for line in lines],
+             [LINE + ": page 02 stored, 486 bytes",
+              LINE + ": 1 of 2 pages stored (02) before: write failed after 3 of 486 bytes (Input/output error)"])
+    finally:
+        # strace holds fatal signals back while it runs a program: kpl is told.
+        pid = designer.process.pid
+        with open("/proc/%d/task/%d/children" % (pid, pid)) as children:
+            os.kill(int(children.read().split()[0]), signal.SIGTERM)
+        designer.process.wait(10)
+
+
 def lost_comments():
     """A comment after a value has no place in the model: Save says which
     lines lose theirs and writes only when told to go on."""
@@ -362,6 +385,7 @@ def main():
               wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'")))
         out = edits(driver, designer, folder, project)
         display(driver, designer, out)
+        store_all_cut_short()
         layers(driver, designer)
         errors = [entry["message"] for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
         same("the page logged no errors", errors, [])

@@ -42,11 +42,11 @@ def example_project(folder):
 
 
 class Designer:
-    """kpl design PROJECT --no-browser, until stop()."""
+    """kpl design PROJECT --no-browser (under a tracer, say), until stop()."""
 
-    def __init__(self, project, *extra, cwd=None):
-        self.process = subprocess.Popen([KPL, "design", project, "--no-browser", *extra], cwd=cwd,
-                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    def __init__(self, project, *extra, cwd=None, under=(), env=None):
+        self.process = subprocess.Popen([*under, KPL, "design", project, "--no-browser", *extra], cwd=cwd,
+                                        env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         self.started = time.monotonic()
         first = self.process.stdout.readline()
         self.ready_after = time.monotonic() - self.started
