@@ -156,6 +156,10 @@ def chromium():
     for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1300,850"):
         options.add_argument(argument)
     options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+    # A dialog that opens while a script runs stays for the test to read; by
+    # default chromedriver would dismiss it, and which way a race between the
+    # two went would decide the test.
+    options.set_capability("unhandledPromptBehavior", "ignore")
     return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
 
 
