@@ -87,35 +87,6 @@ std::string PageList(const std::vector<int>& pages) {
     return text.empty() ? "none" : text;
 }
 
-// COM2 before COM10, /dev/ttyUSB2 before /dev/ttyUSB10.
-bool NaturalLess(const std::string& a, const std::string& b) {
-    std::size_t i = 0;
-    std::size_t j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (std::isdigit(static_cast<unsigned char>(a[i])) &&
-            std::isdigit(static_cast<unsigned char>(b[j]))) {
-            std::size_t endA = a.find_first_not_of("0123456789", i);
-            std::size_t endB = b.find_first_not_of("0123456789", j);
-            std::string numberA = a.substr(i, endA == std::string::npos ? endA : endA - i);
-            std::string numberB = b.substr(j, endB == std::string::npos ? endB : endB - j);
-            numberA.erase(0, std::min(numberA.find_first_not_of('0'), numberA.size()));
-            numberB.erase(0, std::min(numberB.find_first_not_of('0'), numberB.size()));
-            if (numberA.size() != numberB.size())
-                return numberA.size() < numberB.size();
-            if (numberA != numberB)
-                return numberA < numberB;
-            i = endA == std::string::npos ? a.size() : endA;
-            j = endB == std::string::npos ? b.size() : endB;
-        } else {
-            if (a[i] != b[j])
-                return a[i] < b[j];
-            ++i;
-            ++j;
-        }
-    }
-    return a.size() - i < b.size() - j;
-}
-
 } // namespace
 
 int ConvertCommand(const std::string& picture, const ConversionOptions& options,
@@ -299,7 +270,7 @@ int PortsCommand() {
         return kExitPort;
     }
     std::sort(ports.begin(), ports.end(), [](const SerialPortEntry& a, const SerialPortEntry& b) {
-        return NaturalLess(a.name, b.name);
+        return PortNameLess(a.name, b.name);
     });
     for (const SerialPortEntry& port : ports)
         PrintText(port.name + (port.description.empty() ? "" : "  ") + port.description + "\n");

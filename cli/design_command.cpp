@@ -6,7 +6,6 @@
 #include "platform/interrupt.h"
 
 #include <cstdio>
-#include <thread>
 
 int DesignCommand(const std::string& project, bool openBrowser, const std::string& listen) {
     DesignerStart start = StartDesigner({project, listen});
@@ -26,26 +25,22 @@ int DesignCommand(const std::string& project, bool openBrowser, const std::strin
     if (!recovered.empty())
         Complain(project, "unsaved edits of an earlier session are kept in " + recovered +
                               "; the designer offers them");
-    std::string why;
-    if (openBrowser && !OpenInBrowser(start.address, why))
+    std::string page, why;
+    if (openBrowser && !OpenInBrowser(start.address, page, why))
         Complain("browser", why + ": open the address above by hand");
-    std::shared_ptr<Designer> designer = start.designer;
-    std::thread ender([designer, project] {
-        WaitForInterruption();
-        DesignerEnd end = EndDesigner(*designer);
-        if (!end.recovery.empty())
-            Complain(project, "unsaved edits kept in " + end.recovery +
-                                  "; kpl design offers them when it next opens the project");
-        else if (!end.why.empty())
-            Complain(project, "unsaved edits could not be kept (" + end.why + ")");
-        FinishInterruption();
-    });
+    // Serves until Ctrl-C and its kin, which let the requests in hand finish.
     bool served = ServeDesigner(*start.designer);
-    if (!Interrupted()) {
-        ender.detach();
+    RemoveBrowserPage(page);
+    if (!served) {
         Complain(project, "the designer stopped serving");
         return kExitPort;
     }
-    ender.join(); // its message said before the program ends
-    return served ? kExitInterrupted : kExitPort;
+    DesignerEnd end = EndDesigner(*start.designer);
+    if (!end.recovery.empty())
+        Complain(project, "unsaved edits kept in " + end.recovery +
+                              "; kpl design offers them when it next opens the project");
+    else if (!end.why.empty())
+        Complain(project, "unsaved edits could not be kept (" + end.why + ")");
+    FinishInterruption(); // a closing console waits for this
+    return kExitInterrupted;
 }

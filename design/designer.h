@@ -32,16 +32,18 @@ struct DesignerStart {
 // Reads the project and binds the address; serves nothing yet.
 DesignerStart StartDesigner(const DesignerSettings& settings);
 
-// Answers requests until the process ends. False when serving failed.
+// Answers requests until the user interrupts (NoteInterruptions() first,
+// platform/interrupt.h), then lets the requests in hand finish. False when
+// serving could not start.
 bool ServeDesigner(Designer& designer);
 
 // The recovery file of an earlier session's unsaved edits, which the page
 // offers; "" when there is none.
 std::string RecoveredEdits(Designer& designer);
 
-// Ends serving (ServeDesigner returns) after writing the unsaved edits, if
-// any, to the recovery file beside the project; the project file is left
-// as the last save made it.
+// After serving: the unsaved edits, if any, written to the recovery file
+// beside the project, and no change taken any more; the project file is
+// left as the last save made it.
 struct DesignerEnd {
     std::string recovery; // the file written; "" when nothing was unsaved
     std::string why;      // why it could not be written

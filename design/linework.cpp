@@ -25,8 +25,9 @@ LineReport RunOnLine(const std::string& device, const std::string& label,
     LineReport report;
     LineOutcome outcome = RunLineTransaction(device, steps);
     report.ok = outcome.result == LineResult::Sent;
-    report.message = label + ": " +
-                     (report.ok ? done + ", " + std::to_string(outcome.bytesSent) + " bytes"
-                                : LineProblemText(outcome));
+    report.why = report.ok ? "" : LineProblemText(outcome);
+    report.message =
+        label + ": " +
+        (report.ok ? done + ", " + std::to_string(outcome.bytesSent) + " bytes" : report.why);
     return report;
 }

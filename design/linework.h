@@ -9,6 +9,7 @@
 struct LineReport {
     bool ok = false;
     std::string message; // "COM3: in use by another program", or what was sent
+    std::string why;     // on failure, the problem without the port's label
 };
 
 // The port as the user typed it (kpl's rules: a device path, or COM3 or 3

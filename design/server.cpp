@@ -1,4 +1,5 @@
 #include "design/assets.h"
+#include "design/connections.h"
 #include "design/designer.h"
 #include "design/guard.h"
 #include "design/json.h"
@@ -7,8 +8,11 @@
 #include "design/session.h"
 #include "display/formats.h"
 #include "display/options.h"
+#include "display/portname.h"
 #include "pages/build.h"
 #include "platform/files.h"
+#include "platform/interrupt.h"
+#include "platform/localsocket.h"
 #include "platform/userfiles.h"
 #include "platform/pause.h"
 #include "platform/portlist.h"
@@ -17,8 +21,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -34,16 +36,14 @@ using httplib::Response;
 } // namespace
 
 struct Designer {
-    httplib::Server server;
+    RequestHandler server;
+    SocketId listener = kNoSocket;
     std::string token;
     int port = 0;
     std::mutex sessionLock; // the server answers on several threads
     Session session;
     std::atomic<bool> lineBusy{false}; // one line transaction at a time
     bool ending = false;               // the unsaved edits are being kept: no more
-    std::mutex servingLock;
-    std::condition_variable servingEnded;
-    bool served = false; // ServeDesigner has returned
 };
 
 namespace {
@@ -122,16 +122,6 @@ httplib::Server::HandlerResponse Check(Designer& designer, const Request& reques
         Refuse(response, 405, "refused: the designer takes GET and POST only");
         return Handled::Handled;
     }
-    std::string length = request.get_header_value("Content-Length");
-    if (length.find_first_not_of("0123456789") != std::string::npos) {
-        Refuse(response, 400, "refused: the Content-Length is not a number");
-        return Handled::Handled;
-    }
-    if (rest != kPictureRoute &&
-        (length.size() > 9 || (!length.empty() && std::stoul(length) > kLargestForm))) {
-        Refuse(response, 413, "refused: the request is larger than the designer takes");
-        return Handled::Handled;
-    }
     return Handled::Unhandled;
 }
 
@@ -153,6 +143,14 @@ bool Current(Designer& designer, const Request& request, Response& response) {
                                 SessionJson(designer.session)),
                          "application/json");
     return false;
+}
+
+// Sizes are held below httplib, as the body comes (design/connections.h).
+std::size_t LargestBody(const std::string& token, const std::string& target) {
+    std::string rest;
+    return StripToken(target.substr(0, target.find('?')), token, rest) && rest == kPictureRoute
+               ? kLargestPicture
+               : kLargestForm;
 }
 
 // A line transaction holds the line from here until the claim is dropped.
@@ -255,16 +253,22 @@ void StoreAll(Designer& designer, const Request& request, Response& response) {
     response.set_chunked_content_provider(
         "application/x-ndjson", [pages, line](std::size_t, httplib::DataSink& sink) {
             std::size_t stored = 0;
+            std::string numbers; // "00, 03", as kpl batch lists them
             std::string failure;
             for (const RenderedPage& page : pages) {
+                if (Interrupted()) {
+                    failure = "kpl design was interrupted";
+                    break;
+                }
                 LineReport step = RunOnLine(line.device, line.label,
                                             DownloadSteps(page.image, page.number, false),
                                             "page " + TwoDigits(page.number) + " stored");
                 if (!step.ok) {
-                    failure = step.message;
+                    failure = step.why;
                     break;
                 }
                 ++stored;
+                numbers += (numbers.empty() ? "" : ", ") + TwoDigits(page.number);
                 JsonObject progress;
                 Add(progress, "done", int(stored));
                 Add(progress, "total", int(pages.size()));
@@ -275,10 +279,12 @@ void StoreAll(Designer& designer, const Request& request, Response& response) {
                 // The display stores the page before it takes the next command.
                 Pause(kBatchPauseMs);
             }
-            std::string end =
-                failure.empty() ? Answer(true, line.label + ": " + std::to_string(stored) + " of " +
-                                                   std::to_string(pages.size()) + " pages stored")
-                                : Answer(false, failure);
+            std::string done = line.label + ": " + std::to_string(stored) + " of " +
+                               std::to_string(pages.size()) + " pages stored";
+            std::string end = failure.empty()
+                                  ? Answer(true, done)
+                                  : Answer(false, done + (stored ? " (" + numbers + ")" : "") +
+                                                      " before: " + failure);
             end += "\n";
             sink.write(end.data(), end.size());
             sink.done();
@@ -313,8 +319,9 @@ void Ports(Response& response) {
     std::string why;
     if (!ListSerialPorts(ports, why))
         return ReplyJson(response, Answer(false, "the ports cannot be listed: " + why));
-    std::sort(ports.begin(), ports.end(),
-              [](const SerialPortEntry& a, const SerialPortEntry& b) { return a.name < b.name; });
+    std::sort(ports.begin(), ports.end(), [](const SerialPortEntry& a, const SerialPortEntry& b) {
+        return PortNameLess(a.name, b.name);
+    });
     std::vector<std::string> entries;
     for (const SerialPortEntry& port : ports) {
         JsonObject json;
@@ -570,9 +577,6 @@ DesignerStart StartDesigner(const DesignerSettings& settings) {
     designer->token = NewToken();
     httplib::Server& server = designer->server;
     server.set_payload_max_length(kLargestPicture);
-    // Headers and body go out in two writes; without this the body waits
-    // for the browser's delayed acknowledgement (some 40 ms a request).
-    server.set_tcp_nodelay(true);
     server.set_default_headers(
         {{"Cache-Control", "no-store"},
          {"X-Content-Type-Options", "nosniff"},
@@ -587,17 +591,17 @@ DesignerStart StartDesigner(const DesignerSettings& settings) {
         Refuse(response, 500, "the designer could not answer this request");
     });
     AddRoutes(*designer);
-    if (port == 0) {
-        port = server.bind_to_any_port("127.0.0.1");
-    } else if (!server.bind_to_port("127.0.0.1", port)) {
-        port = -1;
-    }
-    if (port <= 0) {
+    LoopbackListener listener = ListenOnLoopback(port);
+    if (!listener.ok) {
         start.listening = false;
-        start.problems.push_back({settings.listen.empty() ? "127.0.0.1" : settings.listen,
-                                  "cannot listen there (the port is in use)"});
+        start.problems.push_back(
+            {settings.listen.empty() ? "127.0.0.1" : settings.listen,
+             (listener.inUse ? "the port is in use (" : "cannot listen there (") + listener.why +
+                 ")"});
         return start;
     }
+    designer->listener = listener.socket;
+    port = listener.port;
     designer->port = port;
     start.address = "http://127.0.0.1:" + std::to_string(port) + "/" + designer->token + "/";
     start.designer = designer;
@@ -606,10 +610,12 @@ DesignerStart StartDesigner(const DesignerSettings& settings) {
 }
 
 bool ServeDesigner(Designer& designer) {
-    bool served = designer.server.listen_after_bind();
-    std::lock_guard<std::mutex> hold(designer.servingLock);
-    designer.served = true;
-    designer.servingEnded.notify_all();
+    std::string token = designer.token;
+    bool served =
+        ServeConnections(designer.listener, designer.port, designer.server,
+                         [token](const std::string& target) { return LargestBody(token, target); });
+    CloseSocket(designer.listener);
+    designer.listener = kNoSocket;
     return served;
 }
 
@@ -621,18 +627,9 @@ std::string RecoveredEdits(Designer& designer) {
 
 DesignerEnd EndDesigner(Designer& designer) {
     DesignerEnd end;
-    {
-        // No change is taken after the recovery is written.
-        std::unique_lock<std::mutex> hold(designer.sessionLock);
-        designer.ending = true;
-        end.recovery = RecoverySave(designer.session, end.why);
-    }
-    // httplib's stop() takes effect only once it listens: asked again until
-    // serving has ended, however early the interruption came.
-    std::unique_lock<std::mutex> hold(designer.servingLock);
-    while (!designer.served) {
-        designer.server.stop();
-        designer.servingEnded.wait_for(hold, std::chrono::milliseconds(20));
-    }
+    // No change is taken after the recovery is written.
+    std::unique_lock<std::mutex> hold(designer.sessionLock);
+    designer.ending = true;
+    end.recovery = RecoverySave(designer.session, end.why);
     return end;
 }

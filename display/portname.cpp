@@ -1,5 +1,6 @@
 #include "display/portname.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace {
@@ -84,4 +85,32 @@ ComDeviceName ComDeviceNameOf(unsigned number) {
         rest /= 10;
     } while (rest != 0);
     return ComDeviceNameOf(number, std::string_view(digits + first, sizeof digits - first));
+}
+
+bool PortNameLess(const std::string& a, const std::string& b) {
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (std::isdigit(static_cast<unsigned char>(a[i])) &&
+            std::isdigit(static_cast<unsigned char>(b[j]))) {
+            std::size_t endA = a.find_first_not_of("0123456789", i);
+            std::size_t endB = b.find_first_not_of("0123456789", j);
+            std::string numberA = a.substr(i, endA == std::string::npos ? endA : endA - i);
+            std::string numberB = b.substr(j, endB == std::string::npos ? endB : endB - j);
+            numberA.erase(0, std::min(numberA.find_first_not_of('0'), numberA.size()));
+            numberB.erase(0, std::min(numberB.find_first_not_of('0'), numberB.size()));
+            if (numberA.size() != numberB.size())
+                return numberA.size() < numberB.size();
+            if (numberA != numberB)
+                return numberA < numberB;
+            i = endA == std::string::npos ? a.size() : endA;
+            j = endB == std::string::npos ? b.size() : endB;
+        } else {
+            if (a[i] != b[j])
+                return a[i] < b[j];
+            ++i;
+            ++j;
+        }
+    }
+    return a.size() - i < b.size() - j;
 }

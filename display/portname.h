@@ -15,6 +15,10 @@ struct PortName {
 // names no port.
 bool ResolvePort(const std::string& text, PortName& port, std::string& why);
 
+// Port names in the order people count them, for every list of ports:
+// COM2 before COM10, /dev/ttyUSB2 before /dev/ttyUSB10.
+bool PortNameLess(const std::string& a, const std::string& b);
+
 // A COM port's Windows device name: "COM" and the number, with "\\.\" in
 // front from 10 on (only COM1 to COM9 have the plain DOS names): "COM9",
 // "\\.\COM10". Built in place, allocating nothing: the configuration

@@ -9,10 +9,7 @@ void NoteInterruptions();
 // Whether the user has asked to stop since NoteInterruptions().
 bool Interrupted();
 
-// Blocks until an interruption comes (after NoteInterruptions), for a
-// thread that ends a server then. On Windows a closing console waits for
-// FinishInterruption (a few seconds at most) before the system ends the
-// program, so that what the thread keeps is written; elsewhere it does
-// nothing.
-void WaitForInterruption();
+// On Windows a closing console waits for this (a few seconds at most)
+// before the system ends the program, so that what the program keeps on
+// its way out is written; elsewhere it does nothing.
 void FinishInterruption();

@@ -174,6 +174,34 @@ struct SignalsHeld {
     ~SignalsHeld() { sigprocmask(SIG_SETMASK, &previous, nullptr); }
 };
 
+// The bytes in a new file beside `target`, flushed to the disk, with the
+// permissions (and, where we may, the owner) of the file `old` describes;
+// its name in `temporary`. Nothing is left behind when it fails.
+FileOutcome WriteTemporary(const std::string& target, const struct stat* old,
+                           const std::string& bytes, std::string& temporary) {
+    int fd = MakeTemporary(target, temporary);
+    if (fd < 0)
+        return Failed(errno);
+    bool ok = WriteAll(fd, bytes);
+    if (ok && old) {
+        ok = fchmod(fd, old->st_mode & 07777) == 0;
+        // Another owner's file stays theirs where we may say so (as root).
+        if (ok && (old->st_uid != geteuid() || old->st_gid != getegid()))
+            (void)!fchown(fd, old->st_uid, old->st_gid);
+    }
+    ok = ok && fsync(fd) == 0;
+    int error = errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        unlink(temporary.c_str());
+        return Failed(error);
+    }
+    return Done();
+}
+
 FileOutcome WriteReplacing(const std::string& target, const std::string& bytes, bool force) {
     struct stat old;
     bool exists = stat(target.c_str(), &old) == 0;
@@ -195,29 +223,15 @@ FileOutcome WriteReplacing(const std::string& target, const std::string& bytes, 
         return {false, folder + " is not a folder"};
     std::string temporary;
     SignalsHeld held;
-    int fd = MakeTemporary(target, temporary);
-    if (fd < 0)
-        return Failed(errno);
-    bool ok = WriteAll(fd, bytes);
-    if (ok && exists) {
-        ok = fchmod(fd, old.st_mode & 07777) == 0;
-        // Another owner's file stays theirs where we may say so (as root).
-        if (ok && (old.st_uid != geteuid() || old.st_gid != getegid()))
-            (void)!fchown(fd, old.st_uid, old.st_gid);
-    }
-    ok = ok && fsync(fd) == 0;
-    int error = errno;
-    if (close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (ok && rename(temporary.c_str(), target.c_str()) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok)
+    FileOutcome written = WriteTemporary(target, exists ? &old : nullptr, bytes, temporary);
+    if (!written.ok)
+        return written;
+    if (rename(temporary.c_str(), target.c_str()) != 0) {
+        int error = errno;
         unlink(temporary.c_str());
-    return ok ? Done() : Failed(error);
+        return Failed(error);
+    }
+    return Done();
 }
 
 } // namespace
@@ -360,24 +374,10 @@ FileOutcome StageFile(const std::string& target, const std::string& bytes, std::
     struct stat old;
     bool exists = lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
     std::string name;
-    int fd = MakeTemporary(target, name);
-    if (fd < 0)
-        return Failed(errno);
-    bool ok = WriteAll(fd, bytes);
-    if (ok && exists)
-        ok = fchmod(fd, old.st_mode & 07777) == 0;
-    ok = ok && fsync(fd) == 0;
-    int error = errno;
-    if (close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) {
-        unlink(name.c_str());
-        return Failed(error);
-    }
-    staged = name;
-    return Done();
+    FileOutcome written = WriteTemporary(target, exists ? &old : nullptr, bytes, name);
+    if (written.ok)
+        staged = name;
+    return written;
 }
 
 FileOutcome CommitStagedFile(const std::string& staged, const std::string& target) {

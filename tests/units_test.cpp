@@ -6,6 +6,7 @@
 #include "common/pathparts.h"
 #include "configtool/serial.h"
 #include "display/image.h"
+#include "display/portname.h"
 #include "display/transaction.h"
 #include "platform/files.h"
 #include "tests/stubs/line.h"
@@ -123,6 +124,17 @@ TEST(DisplayDeviceName, PlainNamesUpToNineTheDevicePathAbove) {
     };
     for (const auto& [port, name] : cases)
         EXPECT_EQ(DisplayDeviceName(port), name) << port;
+}
+
+// kpl ports and the designer's list of ports.
+TEST(PortNames, InTheOrderPeopleCountThem) {
+    const std::vector<std::string> ordered = {"/dev/ttyS2",    "/dev/ttyS10",   "/dev/ttyUSB1",
+                                              "/dev/ttyUSB02", "/dev/ttyUSB10", "COM2",
+                                              "COM9",          "COM10",         "COM10a"};
+    for (std::size_t i = 0; i < ordered.size(); ++i)
+        for (std::size_t j = 0; j < ordered.size(); ++j)
+            EXPECT_EQ(PortNameLess(ordered[i], ordered[j]), i < j)
+                << ordered[i] << " " << ordered[j];
 }
 
 TEST(BitmapFile, OnlyExactly574BytesAreTaken) {

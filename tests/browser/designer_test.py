@@ -10,7 +10,7 @@ import shutil
 import signal
 import subprocess
 import sys
-from urllib.request import urlopen
+from urllib.request import Request, urlopen
 
 from selenium.common.exceptions import UnexpectedAlertPresentException
 from selenium.webdriver.common.action_chains import ActionChains
@@ -420,28 +420,67 @@ def refusals():
 
 
 def browser_and_interrupt():
-    """Without --no-browser the address goes to the desktop's opener (a
-    stand-in xdg-open here); Ctrl-C and a closed terminal end the server."""
+    """Without --no-browser the desktop's opener (a stand-in xdg-open here,
+    which records what it was given) opens a page of the user's alone that
+    sends the browser on to the address: the token is on no command line.
+    Ctrl-C and a closed terminal end the server and remove the page."""
     opener = os.path.join(RUN, "opener")
+    home = os.path.join(RUN, "home")
     os.makedirs(opener, exist_ok=True)
+    os.makedirs(home, exist_ok=True)
+    opened = os.path.join(opener, "opened")
     with open(os.path.join(opener, "xdg-open"), "w") as script:
-        script.write('#!/bin/sh\necho "$@" >"%s/opened"\n' % opener)
+        script.write('#!/bin/sh\n{ printf "%%s\\n" "$@"; stat -c %%a "$1"; cat "$1"; } >"%s.new" && mv "%s.new" "%s"\n'
+                     % (opened, opened, opened))
     os.chmod(os.path.join(opener, "xdg-open"), 0o755)
     project = os.path.join(RUN, "designer", "screens.toml")
     for signal_number in (signal.SIGINT, signal.SIGHUP):
+        name = signal.Signals(signal_number).name
+        if os.path.exists(opened):
+            os.remove(opened)
         process = subprocess.Popen([KPL, "design", project], stdout=subprocess.PIPE, text=True,
-                                   env=dict(os.environ, PATH=opener + ":" + os.environ["PATH"]))
+                                   env=dict(os.environ, PATH=opener + ":" + os.environ["PATH"], HOME=home))
         address = process.stdout.readline().split(" is at ")[1].split(" ")[0]
-        opened = os.path.join(opener, "opened")
-        if signal_number == signal.SIGINT:
-            check("the browser is opened on the address printed",
-                  wait_until(lambda: os.path.exists(opened) and open(opened).read() == address + "\n", 10))
+        if not check("%s: the opener is started" % name, wait_until(lambda: os.path.exists(opened), 10)):
+            process.kill()
+            process.wait()
+            continue
+        page, mode, *text = open(opened).read().split("\n")
+        same("%s: the opener is given a file in the home folder, not hidden, without the token" % name,
+             (os.path.dirname(page), os.path.basename(page)[:11], address.split("/")[3] in page),
+             (home, "kpl-design-", False))
+        same("%s: the file is the user's alone and sends the browser on to the address" % name,
+             (mode, '<meta http-equiv="refresh" content="0; url=%s">' % address in text), ("600", True))
         process.send_signal(signal_number)
         try:
             process.wait(10)
         except subprocess.TimeoutExpired:
             process.kill()
-        check("%s ends kpl design, exit 130" % signal.Signals(signal_number).name, process.poll() == 130)
+        same("%s ends kpl design with status 130 and removes the file" % name,
+             (process.poll(), os.path.exists(page)), (130, False))
+
+
+def store_all_cut_short():
+    """Store all pages on a line that fails at the second page (strace makes
+    its fifth write fail) says how many pages, and which, were stored."""
+    project = example_project(os.path.join(RUN, "cut-short"))
+    designer = Designer(project, under=("strace", "-f", "-o", "/dev/null", "-P", os.path.realpath(LINE),
+                                        "-e", "trace=write", "-e", "inject=write:error=EIO:when=5"),
+                        env=dict(os.environ, ASAN_OPTIONS="detect_leaks=0"))  # no LeakSanitizer under ptrace
+    try:
+        asked = Request(designer.url + "api/storeall", data=("port=" + LINE).encode(),
+                        headers={"Origin": designer.origin})
+        lines = urlopen(asked, timeout=60).read().decode().splitlines()
+        same("Store all pages cut short: how many pages were stored, which, and why it stopped",
+             [json.loads(line)["message"] for line in lines],
+             [LINE + ": page 02 stored, 486 bytes",
+              LINE + ": 1 of 2 pages stored (02) before: write failed after 3 of 486 bytes (Input/output error)"])
+    finally:
+        # strace holds fatal signals back while it runs a program: kpl is told.
+        pid = designer.process.pid
+        with open("/proc/%d/task/%d/children" % (pid, pid)) as children:
+            os.kill(int(children.read().split()[0]), signal.SIGTERM)
+        designer.process.wait(10)
 
 
 def lost_comments():
@@ -475,6 +514,7 @@ def main():
               wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'")))
         out = edits(driver, designer, folder, project)
         display(driver, designer, out)
+        store_all_cut_short()
         layers(driver, designer)
         tabs_and_paint(driver, designer)
         # The stale tab's refused edit is the one failed request expected.

@@ -43,11 +43,11 @@ def example_project(folder):
 
 
 class Designer:
-    """kpl design PROJECT --no-browser, until stop()."""
+    """kpl design PROJECT --no-browser (under a tracer, say), until stop()."""
 
-    def __init__(self, project, *extra, cwd=None):
-        self.process = subprocess.Popen([KPL, "design", project, "--no-browser", *extra], cwd=cwd,
-                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    def __init__(self, project, *extra, cwd=None, under=(), env=None):
+        self.process = subprocess.Popen([*under, KPL, "design", project, "--no-browser", *extra], cwd=cwd,
+                                        env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         self.started = time.monotonic()
         first = self.process.stdout.readline()
         self.ready_after = time.monotonic() - self.started
@@ -163,8 +163,9 @@ def chromium():
     for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1300,850"):
         options.add_argument(argument)
     options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
-    # A dialog stays until the test answers it: by default a script run
-    # while one shows would dismiss it unseen.
+    # A dialog that opens while a script runs stays for the test to read; by
+    # default chromedriver would dismiss it, and which way a race between the
+    # two went would decide the test.
     options.set_capability("unhandledPromptBehavior", "ignore")
     return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
 

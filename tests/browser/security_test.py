@@ -3,8 +3,11 @@ raw HTTP, with the project unchanged and the server still answering."""
 import json
 import os
 import random
+import select
+import socket
 import subprocess
 import sys
+import time
 
 from harness import KPL, RUN, Designer, check, example_project, request, raw, same, version
 
@@ -33,6 +36,107 @@ def edit(designer, fields, origin="own"):
     status, head, content = request(designer, "POST", designer.base + "api/edit", origin=origin,
                                     body=body)
     return status, head, content
+
+
+def peak_memory_mb(designer):
+    with open("/proc/%d/status" % designer.process.pid) as status:
+        return [int(line.split()[1]) // 1024 for line in status if line.startswith("VmHWM:")][0]
+
+
+def frame(part):
+    return b"%x\r\n%s\r\n" % (len(part), part)
+
+
+def chunked(designer, path, frames, headers="Transfer-Encoding: chunked\r\n"):
+    """A POST whose body's frames are sent one by one as the server takes
+    them, then the last chunk: the answer's status line and body."""
+    with socket.create_connection(("127.0.0.1", designer.port), timeout=60) as connection:
+        connection.sendall(("POST %s HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nOrigin: %s\r\nConnection: close\r\n"
+                            "Content-Type: application/octet-stream\r\n%s\r\n"
+                            % (designer.base + path, designer.port, designer.origin, headers)).encode())
+        try:
+            for part in frames:
+                connection.sendall(part)
+            connection.sendall(b"0\r\n\r\n")
+        except OSError:
+            pass  # refused before the end
+        answer = b""
+        while part := connection.recv(65536):
+            answer += part
+    head, _, body = answer.partition(b"\r\n\r\n")
+    return head[:12].decode(), body
+
+
+def crowd(designer, project):
+    """Hundreds of idle connections and some that send a head a line a
+    second leave the page answered; each is closed once its head's time is
+    up. Nobody needs the token for this (the slow ones have it)."""
+    idle = [socket.create_connection(("127.0.0.1", designer.port)) for _ in range(400)]
+    slow = [socket.create_connection(("127.0.0.1", designer.port)) for _ in range(16)]
+    for connection in slow:
+        connection.sendall(("GET %sapi/state HTTP/1.1\r\n" % designer.base).encode())
+    started = time.monotonic()
+    status, _, content = request(designer, "GET", designer.base + "api/state")
+    check("with 400 idle and 16 slow connections open the page is answered (after %.2f s)"
+          % (time.monotonic() - started), status == 200 and time.monotonic() - started < 5)
+    open_ones = idle + slow
+    end = time.monotonic() + 30
+    while open_ones and time.monotonic() < end:
+        ended, _, _ = select.select(open_ones, [], [], 1)
+        for connection in ended:
+            try:
+                if connection.recv(1) != b"":
+                    continue
+            except ConnectionResetError:  # closed on a line not read yet
+                pass
+            open_ones.remove(connection)
+            connection.close()
+        for connection in slow:
+            try:
+                if connection in open_ones:
+                    connection.sendall(b"X-Slow: 1\r\n")
+            except OSError:  # closed: the next select says so
+                pass
+    same("and every one of them is closed by the server", len(open_ones), 0)
+    for connection in open_ones:
+        connection.close()
+
+    try:
+        result = subprocess.run([KPL, "design", project, "--no-browser", "--listen", "127.0.0.1:%d" % designer.port],
+                                capture_output=True, text=True, timeout=10)
+        ended = (result.returncode, result.stderr)
+    except subprocess.TimeoutExpired:
+        ended = "still serving after 10 s"
+    same("a second designer on the same port: refused, exit 3", ended,
+         (3, "kpl: 127.0.0.1:%d: the port is in use (Address already in use)\n" % designer.port))
+
+
+def codings(designer, folder):
+    """Every body is held to its limit (64 MB for a picture, 64 KB else)
+    whatever its transfer coding, before it is kept in memory."""
+    megabyte = b"\xff" * (1024 * 1024)
+    before = state_of(designer)
+    same("a chunked picture of 150 MB: refused, and nothing written",
+         (chunked(designer, "api/picture?page=0&name=big.png", (frame(megabyte) for _ in range(150)))[0],
+          os.path.exists(os.path.join(folder, "big.png"))), ("HTTP/1.1 413", False))
+    check("and the designer's memory stayed small (%d MB at its peak)" % peak_memory_mb(designer),
+          peak_memory_mb(designer) < 400)
+    chunks = "Transfer-Encoding: chunked\r\n"
+    for what, path, frames, headers, status in (
+            ("a chunked edit of 1 MB", "api/edit", [frame(b"op=set&value=" + megabyte)], chunks, "HTTP/1.1 413"),
+            ("a chunk of 256 MB, at its size line", "api/picture?page=0&name=big.png", [b"10000000\r\n"], chunks,
+             "HTTP/1.1 413"),
+            ("a body in gzip", "api/edit", [frame(b"x")], chunks + "Content-Encoding: gzip\r\n", "HTTP/1.1 415"),
+            ("a transfer coding other than chunked", "api/edit", [frame(b"x")],
+             "Transfer-Encoding: gzip, chunked\r\n", "HTTP/1.1 501")):
+        same("refused, %s" % what, chunked(designer, path, frames, headers)[0], status)
+    same("the project unchanged by the refused bodies", state_of(designer), before)
+    picture = open(os.path.join(folder, "inside.png"), "rb").read()
+    status, body = chunked(designer, "api/picture?page=0&name=chunked.png&version=%s" % version(designer),
+                           [frame(picture[:100]), frame(picture[100:])])
+    same("a chunked picture under the limit is taken",
+         (status, json.loads(body)["message"], open(os.path.join(folder, "chunked.png"), "rb").read() == picture),
+         ("HTTP/1.1 200", "chunked.png added", True))
 
 
 def main():
@@ -128,6 +232,8 @@ def main():
         same("still answering after the malformed requests",
              request(designer, "GET", designer.base + "api/state")[0], 200)
         check("still running", designer.alive())
+        crowd(designer, project)
+        codings(designer, folder)
     finally:
         designer.stop()
 
