@@ -97,7 +97,8 @@ bool RestoreRecovery(Session& session) {
     session.state = StateOf(project);
     session.changed = true;
     ++session.version;
-    ForgetRecovery(session);
+    session.recovered.clear();
+    session.recoveryRestored = true;
     Redraw(session, -1);
     return true;
 }
@@ -198,7 +199,9 @@ SaveOutcome SaveSession(Session& session, bool overwrite, bool dropComments) {
     }
     session.diskText = text.text;
     session.changed = false;
-    ForgetRecovery(session);
+    if (session.recoveryRestored)
+        ForgetRecovery(session); // its edits are in the file now
+    session.recoveryRestored = false;
     outcome.ok = true;
     return outcome;
 }

@@ -27,8 +27,10 @@ struct Session {
     // made on, and one made on an older version (another tab's) is refused.
     std::uint64_t version = 1;
     // The unsaved edits an earlier session left in the recovery file, as
-    // text, while the user has not restored or discarded them.
+    // text, while the user has not restored or discarded them; once
+    // restored, the file goes with the next save.
     std::string recovered;
+    bool recoveryRestored = false;
 };
 
 struct SessionOutcome {
@@ -70,7 +72,7 @@ std::string RecoveryPath(const std::string& projectPath);
 std::string RecoverySave(const Session& session, std::string& why);
 
 // The recovered edits become the project being designed (one undo step
-// back to the file's), or are thrown away; either way the recovery file
-// goes. False when there are none.
+// back to the file's; the recovery file stays until they are saved), or
+// are thrown away with the file. False when there are none.
 bool RestoreRecovery(Session& session);
 bool DiscardRecovery(Session& session);

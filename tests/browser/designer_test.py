@@ -313,6 +313,10 @@ def tabs_and_paint(driver, designer):
          [l["kind"] for l in after["pages"][1]["layers"]],
          [l["kind"] for l in before["pages"][1]["layers"]] + ["rectangle"])
     status = driver.find_element(By.ID, "status")
+    stale = request(designer, "POST", designer.base + "api/edit", origin=designer.origin,
+                    body=("op=remove&page=1&layer=0&version=%s" % before.get("version", "")).encode())
+    same("an edit on an older version: 409 with the project as it is now",
+         (stale[0], json.loads(stale[2]).get("state", {}).get("version")), (409, version(designer)))
     same("the stale tab says so", status.text,
          "the project was changed in another tab or window; this one now shows it as it is")
     same("and lists the layers as they are now",
@@ -397,9 +401,9 @@ def recovery():
         _, _, content = request(designer, "POST", designer.base + "api/recovery", origin=designer.origin,
                                 body=("action=restore&version=%s" % version(designer)).encode())
         restored = json.loads(content).get("state", {"pages": [{"name": ""}]})
-        same("restored: the project holds them, unsaved, the file as it was",
+        same("restored: the project holds them, unsaved, the file as it was, the kept edits until saved",
              (restored["pages"][0]["name"], restored.get("changed"), restored.get("recovered"), open(project).read(),
-              os.path.exists(kept)), ("kept_2", True, False, original, False))
+              os.path.exists(kept)), ("kept_2", True, False, original, True))
         request(designer, "POST", designer.base + "api/save", origin=designer.origin,
                 body=("version=%s" % version(designer)).encode())
         check("Save writes them", 'name = "kept_2"' in open(project).read())
