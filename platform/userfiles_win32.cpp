@@ -104,25 +104,12 @@ std::wstring FolderOf(const std::wstring& path) {
 
 } // namespace
 
-FileOutcome ReadUserFile(const std::string& path, std::size_t maxBytes, std::string& bytes,
-                         std::uint64_t& length) {
-    bytes.clear();
-    length = 0;
-    std::wstring name = WidePath(path);
-    if (name.empty())
-        return {false, "names no file"};
-    DWORD attributes = GetFileAttributesW(name.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return {false, "is a folder, not a file"};
-    Handle file{CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (file.handle == INVALID_HANDLE_VALUE)
-        return Failed();
-    return ReadOpened(file.handle, maxBytes, bytes, length);
-}
+namespace {
 
-FileOutcome ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string& bytes,
-                            std::uint64_t& length) {
+// A file read whole (up to maxBytes); with regularOnly, a device or pipe is
+// refused, saying which.
+FileOutcome ReadNamed(const std::string& path, std::size_t maxBytes, std::string& bytes,
+                      std::uint64_t& length, bool regularOnly) {
     bytes.clear();
     length = 0;
     std::wstring name = WidePath(path);
@@ -136,10 +123,22 @@ FileOutcome ReadRegularFile(const std::string& path, std::size_t maxBytes, std::
     if (file.handle == INVALID_HANDLE_VALUE)
         return Failed();
     DWORD type = GetFileType(file.handle);
-    if (type != FILE_TYPE_DISK)
+    if (regularOnly && type != FILE_TYPE_DISK)
         return {false,
                 std::string(type == FILE_TYPE_PIPE ? "is a pipe" : "is a device") + ", not a file"};
     return ReadOpened(file.handle, maxBytes, bytes, length);
+}
+
+} // namespace
+
+FileOutcome ReadUserFile(const std::string& path, std::size_t maxBytes, std::string& bytes,
+                         std::uint64_t& length) {
+    return ReadNamed(path, maxBytes, bytes, length, false);
+}
+
+FileOutcome ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string& bytes,
+                            std::uint64_t& length) {
+    return ReadNamed(path, maxBytes, bytes, length, true);
 }
 
 FileOutcome ReadStandardInput(std::size_t maxBytes, std::string& bytes, std::uint64_t& length) {
