@@ -3,7 +3,7 @@
 # `. scripts/lib/debian-root.sh`.
 #
 #   debian_root SUITE DIR "PACKAGES"   makes DIR (once for these packages)
-#   in_root DIR COMMAND...             runs COMMAND in DIR with /proc and /dev
+#   in_root DIR COMMAND...             runs COMMAND in DIR with /proc, /sys and /dev
 
 debian_mirror() {
     sed -n 's|^URIs: \(http[^ ]*/debian\)$|\1|p' /etc/apt/sources.list.d/*.sources 2>/dev/null | head -n 1
@@ -31,11 +31,13 @@ in_root() {
     dir=$1
     shift
     mount -t proc proc "$dir/proc"
+    mount --bind /sys "$dir/sys"
     mount --bind /dev "$dir/dev"
     status=0
     chroot "$dir" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
         "$@" || status=$?
     umount "$dir/dev"
+    umount "$dir/sys"
     umount "$dir/proc"
     return $status
 }
