@@ -4,6 +4,7 @@
 #include "cli/design_command.h"
 #include "cli/project_commands.h"
 #include "cli/report.h"
+#include "cli/version.h"
 #include "platform/userfiles.h"
 
 #include "CLI.hpp"
@@ -11,8 +12,6 @@
 #include <functional>
 
 namespace {
-
-constexpr char kVersion[] = "kpl 1.2";
 
 // What the command line gave; each command reads its own fields (only one
 // command runs).
@@ -244,7 +243,7 @@ int UsageError(const CLI::App& app, const CLI::ParseError& error, int argc, char
 
 int main(int argc, char** argv) {
     CLI::App app("kpl: pictures for the KPL-120 display, and the display's settings", "kpl");
-    app.set_version_flag("-V,--version", kVersion);
+    app.set_version_flag("-V,--version", kVersionLine);
     app.require_subcommand(1);
     Arguments arguments;
     const Command commands[] = {AddConvert(app, arguments),
