@@ -11,7 +11,6 @@
 #include "pages/fonts.h"
 #include "pages/limits.h"
 #include "pages/project.h"
-#include "pages/projectnames.h"
 #include "platform/console.h"
 #include "platform/userfiles.h"
 
@@ -161,7 +160,7 @@ int TextCommand(const Arguments& args) {
     if (!ChooseFormat(args.output, args.format, format))
         return kExitUsage;
     int anchor = 0;
-    while (anchor < 9 && args.anchor != kAnchorNames[anchor])
+    while (anchor < int(std::size(kAnchorNames)) && args.anchor != kAnchorNames[anchor])
         ++anchor;
     DisplayImageBytes image;
     if (!DrawOnePage(TextProject(args.font, args.size, ArgumentText(args.input),

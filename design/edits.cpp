@@ -1,7 +1,6 @@
 #include "design/edits.h"
 
 #include "design/guard.h"
-#include "pages/projectnames.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,179 +8,78 @@
 
 namespace {
 
-// What a whole number field parses; CheckProject then holds the project to
-// the file's own limits (pages/limits.h).
-constexpr long kLargestNumber = 100000;
-
-template <std::size_t N>
-bool ValueOf(const char* const (&names)[N], const std::string& name, int& value) {
-    for (std::size_t i = 0; i < N; ++i)
-        if (name == names[i]) {
-            value = int(i);
-            return true;
-        }
-    return false;
-}
-
 std::string Field(const EditFields& fields, const char* name) {
     auto found = fields.find(name);
     return found == fields.end() ? "" : found->second;
 }
 
-bool Number(const std::string& text, int& value) {
-    if (text.empty() || text.size() > 12)
+// The whole numbers an edit names (pages, layers, offsets); the layer's own
+// fields have their ranges in the table.
+bool NumberField(const EditFields& fields, const char* name, int& value, std::string& why) {
+    const std::string text = Field(fields, name);
+    std::size_t i = text.size() > 1 && text[0] == '-' ? 1 : 0;
+    bool digits = i < text.size() && text.size() <= 7;
+    for (; digits && i < text.size(); ++i)
+        digits = text[i] >= '0' && text[i] <= '9';
+    if (!digits) {
+        why = std::string("the field ") + name + " is not a number";
         return false;
-    errno = 0;
-    char* end = nullptr;
-    long number = std::strtol(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || number < -kLargestNumber || number > kLargestNumber)
-        return false;
-    value = static_cast<int>(number);
+    }
+    value = std::stoi(text);
     return true;
 }
 
-bool NumberField(const EditFields& fields, const char* name, int& value, std::string& why) {
-    if (Number(Field(fields, name), value))
-        return true;
-    why = std::string("the field ") + name + " is not a number";
-    return false;
-}
-
-template <std::size_t N>
-bool Choice(const char* const (&names)[N], const std::string& text, int& value, std::string& why) {
-    if (ValueOf(names, text, value))
-        return true;
-    why = "\"" + text + "\" is not one of its choices";
-    return false;
-}
-
-bool SetLayerField(Layer& layer, const Project& project, const std::string& field,
+bool SetLayerField(Layer& layer, const Project& project, const std::string& key,
                    const std::string& value, std::string& why) {
-    int number = 0;
-    int* numbers[] = {&layer.x,  &layer.y,  &layer.width, &layer.height,
-                      &layer.x2, &layer.y2, &layer.size};
-    const char* numberNames[] = {"x", "y", "width", "height", "x2", "y2", "size"};
-    for (std::size_t i = 0; i < sizeof numbers / sizeof numbers[0]; ++i)
-        if (field == numberNames[i]) {
-            if (!Number(value, number)) {
-                why = "\"" + value + "\" is not a whole number";
-                return false;
-            }
-            *numbers[i] = number;
-            return true;
-        }
-    if (field == "threshold") {
-        if (!Number(value, number) || number < 0 || number > 255) {
-            why = "the threshold is a number from 0 to 255";
-            return false;
-        }
-        // A threshold or a dither, as the file holds one or the other.
-        layer.conversion.threshold = number;
-        layer.conversion.dithering = Dithering::None;
-        return true;
+    const LayerField* field = FieldOf(layer.kind, key);
+    if (!field) {
+        why = std::string("a ") + kLayerKindNames[int(layer.kind)] + " layer has no field \"" +
+              key + "\"";
+        return false;
     }
-    bool* flags[] = {&layer.conversion.invert, &layer.opaque, &layer.filled};
-    const char* flagNames[] = {"invert", "opaque", "filled"};
-    for (std::size_t i = 0; i < sizeof flags / sizeof flags[0]; ++i)
-        if (field == flagNames[i]) {
-            *flags[i] = value == "1";
-            return value == "1" || value == "0" || (why = "not 0 or 1", false);
-        }
-    if (field == "anchor" && Choice(kAnchorNames, value, number, why)) {
-        layer.anchor = static_cast<Anchor>(number);
-        return true;
-    }
-    if (field == "ink" && Choice(kInkNames, value, number, why)) {
-        layer.ink = static_cast<Ink>(number);
-        return true;
-    }
-    if (field == "fit" && Choice(kFittingNames, value, number, why)) {
-        layer.conversion.fitting = static_cast<Fitting>(number);
-        return true;
-    }
-    if (field == "dither" && Choice(kDitheringNames, value, number, why)) {
-        layer.conversion.dithering = static_cast<Dithering>(number);
-        if (layer.conversion.dithering != Dithering::None)
-            layer.conversion.threshold = ConversionOptions{}.threshold;
-        return true;
-    }
-    if (field == "file") {
+    if (field->type == FieldType::File) {
         ConfinedPath confined = ConfineToFolder(ProjectFolder(project), value);
         if (!confined.ok) {
             why = value + ": " + confined.why;
             return false;
         }
-        layer.file = value;
-        return true;
     }
-    std::string* texts[] = {&layer.text, &layer.font, &layer.group, &layer.name};
-    const char* textNames[] = {"text", "font", "group", "name"};
-    for (std::size_t i = 0; i < sizeof texts / sizeof texts[0]; ++i)
-        if (field == textNames[i]) {
-            *texts[i] = value;
-            return true;
-        }
-    if (field == "rows") {
-        layer.rows.clear();
-        std::size_t start = 0;
-        while (start <= value.size()) {
-            std::size_t end = value.find('\n', start);
-            layer.rows.push_back(value.substr(start, end == std::string::npos ? end : end - start));
-            if (end == std::string::npos)
-                break;
-            start = end + 1;
-        }
-        return true;
-    }
-    if (why.empty())
-        why = "a layer has no field \"" + field + "\"";
-    return false;
+    if (!SetFieldText(*field, layer, value, why))
+        return false;
+    // Choosing one of two exclusive fields (a threshold, a dither) clears
+    // the other, as the file holds one or the other.
+    if (field->excludes && !IsDefault(*field, layer))
+        ResetField(*FieldOf(layer.kind, field->excludes), layer);
+    return true;
 }
 
-Layer NewLayer(LayerKind kind, const Project& project) {
-    Layer layer;
+// A new layer as its kind's entry starts it; a group's the project's first.
+bool NewLayer(LayerKind kind, const Project& project, Layer& layer, std::string& why) {
+    layer = Layer{};
     layer.kind = kind;
-    switch (kind) {
-    case LayerKind::Text:
-        layer.text = "Text";
-        layer.font = "medium";
-        layer.x = 2;
-        layer.y = 2;
-        break;
-    case LayerKind::Line:
-        layer.x = 10;
-        layer.y = 16;
-        layer.x2 = 109;
-        layer.y2 = 16;
-        break;
-    case LayerKind::Rectangle:
-        layer.x = 10;
-        layer.y = 4;
-        layer.width = 40;
-        layer.height = 20;
-        break;
-    case LayerKind::Pixels:
-        layer.x = 56;
-        layer.y = 12;
-        layer.rows.assign(8, "........");
-        break;
-    case LayerKind::Group:
-        if (!project.groups.empty())
-            layer.group = project.groups.front().name;
-        break;
-    case LayerKind::Picture:
-        break;
+    const char* sample = KindInfo(kind).sample;
+    for (const LayerField& field : kLayerFields)
+        if (HasField(field, kind) && field.type == FieldType::GroupName && !project.groups.empty())
+            field.place.words(layer) = project.groups.front().name;
+    const std::string pairs = sample ? sample : "";
+    std::size_t start = 0;
+    while (start < pairs.size()) {
+        std::size_t end = pairs.find("; ", start);
+        std::string pair = pairs.substr(start, end == std::string::npos ? end : end - start);
+        std::size_t equals = pair.find('=');
+        if (!SetLayerField(layer, project, pair.substr(0, equals), pair.substr(equals + 1), why))
+            return false;
+        start = end == std::string::npos ? pairs.size() : end + 2;
     }
-    return layer;
+    return true;
 }
 
 void Nudge(Layer& layer, int dx, int dy) {
     layer.x += dx;
     layer.y += dy;
-    if (layer.kind == LayerKind::Line) {
-        layer.x2 += dx;
-        layer.y2 += dy;
-    }
+    for (const LayerField& field : kLayerFields)
+        if (field.moves != Axis::None && HasField(field, layer.kind))
+            field.place.whole(layer) += field.moves == Axis::X ? dx : dy;
 }
 
 // Grows the grid so that (column, row) lies in it, moving the layer's
@@ -249,9 +147,15 @@ EditOutcome Change(DesignState& state, const EditFields& fields) {
     }
     if (op == "add") {
         int kind = 0;
-        if (!Choice(kLayerKindNames, Field(fields, "kind"), kind, why))
+        while (kind < kLayerKinds && Field(fields, "kind") != kLayerKindNames[kind])
+            ++kind;
+        Layer layer;
+        if (kind == kLayerKinds) {
+            why = "\"" + Field(fields, "kind") + "\" is not a kind of layer";
             return outcome;
-        Layer layer = NewLayer(static_cast<LayerKind>(kind), project);
+        }
+        if (!NewLayer(static_cast<LayerKind>(kind), project, layer, why))
+            return outcome;
         if (layer.kind == LayerKind::Picture &&
             !SetLayerField(layer, project, "file", Field(fields, "file"), why))
             return outcome;

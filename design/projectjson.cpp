@@ -2,36 +2,60 @@
 
 #include "design/json.h"
 #include "pages/fonts.h"
-#include "pages/projectnames.h"
 
 namespace {
 
+std::string FieldJson(const LayerField& field, const Layer& layer) {
+    const std::string text = FieldText(field, layer);
+    switch (field.type) {
+    case FieldType::Whole:
+    case FieldType::Level:
+    case FieldType::Flag:
+        return text;
+    case FieldType::Rows:
+        return JsonStrings(layer.rows);
+    default:
+        return JsonString(text);
+    }
+}
+
+// A layer: its kind, whether the designer hides it, its line, and the
+// fields its kind has.
 std::string LayerJson(const Layer& layer, bool hidden) {
     JsonObject json;
     Add(json, "kind", JsonString(kLayerKindNames[int(layer.kind)]));
-    Add(json, "name", JsonString(layer.name));
     Add(json, "hidden", JsonBool(hidden));
     Add(json, "line", layer.line);
-    const std::pair<const char*, int> numbers[] = {
-        {"x", layer.x},         {"y", layer.y},
-        {"width", layer.width}, {"height", layer.height},
-        {"x2", layer.x2},       {"y2", layer.y2},
-        {"size", layer.size},   {"threshold", layer.conversion.threshold}};
-    for (const auto& number : numbers)
-        Add(json, number.first, number.second);
-    Add(json, "ink", JsonString(kInkNames[int(layer.ink)]));
-    Add(json, "file", JsonString(layer.file));
-    Add(json, "fit", JsonString(kFittingNames[int(layer.conversion.fitting)]));
-    Add(json, "dither", JsonString(kDitheringNames[int(layer.conversion.dithering)]));
-    Add(json, "invert", JsonBool(layer.conversion.invert));
-    Add(json, "opaque", JsonBool(layer.opaque));
-    Add(json, "text", JsonString(layer.text));
-    Add(json, "font", JsonString(layer.font));
-    Add(json, "anchor", JsonString(kAnchorNames[int(layer.anchor)]));
-    Add(json, "filled", JsonBool(layer.filled));
-    Add(json, "rows", JsonStrings(layer.rows));
-    Add(json, "group", JsonString(layer.group));
+    for (const LayerField& field : kLayerFields)
+        if (HasField(field, layer.kind))
+            Add(json, field.key, FieldJson(field, layer));
     return Close(json);
+}
+
+const char* TypeName(FieldType type) {
+    switch (type) {
+    case FieldType::Whole:
+        return "whole";
+    case FieldType::Level:
+        return "level";
+    case FieldType::Flag:
+        return "flag";
+    case FieldType::Words:
+        return "words";
+    case FieldType::Text:
+        return "text";
+    case FieldType::File:
+        return "file";
+    case FieldType::FontName:
+        return "font";
+    case FieldType::GroupName:
+        return "group";
+    case FieldType::Choice:
+        return "choice";
+    case FieldType::Rows:
+        return "rows";
+    }
+    return "";
 }
 
 } // namespace
@@ -83,5 +107,43 @@ std::string SessionJson(const Session& session) {
     Add(json, "changed", JsonBool(session.changed));
     Add(json, "version", std::to_string(session.version));
     Add(json, "recovered", JsonBool(!session.recovered.empty()));
+    return Close(json);
+}
+
+std::string LayersJson() {
+    std::vector<std::string> kinds;
+    for (const LayerKindInfo& info : kLayerKindInfo) {
+        JsonObject json;
+        Add(json, "name", JsonString(kLayerKindNames[int(info.kind)]));
+        Add(json, "doc", JsonString(info.doc));
+        Add(json, "summary", JsonString(info.summary));
+        Add(json, "added", JsonBool(info.sample != nullptr));
+        kinds.push_back(Close(json));
+    }
+    std::vector<std::string> fields;
+    for (const LayerField& field : kLayerFields) {
+        std::vector<std::string> kindNames;
+        for (int kind = 0; kind < kLayerKinds; ++kind)
+            if (HasField(field, LayerKind(kind)))
+                kindNames.push_back(kLayerKindNames[kind]);
+        JsonObject json;
+        Add(json, "key", JsonString(field.key));
+        Add(json, "type", JsonString(TypeName(field.type)));
+        Add(json, "label", JsonString(field.label));
+        Add(json, "doc", JsonString(field.doc));
+        Add(json, "kinds", JsonStrings(kindNames));
+        if (field.type == FieldType::Whole || field.type == FieldType::Level) {
+            Add(json, "lowest", field.lowest);
+            Add(json, "highest", field.highest);
+        }
+        if (field.type == FieldType::Choice)
+            Add(json, "choices",
+                JsonStrings(std::vector<std::string>(field.choices.words,
+                                                     field.choices.words + field.choices.count)));
+        fields.push_back(Close(json));
+    }
+    JsonObject json;
+    Add(json, "kinds", JsonArray(kinds));
+    Add(json, "fields", JsonArray(fields));
     return Close(json);
 }

@@ -12,3 +12,7 @@ std::string SessionJson(const Session& session);
 
 // The 480 bytes as 960 lower-case hex digits.
 std::string ImageHex(const DisplayImageBytes& image);
+
+// The kinds of layer and their fields, from the table the file and the
+// edits go by: the page builds its forms and choice lists from it.
+std::string LayersJson();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "display/image.h"
+#include "pages/layer.h"
 #include "picture/picture.h"
 #include "platform/userfiles.h"
 
@@ -16,80 +17,8 @@
 
 // Every element keeps the line of the file it was read from (0 when it was
 // made by an edit) and the comment lines written just above it, so that
-// messages can name the line and writing back keeps the comments.
-
-enum class LayerKind {
-    Picture,   // a picture file fitted into a box
-    Text,      // a string in a font
-    Line,      // from (x, y) to (x2, y2)
-    Rectangle, // outline or filled
-    Pixels,    // a small grid written as text rows: '#' drawn, '.' left
-    Group,     // the layers of a named group, moved by (x, y)
-};
-
-// Where the text's box is held: without a box, (x, y) is that point of the
-// text; with one (width and height > 0), the text sits at that point of
-// the box (Centre: centred in it).
-enum class Anchor {
-    TopLeft,
-    Top,
-    TopRight,
-    Left,
-    Centre,
-    Right,
-    BottomLeft,
-    Bottom,
-    BottomRight,
-};
-
-// What a layer's marks do to the pixels under them.
-enum class Ink {
-    Black,  // set dark
-    White,  // set light
-    Invert, // flip
-};
-
-struct Layer {
-    LayerKind kind = LayerKind::Text;
-    int line = 0;
-    std::vector<std::string> comments; // whole lines, '#' included
-
-    // Picture, Rectangle, Pixels: the top-left corner; Text: the anchor
-    // point, or the box's top-left corner with a box; Line: the start;
-    // Group: the offset added to the group's layers.
-    int x = 0;
-    int y = 0;
-    // Picture: the box (0: to the page's right or bottom edge);
-    // Rectangle: its size; Text: the box to align in (0: none).
-    int width = 0;
-    int height = 0;
-    int x2 = 0; // Line: the end, drawn too
-    int y2 = 0;
-    Ink ink = Ink::Black;
-
-    // Picture: the file as written (relative to the project file), the
-    // conversion `kpl convert` takes, and whether the box is first filled
-    // with the colour opposite to the ink (the picture's light pixels show).
-    std::string file;
-    ConversionOptions conversion;
-    bool opaque = true;
-
-    // Text: UTF-8, "\n" starts a new line; the font is a name of the
-    // project's fonts or a built-in font; size (pixels) overrides the
-    // font's for an outline font, 0 keeps it.
-    std::string text;
-    std::string font;
-    int size = 0;
-    Anchor anchor = Anchor::TopLeft;
-
-    bool filled = false; // Rectangle
-
-    std::vector<std::string> rows; // Pixels, top row first
-
-    std::string group; // Group: the name used
-
-    std::string name; // any kind: what the designer's layer list calls it; optional
-};
+// messages can name the line and writing back keeps the comments. Layers
+// and their fields: pages/layer.h.
 
 // A font defined once and named: a file (TrueType, OpenType, PCF, BDF;
 // relative to the project file) or a built-in font, and for outline fonts

@@ -4,7 +4,6 @@
 
 #include "pages/fonts.h"
 #include "pages/limits.h"
-#include "pages/projectnames.h"
 
 #include <algorithm>
 #include <set>
@@ -18,9 +17,16 @@ std::string Upper(std::string text) {
     return text;
 }
 
-std::string Range(const char* key, int lowest, int highest) {
-    return std::string(key) + " must be a whole number from " + std::to_string(lowest) + " to " +
-           std::to_string(highest);
+// Letters, digits and underscores, not starting with a digit: a page's
+// name becomes a C constant and part of file names.
+bool IsCIdentifier(const std::string& name) {
+    if (name.empty() || (name[0] >= '0' && name[0] <= '9'))
+        return false;
+    for (char c : name)
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+              c == '_'))
+            return false;
+    return true;
 }
 
 struct Checker {
@@ -96,40 +102,32 @@ struct Checker {
         return false;
     }
 
-    void CheckLayer(const Layer& layer, bool inGroup) {
-        std::string beyond = LayerLimitProblem(layer);
-        if (!beyond.empty())
-            Problem(layer.line, beyond);
-        else if (layer.kind == LayerKind::Picture && !inGroup)
-            CheckBox(layer.line, PictureBoxOf(layer, 0, 0), "");
-        switch (layer.kind) {
-        case LayerKind::Picture:
-            if (layer.file.empty())
-                Problem(layer.line, "a picture layer needs a file");
-            if (layer.conversion.dithering != Dithering::None &&
-                layer.conversion.threshold != ConversionOptions{}.threshold)
-                Problem(layer.line, "a picture takes threshold or dither, not both");
-            break;
-        case LayerKind::Text:
-            if (layer.text.empty())
-                Problem(layer.line, "a text layer needs a text");
-            if (layer.font.empty())
-                Problem(layer.line, "a text layer needs a font (a project font or " +
-                                        std::string("small, medium, large)"));
-            else if (!HasFont(layer.font))
-                Problem(layer.line, "no font named \"" + layer.font + "\"");
+    // What the fields' types ask beyond their ranges: names that exist,
+    // rows of '#' and '.', one of two exclusive fields.
+    void CheckField(const LayerField& field, const Layer& layer, bool inGroup) {
+        const std::string value = FieldText(field, layer);
+        if (field.need && field.type != FieldType::Whole && value.empty()) {
+            Problem(layer.line, field.need);
+            return;
+        }
+        const LayerField* other = field.excludes ? FieldOf(layer.kind, field.excludes) : nullptr;
+        if (other && other < &field && !IsDefault(field, layer) && !IsDefault(*other, layer))
+            Problem(layer.line, std::string("a ") + kLayerKindNames[int(layer.kind)] + " takes " +
+                                    other->key + " or " + field.key + ", not both");
+        switch (field.type) {
+        case FieldType::FontName:
+            if (!HasFont(value))
+                Problem(layer.line, "no font named \"" + value + "\"");
             else
-                CheckBitmapSize(layer.line, layer.font, BuiltinFontOf(layer.font), layer.size);
+                CheckBitmapSize(layer.line, value, BuiltinFontOf(value), layer.size);
             break;
-        case LayerKind::Line:
+        case FieldType::GroupName:
+            if (inGroup)
+                Problem(layer.line, "a group cannot use another group");
+            else if (!HasGroup(value))
+                Problem(layer.line, "no group named \"" + value + "\"");
             break;
-        case LayerKind::Rectangle:
-            if (layer.width < 1 || layer.height < 1)
-                Problem(layer.line, "a rectangle needs a width and a height of at least 1");
-            break;
-        case LayerKind::Pixels:
-            if (layer.rows.empty())
-                Problem(layer.line, "a pixels layer needs rows such as \"..##..\"");
+        case FieldType::Rows:
             for (const std::string& row : layer.rows)
                 if (row.find_first_not_of("#.") != std::string::npos) {
                     Problem(layer.line,
@@ -137,13 +135,20 @@ struct Checker {
                     break;
                 }
             break;
-        case LayerKind::Group:
-            if (inGroup)
-                Problem(layer.line, "a group cannot use another group");
-            else if (!HasGroup(layer.group))
-                Problem(layer.line, "no group named \"" + layer.group + "\"");
+        default:
             break;
         }
+    }
+
+    void CheckLayer(const Layer& layer, bool inGroup) {
+        std::string beyond = LayerLimitProblem(layer);
+        if (!beyond.empty())
+            Problem(layer.line, beyond);
+        else if (layer.kind == LayerKind::Picture && !inGroup)
+            CheckBox(layer.line, PictureBoxOf(layer, 0, 0), "");
+        for (const LayerField& field : kLayerFields)
+            if (HasField(field, layer.kind))
+                CheckField(field, layer, inGroup);
     }
 };
 
@@ -167,32 +172,40 @@ std::string PictureBoxProblem(const PictureBox& box) {
 }
 
 std::string LayerLimitProblem(const Layer& layer) {
-    const struct {
-        const char* key;
-        int value, lowest, highest;
-    } numbers[] = {
-        {"x", layer.x, -kMaxCoordinate, kMaxCoordinate},
-        {"y", layer.y, -kMaxCoordinate, kMaxCoordinate},
-        {"x2", layer.x2, -kMaxCoordinate, kMaxCoordinate},
-        {"y2", layer.y2, -kMaxCoordinate, kMaxCoordinate},
-        {"width", layer.width, 0, kMaxCoordinate},
-        {"height", layer.height, 0, kMaxCoordinate},
-        {"size", layer.size, 0, kMaxFontSize},
-        {"threshold", layer.conversion.threshold, 0, 255},
-    };
-    for (const auto& number : numbers)
-        if (number.value < number.lowest || number.value > number.highest)
-            return Range(number.key, number.lowest, number.highest);
-    if (layer.text.size() > std::size_t(kMaxTextBytes))
-        return "a text is at most " + std::to_string(kMaxTextBytes) + " bytes long, not " +
-               std::to_string(layer.text.size());
-    std::size_t columns = 0;
-    for (const std::string& row : layer.rows)
-        columns = std::max(columns, row.size());
-    if (layer.rows.size() > std::size_t(kMaxPixelGrid) || columns > std::size_t(kMaxPixelGrid))
-        return "a pixel grid is at most " + std::to_string(kMaxPixelGrid) + " x " +
-               std::to_string(kMaxPixelGrid) + ", not " + std::to_string(columns) + " x " +
-               std::to_string(layer.rows.size());
+    for (const LayerField& field : kLayerFields) {
+        if (!HasField(field, layer.kind))
+            continue;
+        Layer& place = const_cast<Layer&>(layer); // read only
+        switch (field.type) {
+        case FieldType::Whole:
+        case FieldType::Level: {
+            int value = field.place.whole(place);
+            // A required number's range is its need (a rectangle's width).
+            if (value < field.lowest || value > field.highest)
+                return field.need && value == 0 ? field.need
+                                                : RangeText(field.key, field.lowest, field.highest);
+            break;
+        }
+        case FieldType::Text:
+            if (field.longest && field.place.words(place).size() > std::size_t(field.longest))
+                return "a text is at most " + std::to_string(field.longest) + " bytes long, not " +
+                       std::to_string(field.place.words(place).size());
+            break;
+        case FieldType::Rows: {
+            const std::vector<std::string>& rows = field.place.rows(place);
+            std::size_t columns = 0;
+            for (const std::string& row : rows)
+                columns = std::max(columns, row.size());
+            if (rows.size() > std::size_t(field.longest) || columns > std::size_t(field.longest))
+                return "a pixel grid is at most " + std::to_string(field.longest) + " x " +
+                       std::to_string(field.longest) + ", not " + std::to_string(columns) + " x " +
+                       std::to_string(rows.size());
+            break;
+        }
+        default:
+            break;
+        }
+    }
     return "";
 }
 

@@ -4,7 +4,6 @@
 #include "pages/project.h"
 
 #include "pages/limits.h"
-#include "pages/projectnames.h"
 #include "platform/userfiles.h"
 
 #include <cstdlib>
@@ -22,9 +21,6 @@
 #include <cctype>
 
 namespace {
-
-constexpr std::size_t kLargestProjectFile = std::size_t(kMaxProjectFileBytes);
-constexpr int kLargestCoordinate = kMaxCoordinate;
 
 struct Reader {
     const std::string& file;
@@ -59,15 +55,10 @@ void ReadInt(Reader& reader, const toml::table& table, const char* key, int& out
         return;
     const toml::value<std::int64_t>* value = node->as_integer();
     if (!value || value->get() < lowest || value->get() > highest) {
-        reader.Problem(*node, std::string(key) + " must be a whole number from " +
-                                  std::to_string(lowest) + " to " + std::to_string(highest));
+        reader.Problem(*node, RangeText(key, lowest, highest));
         return;
     }
     out = static_cast<int>(value->get());
-}
-
-void ReadCoordinate(Reader& reader, const toml::table& table, const char* key, int& out) {
-    ReadInt(reader, table, key, out, -kLargestCoordinate, kLargestCoordinate);
 }
 
 void ReadString(Reader& reader, const toml::table& table, const char* key, std::string& out) {
@@ -91,23 +82,23 @@ void ReadBool(Reader& reader, const toml::table& table, const char* key, bool& o
 }
 
 // A string among `names`; its index in `index`.
-template <std::size_t N>
-void ReadChoice(Reader& reader, const toml::table& table, const char* key,
-                const char* const (&names)[N], int& index) {
+void ReadChoice(Reader& reader, const toml::table& table, const char* key, ChoiceWords names,
+                int& index) {
     const toml::node* node = table.get(key);
     if (!node)
         return;
     std::string text;
     if (const toml::value<std::string>* value = node->as_string())
         text = value->get();
-    for (std::size_t i = 0; i < N; ++i)
-        if (text == names[i]) {
-            index = static_cast<int>(i);
+    for (int i = 0; i < names.count; ++i)
+        if (text == names.words[i]) {
+            index = i;
             return;
         }
     std::string list;
-    for (std::size_t i = 0; i < N; ++i)
-        list += std::string(i ? (i + 1 == N ? " or " : ", ") : "") + "\"" + names[i] + "\"";
+    for (int i = 0; i < names.count; ++i)
+        list += std::string(i ? (i + 1 == names.count ? " or " : ", ") : "") + "\"" +
+                names.words[i] + "\"";
     reader.Problem(*node, std::string(key) + " must be " + list);
 }
 
@@ -118,92 +109,82 @@ const toml::table* TableOf(Reader& reader, const toml::node& node, const std::st
     return table;
 }
 
+void ReadRows(Reader& reader, const toml::node& node, std::vector<std::string>& out) {
+    const toml::array* rows = node.as_array();
+    if (!rows)
+        reader.Problem(node, "rows must be a list of strings such as \"..##..\"");
+    for (std::size_t i = 0; rows && i < rows->size(); ++i) {
+        const toml::value<std::string>* row = rows->get(i)->as_string();
+        if (row)
+            out.push_back(row->get());
+        else
+            reader.Problem(*rows->get(i), "a row must be a string such as \"..##..\"");
+    }
+}
+
+// One field of a layer, as its entry says.
+void ReadField(Reader& reader, const toml::table& table, const LayerField& field, Layer& layer) {
+    const toml::node* node = table.get(field.key);
+    switch (field.type) {
+    case FieldType::Whole:
+    case FieldType::Level:
+        ReadInt(reader, table, field.key, field.place.whole(layer), field.lowest, field.highest);
+        return;
+    case FieldType::Flag:
+        ReadBool(reader, table, field.key, field.place.flag(layer));
+        return;
+    case FieldType::Choice: {
+        int index = field.place.choice(layer);
+        ReadChoice(reader, table, field.key, field.choices, index);
+        field.place.choose(layer, index);
+        return;
+    }
+    case FieldType::Rows:
+        if (node)
+            ReadRows(reader, *node, field.place.rows(layer));
+        return;
+    case FieldType::Words:
+    case FieldType::Text:
+    case FieldType::File:
+    case FieldType::FontName:
+    case FieldType::GroupName:
+        ReadString(reader, table, field.key, field.place.words(layer));
+        return;
+    }
+}
+
 Layer ReadLayer(Reader& reader, const toml::table& table) {
     Layer layer;
     layer.line = LineOf(table);
     int kind = -1;
     if (!table.get("kind"))
-        reader.Problem(table, "a layer needs a kind: " + std::string(LayerKindList()));
-    ReadChoice(reader, table, "kind", kLayerKindNames, kind);
+        reader.Problem(table, "a layer needs a kind: " + LayerKindList());
+    ReadChoice(reader, table, "kind", WordsOf(kLayerKindNames), kind);
     if (kind < 0)
         return layer;
     layer.kind = static_cast<LayerKind>(kind);
-    ReadString(reader, table, "name", layer.name);
-    ReadCoordinate(reader, table, "x", layer.x);
-    ReadCoordinate(reader, table, "y", layer.y);
-    int ink = 0;
-    ReadChoice(reader, table, "ink", kInkNames, ink);
-    layer.ink = static_cast<Ink>(ink);
     const std::string element = std::string("a ") + kLayerKindNames[kind] + " layer";
-    switch (layer.kind) {
-    case LayerKind::Picture: {
-        CheckKeys(reader, table, element,
-                  {"kind", "name", "x", "y", "ink", "file", "width", "height", "fit", "threshold",
-                   "dither", "invert", "opaque"});
-        ReadString(reader, table, "file", layer.file);
-        ReadInt(reader, table, "width", layer.width, 0, kLargestCoordinate);
-        ReadInt(reader, table, "height", layer.height, 0, kLargestCoordinate);
-        int fitting = 0;
-        ReadChoice(reader, table, "fit", kFittingNames, fitting);
-        layer.conversion.fitting = static_cast<Fitting>(fitting);
-        ReadInt(reader, table, "threshold", layer.conversion.threshold, 0, 255);
-        int dithering = 0;
-        ReadChoice(reader, table, "dither", kDitheringNames, dithering);
-        layer.conversion.dithering = static_cast<Dithering>(dithering);
-        if (table.get("dither") && table.get("threshold"))
-            reader.Problem(*table.get("dither"), "a picture takes threshold or dither, not both");
-        ReadBool(reader, table, "invert", layer.conversion.invert);
-        ReadBool(reader, table, "opaque", layer.opaque);
-        break;
-    }
-    case LayerKind::Text:
-        CheckKeys(
-            reader, table, element,
-            {"kind", "name", "x", "y", "ink", "text", "font", "size", "anchor", "width", "height"});
-        ReadString(reader, table, "text", layer.text);
-        ReadString(reader, table, "font", layer.font);
-        ReadInt(reader, table, "size", layer.size, 0, kMaxFontSize);
-        {
-            int anchor = 0;
-            ReadChoice(reader, table, "anchor", kAnchorNames, anchor);
-            layer.anchor = static_cast<Anchor>(anchor);
+    for (const auto& [key, value] : table)
+        if (key.str() != "kind" && !FieldOf(layer.kind, std::string(key.str())))
+            reader.Problem(value, "\"" + std::string(key.str()) + "\" is not a key of " + element);
+    // A number's need is its presence (0 may be its value); the check finds
+    // other fields empty.
+    std::string missing;
+    for (const LayerField& field : kLayerFields) {
+        if (!HasField(field, layer.kind))
+            continue;
+        ReadField(reader, table, field, layer);
+        if (field.need && field.type == FieldType::Whole && !table.get(field.key) &&
+            missing != field.need) {
+            missing = field.need;
+            reader.Problem(table, missing);
         }
-        ReadInt(reader, table, "width", layer.width, 0, kLargestCoordinate);
-        ReadInt(reader, table, "height", layer.height, 0, kLargestCoordinate);
-        break;
-    case LayerKind::Line:
-        CheckKeys(reader, table, element, {"kind", "name", "x", "y", "ink", "x2", "y2"});
-        if (!table.get("x2") || !table.get("y2"))
-            reader.Problem(table, "a line needs x2 and y2, the end it is drawn to");
-        ReadCoordinate(reader, table, "x2", layer.x2);
-        ReadCoordinate(reader, table, "y2", layer.y2);
-        break;
-    case LayerKind::Rectangle:
-        CheckKeys(reader, table, element,
-                  {"kind", "name", "x", "y", "ink", "width", "height", "filled"});
-        ReadInt(reader, table, "width", layer.width, 0, kLargestCoordinate);
-        ReadInt(reader, table, "height", layer.height, 0, kLargestCoordinate);
-        ReadBool(reader, table, "filled", layer.filled);
-        break;
-    case LayerKind::Pixels:
-        CheckKeys(reader, table, element, {"kind", "name", "x", "y", "ink", "rows"});
-        if (const toml::node* node = table.get("rows")) {
-            const toml::array* rows = node->as_array();
-            if (!rows)
-                reader.Problem(*node, "rows must be a list of strings such as \"..##..\"");
-            for (std::size_t i = 0; rows && i < rows->size(); ++i) {
-                const toml::value<std::string>* row = rows->get(i)->as_string();
-                if (row)
-                    layer.rows.push_back(row->get());
-                else
-                    reader.Problem(*rows->get(i), "a row must be a string such as \"..##..\"");
-            }
-        }
-        break;
-    case LayerKind::Group:
-        CheckKeys(reader, table, element, {"kind", "name", "x", "y", "group"});
-        ReadString(reader, table, "group", layer.group);
-        break;
+        const LayerField* other = field.excludes ? FieldOf(layer.kind, field.excludes) : nullptr;
+        // Said once, at the later of the two in the table.
+        if (other && other < &field && table.get(field.key) && table.get(other->key))
+            reader.Problem(*table.get(field.key), std::string("a ") + kLayerKindNames[kind] +
+                                                      " takes " + other->key + " or " + field.key +
+                                                      ", not both");
     }
     return layer;
 }
@@ -492,13 +473,13 @@ ProjectOutcome ParseProject(const std::string& file, const std::string& path, Pr
 ProjectOutcome ReadProject(const std::string& path, Project& project) {
     std::string text;
     std::uint64_t length = 0;
-    FileOutcome read = ReadUserFile(path, kLargestProjectFile, text, length);
+    FileOutcome read = ReadUserFile(path, std::size_t(kMaxProjectFileBytes), text, length);
     if (!read.ok) {
         project = Project{};
         project.path = path;
         return {false, {{path, 0, "cannot be read (" + read.why + ")"}}};
     }
-    if (length > kLargestProjectFile)
+    if (length > std::size_t(kMaxProjectFileBytes))
         return {false, {{path, 0, "is too large for a project file"}}};
     return ParseProject(text, path, project);
 }

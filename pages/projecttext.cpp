@@ -2,8 +2,6 @@
 // file written twice is the same and a change shows as a small diff.
 #include "pages/project.h"
 
-#include "pages/projectnames.h"
-
 #include <cstdio>
 
 namespace {
@@ -51,77 +49,54 @@ struct Writer {
         text += std::string(key) + " = \"" + word + "\"\n";
     }
 
+    void Field(const LayerField& field, const ::Layer& layer) {
+        const std::string value = FieldText(field, layer);
+        switch (field.type) {
+        case FieldType::Whole:
+        case FieldType::Level:
+        case FieldType::Flag:
+            text += std::string(field.key) + " = " + value + "\n";
+            return;
+        case FieldType::Choice:
+            Word(field.key, value.c_str());
+            return;
+        case FieldType::Rows:
+            text += std::string(field.key) + " = [\n";
+            for (const std::string& row : field.place.rows(const_cast<::Layer&>(layer)))
+                text += "    " + Quoted(row) + ",\n";
+            text += "]\n";
+            return;
+        case FieldType::Words:
+        case FieldType::Text:
+        case FieldType::File:
+        case FieldType::FontName:
+        case FieldType::GroupName:
+            Key(field.key, value);
+            return;
+        }
+    }
+
+    static bool IsWritten(const LayerField& field, const ::Layer& layer) {
+        switch (field.written) {
+        case Written::Always:
+            return true;
+        case Written::UnlessDefault:
+            return !IsDefault(field, layer);
+        case Written::WithPartner:
+            return !IsDefault(field, layer) ||
+                   !IsDefault(*FieldOf(layer.kind, field.partner), layer);
+        }
+        return true;
+    }
+
     void Layer(const ::Layer& layer, const char* header) {
         text += "\n";
         Comments(layer.comments);
         text += std::string("[[") + header + "]]\n";
         Word("kind", kLayerKindNames[static_cast<int>(layer.kind)]);
-        if (!layer.name.empty())
-            Key("name", layer.name);
-        switch (layer.kind) {
-        case LayerKind::Picture:
-            Key("file", layer.file);
-            Key("x", layer.x);
-            Key("y", layer.y);
-            if (layer.width > 0)
-                Key("width", layer.width);
-            if (layer.height > 0)
-                Key("height", layer.height);
-            if (layer.conversion.fitting != Fitting::Fit)
-                Word("fit", kFittingNames[static_cast<int>(layer.conversion.fitting)]);
-            if (layer.conversion.dithering != Dithering::None)
-                Word("dither", kDitheringNames[static_cast<int>(layer.conversion.dithering)]);
-            else if (layer.conversion.threshold != ConversionOptions{}.threshold)
-                Key("threshold", layer.conversion.threshold);
-            if (layer.conversion.invert)
-                Key("invert", true);
-            if (!layer.opaque)
-                Key("opaque", false);
-            break;
-        case LayerKind::Text:
-            Key("text", layer.text);
-            Key("font", layer.font);
-            if (layer.size > 0)
-                Key("size", layer.size);
-            Key("x", layer.x);
-            Key("y", layer.y);
-            if (layer.width > 0 || layer.height > 0) {
-                Key("width", layer.width);
-                Key("height", layer.height);
-            }
-            if (layer.anchor != Anchor::TopLeft)
-                Word("anchor", kAnchorNames[static_cast<int>(layer.anchor)]);
-            break;
-        case LayerKind::Line:
-            Key("x", layer.x);
-            Key("y", layer.y);
-            Key("x2", layer.x2);
-            Key("y2", layer.y2);
-            break;
-        case LayerKind::Rectangle:
-            Key("x", layer.x);
-            Key("y", layer.y);
-            Key("width", layer.width);
-            Key("height", layer.height);
-            if (layer.filled)
-                Key("filled", true);
-            break;
-        case LayerKind::Pixels:
-            Key("x", layer.x);
-            Key("y", layer.y);
-            text += "rows = [\n";
-            for (const std::string& row : layer.rows)
-                text += "    " + Quoted(row) + ",\n";
-            text += "]\n";
-            break;
-        case LayerKind::Group:
-            Key("group", layer.group);
-            Key("x", layer.x);
-            Key("y", layer.y);
-            break;
-        }
-        if (layer.kind != LayerKind::Group && layer.ink != Ink::Black)
-            Word("ink", kInkNames[static_cast<int>(layer.ink)]);
+        for (const LayerField& field : kLayerFields)
+            if (HasField(field, layer.kind) && IsWritten(field, layer))
+                Field(field, layer);
     }
 };
 

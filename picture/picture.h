@@ -9,13 +9,25 @@
 #include <string>
 #include <vector>
 
-enum class Fitting {
-    Fit,     // scaled to fit, aspect kept, centred on white
-    Fill,    // scaled to cover, centred, cropped
-    Stretch, // scaled to the box whatever its aspect
-};
+// Fit: scaled to fit, aspect kept, centred on white; Fill: scaled to cover,
+// centred, cropped; Stretch: scaled to the box whatever its aspect. Listed
+// once with their words (a page project's and kpl's), X(value, "word").
+#define KPL_FITTINGS(X)                                                                            \
+    X(Fit, "fit")                                                                                  \
+    X(Fill, "fill")                                                                                \
+    X(Stretch, "stretch")
+#define KPL_DITHERINGS(X)                                                                          \
+    X(None, "none")                                                                                \
+    X(FloydSteinberg, "floyd-steinberg")                                                           \
+    X(Atkinson, "atkinson")                                                                        \
+    X(Bayer, "bayer")
 
-enum class Dithering { None, FloydSteinberg, Atkinson, Bayer };
+#define KPL_ENUM_VALUE(value, word) value,
+#define KPL_ENUM_WORD(value, word) word,
+enum class Fitting { KPL_FITTINGS(KPL_ENUM_VALUE) };
+enum class Dithering { KPL_DITHERINGS(KPL_ENUM_VALUE) };
+inline constexpr const char* kFittingNames[] = {KPL_FITTINGS(KPL_ENUM_WORD)};
+inline constexpr const char* kDitheringNames[] = {KPL_DITHERINGS(KPL_ENUM_WORD)};
 
 struct ConversionOptions {
     Fitting fitting = Fitting::Fit;

@@ -691,7 +691,7 @@ TEST(Limits, HoldAtTheirEdges) {
         {page + "kind = \"line\"\nx = 3\nx2 = 9\n",
          "p.toml:4: a line needs x2 and y2, the end it is drawn to"},
         {page + "kind = \"rectangle\"\nwidth = 10001\nheight = 1\n",
-         "p.toml:6: width must be a whole number from 0 to 10000"},
+         "p.toml:6: width must be a whole number from 1 to 10000"},
         {page + "kind = \"text\"\ntext = \"a\"\nfont = \"small\"\nsize = 256\n",
          "p.toml:8: size must be a whole number from 0 to 255"},
         // A byte-order mark, as Windows editors write, is read and kept.
@@ -862,4 +862,62 @@ TEST(Project, DrawsAPictureTheSameWhicheverBoxCameFirst) {
     ASSERT_TRUE(RenderPage(project, project.pages[1], first, afterLarge).ok);
     ASSERT_TRUE(RenderPage(project, project.pages[1], second, alone).ok);
     EXPECT_EQ(Art(afterLarge), Art(alone));
+}
+
+// The docs' tables of kinds and keys, as the table describes them: the
+// section between the markers is exactly this text (printed when it is not,
+// to paste in).
+TEST(LayerTable, IsWhatTheDocsSay) {
+    auto words = [](const LayerField& field) {
+        std::string list;
+        for (int i = 0; i < field.choices.count; ++i)
+            list += std::string(i ? ", " : "") + "`\"" + field.choices.words[i] + "\"`";
+        return list;
+    };
+    std::string want = "| kind | |\n|---|---|\n";
+    for (const LayerKindInfo& info : kLayerKindInfo)
+        want += std::string("| `") + kLayerKindNames[int(info.kind)] + "` | " + info.doc + " |\n";
+    want += "\n| key | of | value | default | |\n|---|---|---|---|---|\n";
+    const char* types[] = {"",
+                           "",
+                           "`true` or `false`",
+                           "a string",
+                           "a string",
+                           "a path",
+                           "a font's name",
+                           "a group's name",
+                           "",
+                           "a list of strings"};
+    for (const LayerField& field : kLayerFields) {
+        std::string kinds;
+        for (int kind = 0; kind < kLayerKinds; ++kind)
+            if (HasField(field, LayerKind(kind)))
+                kinds += std::string(kinds.empty() ? "" : ", ") + kLayerKindNames[kind];
+        if (field.kinds == kAllKinds)
+            kinds = "all";
+        std::string value = types[int(field.type)];
+        if (field.type == FieldType::Whole || field.type == FieldType::Level)
+            value = std::to_string(field.lowest) + " to " + std::to_string(field.highest);
+        if (field.type == FieldType::Choice)
+            value = words(field);
+        Layer fresh;
+        fresh.kind = LayerKind(__builtin_ctz(field.kinds));
+        std::string byDefault = field.need ? "needed" : FieldText(field, fresh);
+        if (field.type == FieldType::Choice)
+            byDefault = "`\"" + byDefault + "\"`";
+        else if (!field.need)
+            byDefault = byDefault.empty() ? "\"\"" : "`" + byDefault + "`";
+        want += std::string("| `") + field.key + "` | " + kinds + " | " + value + " | " +
+                byDefault + " | " + field.doc + " |\n";
+    }
+    std::ifstream file(KPL_DOCS_DIR "/page-project.md");
+    std::stringstream docs;
+    docs << file.rdbuf();
+    const std::string begin = "<!-- made from pages/layer.h -->\n";
+    const std::string end = "<!-- end -->\n";
+    std::size_t from = docs.str().find(begin);
+    std::size_t to = docs.str().find(end);
+    ASSERT_NE(from, std::string::npos);
+    ASSERT_NE(to, std::string::npos);
+    EXPECT_EQ(docs.str().substr(from + begin.size(), to - from - begin.size()), want) << want;
 }
