@@ -30,11 +30,6 @@ struct Arguments {
     std::string listen;
 };
 
-struct Command {
-    CLI::App* parser;
-    std::function<int()> run;
-};
-
 void AddConversion(CLI::App& command, ConversionOptions& options) {
     CLI::Option* fit = command.add_flag_callback(
         "--fit", [&options] { options.fitting = Fitting::Fit; },
@@ -77,15 +72,6 @@ void AddConversion(CLI::App& command, ConversionOptions& options) {
     command.add_option("--frame", options.frame, "the frame of a multi-frame GIF, from 1")
         ->type_name("N")
         ->check(CLI::PositiveNumber);
-}
-
-CLI::Option* AddPort(CLI::App& command, std::string& port) {
-#ifdef _WIN32
-    const char* help = "the COM port, e.g. COM3 or 3";
-#else
-    const char* help = "the serial device, e.g. /dev/ttyUSB0";
-#endif
-    return command.add_option("-p,--port", port, help)->type_name("PORT")->envname("KPL_PORT");
 }
 
 void AddOutput(CLI::App& command, Arguments& args, const std::string& formats) {
@@ -254,7 +240,7 @@ int main(int argc, char** argv) {
                                 AddDecode(app, arguments),
                                 AddPorts(app),
                                 AddDesign(app, arguments)};
-    const std::vector<ProjectCommand> projectCommands = AddProjectCommands(app);
+    const std::vector<Command> projectCommands = AddProjectCommands(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {
@@ -270,7 +256,7 @@ int main(int argc, char** argv) {
     for (const Command& command : commands)
         if (command.parser->parsed())
             status = command.run();
-    for (const ProjectCommand& command : projectCommands)
+    for (const Command& command : projectCommands)
         if (command.parser->parsed())
             status = command.run();
     // Output that did not arrive (a full disk, a closed pipe) is a failure.
