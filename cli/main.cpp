@@ -26,8 +26,6 @@ struct Arguments {
     bool confirm = false;
     bool force = false;
     DisplayOptions display{};
-    bool noBrowser = false;
-    std::string listen;
 };
 
 void AddConversion(CLI::App& command, ConversionOptions& options) {
@@ -175,15 +173,6 @@ Command AddDecode(CLI::App& app, Arguments& args) {
             [&args] { return DecodeCommand(args.input, args.output, args.format, args.force); }};
 }
 
-Command AddDesign(CLI::App& app, Arguments& args) {
-    CLI::App* command = app.add_subcommand("design", "edit a page project in the browser");
-    command->add_option("PROJECT", args.input, "the page project (.toml)")->required();
-    command->add_flag("--no-browser", args.noBrowser, "only print the designer's address");
-    command->add_option("--listen", args.listen, "the address to serve on (default: a free port)")
-        ->type_name("ADDR:PORT");
-    return {command, [&args] { return DesignCommand(args.input, !args.noBrowser, args.listen); }};
-}
-
 Command AddPorts(CLI::App& app) {
     return {app.add_subcommand("ports", "list this machine's serial ports, to find the display's"),
             [] { return PortsCommand(); }};
@@ -238,8 +227,8 @@ int main(int argc, char** argv) {
                                 AddBatch(app, arguments),
                                 AddConfig(app, arguments),
                                 AddDecode(app, arguments),
-                                AddPorts(app),
-                                AddDesign(app, arguments)};
+                                AddPorts(app)};
+    const std::vector<Command> designCommands = AddDesignCommands(app);
     const std::vector<Command> projectCommands = AddProjectCommands(app);
     try {
         app.parse(argc, argv);
@@ -254,6 +243,9 @@ int main(int argc, char** argv) {
     }
     int status = kExitUsage;
     for (const Command& command : commands)
+        if (command.parser->parsed())
+            status = command.run();
+    for (const Command& command : designCommands)
         if (command.parser->parsed())
             status = command.run();
     for (const Command& command : projectCommands)
