@@ -4,6 +4,7 @@
 
 #include "display/formats.h"
 #include "cli/paths.h"
+#include "cli/project_commands.h"
 #include "display/portname.h"
 #include "cli/report.h"
 #include "common/pathparts.h"
@@ -15,10 +16,13 @@
 #include "platform/portlist.h"
 #include "platform/userfiles.h"
 
+#include "CLI.hpp"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -277,4 +281,213 @@ int PortsCommand() {
     if (ports.empty())
         Complain("ports", "none found");
     return kExitDone;
+}
+
+namespace {
+
+void AddConversion(CLI::App& command, ConversionOptions& options) {
+    CLI::Option* fit = command.add_flag_callback(
+        "--fit", [&options] { options.fitting = Fitting::Fit; },
+        "scale to fit, keeping the aspect, on white (the default)");
+    CLI::Option* fill = command.add_flag_callback(
+        "--fill", [&options] { options.fitting = Fitting::Fill; },
+        "scale to cover the screen, keeping the aspect, cropping the rest");
+    CLI::Option* stretch = command.add_flag_callback(
+        "--stretch", [&options] { options.fitting = Fitting::Stretch; },
+        "scale to 120 x 32 whatever the aspect");
+    fit->excludes(fill)->excludes(stretch);
+    fill->excludes(stretch);
+    CLI::Option* threshold =
+        command
+            .add_option_function<std::string>(
+                "-t,--threshold",
+                [&options](const std::string& text) {
+                    std::size_t end = text.find_first_not_of("0123456789");
+                    if (text.empty() || end != std::string::npos || text.size() > 3 ||
+                        std::stoi(text) > 255)
+                        throw CLI::ValidationError(
+                            "--threshold", "\"" + text + "\" is not a number from 0 to 255");
+                    options.threshold = std::stoi(text);
+                },
+                "luminance below which a pixel is dark, 0 to 255 (default 128)")
+            ->type_name("N");
+    command
+        .add_option_function<std::string>(
+            "-d,--dither",
+            [&options](const std::string& name) {
+                options.dithering = name == "atkinson" ? Dithering::Atkinson
+                                    : name == "bayer"  ? Dithering::Bayer
+                                                       : Dithering::FloydSteinberg;
+            },
+            "dither instead of a threshold")
+        ->type_name("METHOD")
+        ->check(CLI::IsMember({"floyd-steinberg", "atkinson", "bayer"}))
+        ->excludes(threshold);
+    command.add_flag("-i,--invert", options.invert, "swap dark and light");
+    command.add_option("--frame", options.frame, "the frame of a multi-frame GIF, from 1")
+        ->type_name("N")
+        ->check(CLI::PositiveNumber);
+}
+
+// Where convert and decode write.
+struct Output {
+    std::string path;
+    std::string format;
+    bool force = false;
+};
+
+void AddOutput(CLI::App& command, Output& output, const std::string& formats) {
+    command.add_option("-o,--output", output.path, "the file to write, - for standard output")
+        ->type_name("OUT")
+        ->required();
+    command.add_flag("--force", output.force, "replace the output even if it is read-only");
+    command
+        .add_option("-f,--format", output.format, formats + " (default: by the output's extension)")
+        ->type_name("FORMAT");
+}
+
+Command AddConvert(CLI::App& app) {
+    struct ConvertArguments {
+        std::string picture;
+        ConversionOptions conversion;
+        Output output;
+    };
+    auto args = std::make_shared<ConvertArguments>();
+    CLI::App* command =
+        app.add_subcommand("convert", "convert a picture into a file of the display's image");
+    command
+        ->add_option("PICTURE", args->picture,
+                     "PNG, JPEG, GIF, BMP or Netpbm (PBM, PGM, PPM, PAM); - for standard input")
+        ->required();
+    AddConversion(*command, args->conversion);
+    AddOutput(*command, args->output, "bmp, png, raw, hex or c");
+    return {command, [args] {
+                return ConvertCommand(args->picture, args->conversion, args->output.path,
+                                      args->output.format, args->output.force);
+            }};
+}
+
+Command AddShow(CLI::App& app) {
+    struct ShowArguments {
+        std::string picture;
+        ConversionOptions conversion;
+        bool ascii = false;
+        std::int64_t page = -1;
+    };
+    auto args = std::make_shared<ShowArguments>();
+    CLI::App* command = app.add_subcommand("show", "draw the converted picture in the terminal");
+    command->add_option("PICTURE", args->picture, "the picture")->required();
+    AddConversion(*command, args->conversion);
+    command->add_flag("-a,--ascii", args->ascii, "draw with # and . instead of half blocks");
+    command->add_option("--page", args->page, "of a project (.toml): the page to draw")
+        ->check(CLI::Range(0, kFlashPages - 1));
+    return {command, [args, command] {
+                if (!IsProjectPath(args->picture))
+                    return ShowCommand(args->picture, args->conversion, args->ascii);
+                // A project's layers say how each picture is made.
+                for (const char* name : {"--fit", "--fill", "--stretch", "--threshold", "--dither",
+                                         "--invert", "--frame"})
+                    if (command->get_option(name)->count() > 0) {
+                        Complain("show", std::string(name) +
+                                             " is for a picture; a project's layers say how each "
+                                             "of its pictures is drawn");
+                        return int(kExitUsage);
+                    }
+                return ShowProjectCommand(args->picture, args->page, args->ascii);
+            }};
+}
+
+Command AddSend(CLI::App& app) {
+    struct SendArguments {
+        std::string picture;
+        ConversionOptions conversion;
+        std::string port;
+        std::int64_t page = -1;
+        bool confirm = false;
+    };
+    auto args = std::make_shared<SendArguments>();
+    CLI::App* command = app.add_subcommand("send", "convert a picture and send it to the display");
+    command->add_option("PICTURE", args->picture, "the picture")->required();
+    AddConversion(*command, args->conversion);
+    AddPort(*command, args->port);
+    CLI::Option* page =
+        command->add_option("--page", args->page, "also store it in this flash page")
+            ->check(CLI::Range(0, kFlashPages - 1));
+    command->add_flag("--confirm", args->confirm, "then ask the display (v2) to confirm")
+        ->needs(page);
+    return {command, [args] {
+                return SendCommand(args->picture, args->conversion, args->port, args->page,
+                                   args->confirm);
+            }};
+}
+
+Command AddBatch(CLI::App& app) {
+    struct BatchArguments {
+        std::string list;
+        ConversionOptions conversion;
+        std::string port;
+    };
+    auto args = std::make_shared<BatchArguments>();
+    CLI::App* command =
+        app.add_subcommand("batch", "send every picture of a list file to the page of its line");
+    command->add_option("LIST", args->list, "the list (\".LST\": up to 17 lines of page and path)")
+        ->required();
+    AddConversion(*command, args->conversion);
+    AddPort(*command, args->port);
+    return {command, [args] { return BatchCommand(args->list, args->conversion, args->port); }};
+}
+
+Command AddConfig(CLI::App& app) {
+    struct ConfigArguments {
+        std::string port;
+        DisplayOptions display{};
+        bool confirm = false;
+    };
+    auto args = std::make_shared<ConfigArguments>();
+    CLI::App* command =
+        app.add_subcommand("config", "send the display's start-up options (unset ones are off)");
+    AddPort(*command, args->port);
+    DisplayOptions& display = args->display;
+    command->add_flag("--backlight", display[kBacklight], "backlight on");
+    command->add_flag("--splash", display[kSplashScreen], "show the splash screen (page 2)");
+    CLI::Option* protect = command->add_flag("--write-protect", display[kWriteProtect],
+                                             "write-protect all screen pages");
+    // Exclusive, as in the configuration tool's dialog.
+    command
+        ->add_flag("--font-overwrite", display[kFontOverwrite],
+                   "allow font overwrite (no write protection)")
+        ->excludes(protect);
+    command->add_flag("--font-wide", display[kFontWide], "wide font");
+    command->add_flag("--font-tall", display[kFontTall], "tall font");
+    command->add_flag("--y-origin-bottom", display[kYOriginBottom], "Y origin at the bottom");
+    command->add_flag("--confirm", args->confirm, "then ask the display (v2) to confirm");
+    return {command, [args] { return ConfigCommand(args->port, args->display, args->confirm); }};
+}
+
+Command AddDecode(CLI::App& app) {
+    struct DecodeArguments {
+        std::string input;
+        Output output;
+    };
+    auto args = std::make_shared<DecodeArguments>();
+    CLI::App* command = app.add_subcommand(
+        "decode", "turn 480 raw bytes or their assembler text back into a picture");
+    command->add_option("INPUT", args->input, "the raw bytes or the text")->required();
+    AddOutput(*command, args->output, "bmp or png");
+    return {command, [args] {
+                return DecodeCommand(args->input, args->output.path, args->output.format,
+                                     args->output.force);
+            }};
+}
+
+Command AddPorts(CLI::App& app) {
+    return {app.add_subcommand("ports", "list this machine's serial ports, to find the display's"),
+            [] { return PortsCommand(); }};
+}
+
+} // namespace
+
+std::vector<Command> AddPictureCommands(CLI::App& app) {
+    return {AddConvert(app), AddShow(app),   AddSend(app), AddBatch(app),
+            AddConfig(app),  AddDecode(app), AddPorts(app)};
 }

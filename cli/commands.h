@@ -1,7 +1,9 @@
-// kpl's commands, one function each; each returns the exit status and has
-// written its results to standard output and its failures to standard error.
+// kpl's picture and display commands, one function each; each returns the
+// exit status and has written its results to standard output and its
+// failures to standard error.
 #pragma once
 
+#include "cli/command.h"
 #include "picture/picture.h"
 #include "display/options.h"
 
@@ -9,6 +11,9 @@
 #include <functional>
 #include <vector>
 #include <string>
+
+// Registers convert, show, send, batch, config, decode and ports.
+std::vector<Command> AddPictureCommands(CLI::App& app);
 
 // formatName: "" to go by the extension of `out`.
 // "-" as a picture, list or input is standard input, as an output

@@ -5,7 +5,10 @@
 #include "platform/browser.h"
 #include "platform/interrupt.h"
 
+#include "CLI.hpp"
+
 #include <cstdio>
+#include <memory>
 
 int DesignCommand(const std::string& project, bool openBrowser, const std::string& listen) {
     DesignerStart start = StartDesigner({project, listen});
@@ -43,4 +46,20 @@ int DesignCommand(const std::string& project, bool openBrowser, const std::strin
         Complain(project, "unsaved edits could not be kept (" + end.why + ")");
     FinishInterruption(); // a closing console waits for this
     return kExitInterrupted;
+}
+
+std::vector<Command> AddDesignCommands(CLI::App& app) {
+    struct DesignArguments {
+        std::string project;
+        bool noBrowser = false;
+        std::string listen;
+    };
+    auto args = std::make_shared<DesignArguments>();
+    CLI::App* command = app.add_subcommand("design", "edit a page project in the browser");
+    command->add_option("PROJECT", args->project, "the page project (.toml)")->required();
+    command->add_flag("--no-browser", args->noBrowser, "only print the designer's address");
+    command->add_option("--listen", args->listen, "the address to serve on (default: a free port)")
+        ->type_name("ADDR:PORT");
+    return {
+        {command, [args] { return DesignCommand(args->project, !args->noBrowser, args->listen); }}};
 }

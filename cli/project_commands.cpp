@@ -20,26 +20,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 
 namespace {
-
-// What the command line gave the project commands; only one runs.
-struct Arguments {
-    std::string input;
-    std::string output;
-    std::string format;
-    std::string font = "large";
-    std::string anchor = "centre";
-    std::vector<std::string> fontFiles;
-    int size = 0;
-    bool arrays = false;
-    bool prune = false;
-    bool invert = false;
-    bool ascii = false;
-    std::string port;
-    std::string pages; // "2,5-7"
-    bool pagesGiven = false;
-};
 
 // A file of many mistakes is told by its first ones and how many more.
 constexpr std::size_t kProblemsTold = 20;
@@ -88,7 +71,14 @@ int NewCommand(const std::string& path) {
     return kExitDone;
 }
 
-int BuildCommand(const Arguments& args) {
+struct BuildArguments {
+    std::string input;
+    std::string output;
+    bool arrays = false;
+    bool prune = false;
+};
+
+int BuildCommand(const BuildArguments& args) {
     Project project;
     if (!Read(args.input, project))
         return kExitUnreadable;
@@ -155,7 +145,17 @@ bool DrawOnePage(const Project& project, const std::string& what, DisplayImageBy
     return outcome.ok;
 }
 
-int TextCommand(const Arguments& args) {
+struct TextArguments {
+    std::string input;
+    std::string output;
+    std::string format;
+    std::string font = "large";
+    std::string anchor = "centre";
+    int size = 0;
+    bool invert = false;
+};
+
+int TextCommand(const TextArguments& args) {
     OutputFormat format;
     if (!ChooseFormat(args.output, args.format, format))
         return kExitUsage;
@@ -199,7 +199,13 @@ bool PrintSample(const std::string& font, int size, bool ascii) {
     return true;
 }
 
-int FontsCommand(const Arguments& args) {
+struct FontsArguments {
+    std::vector<std::string> fontFiles;
+    int size = 0;
+    bool ascii = false;
+};
+
+int FontsCommand(const FontsArguments& args) {
     if (!args.ascii)
         UseUtf8Output();
     std::shared_ptr<FontStore> store = NewFontStore();
@@ -264,7 +270,14 @@ bool ChosenPages(const std::string& text, bool given, std::vector<bool>& chosen)
     return true;
 }
 
-int StoreCommand(const Arguments& args) {
+struct StoreArguments {
+    std::string input;
+    std::string port;
+    std::string pages; // "2,5-7"
+    bool pagesGiven = false;
+};
+
+int StoreCommand(const StoreArguments& args) {
     std::vector<bool> chosen;
     if (!ChosenPages(args.pages, args.pagesGiven, chosen))
         return kExitUsage;
@@ -326,74 +339,74 @@ int ShowProjectCommand(const std::string& path, long long number, bool ascii) {
     return kExitDone;
 }
 
-std::vector<ProjectCommand> AddProjectCommands(CLI::App& app) {
-    auto args = std::make_shared<Arguments>();
-    std::vector<ProjectCommand> commands;
+std::vector<Command> AddProjectCommands(CLI::App& app) {
+    std::vector<Command> commands;
 
+    auto project = std::make_shared<std::string>();
     CLI::App* command = app.add_subcommand("new", "write a commented example page project");
-    command->add_option("PROJECT", args->input, "the project file to make, e.g. screens.toml")
+    command->add_option("PROJECT", *project, "the project file to make, e.g. screens.toml")
         ->required();
-    commands.push_back({command, [args] { return NewCommand(args->input); }});
+    commands.push_back({command, [project] { return NewCommand(*project); }});
 
+    auto build = std::make_shared<BuildArguments>();
     command = app.add_subcommand(
         "build", "every page of a project: BMPs, the bitmap tool's list, C header, hex, PNG sheet");
-    command->add_option("PROJECT", args->input, "the project file (.toml)")->required();
-    command->add_option("-o,--output", args->output, "the folder to write into")
+    command->add_option("PROJECT", build->input, "the project file (.toml)")->required();
+    command->add_option("-o,--output", build->output, "the folder to write into")
         ->type_name("FOLDER")
         ->required();
-    command->add_flag("--arrays", args->arrays, "the C header also holds each page's 480 bytes");
-    command->add_flag("--prune", args->prune,
+    command->add_flag("--arrays", build->arrays, "the C header also holds each page's 480 bytes");
+    command->add_flag("--prune", build->prune,
                       "remove the files an earlier build wrote for pages that are gone");
-    commands.push_back({command, [args] { return BuildCommand(*args); }});
+    commands.push_back({command, [build] { return BuildCommand(*build); }});
 
+    auto store = std::make_shared<StoreArguments>();
     command = app.add_subcommand(
         "store", "every page of a project (or those of --pages) into its flash page");
-    command->add_option("PROJECT", args->input, "the project file (.toml)")->required();
-#ifdef _WIN32
-    const char* portHelp = "the COM port, e.g. COM3 or 3";
-#else
-    const char* portHelp = "the serial device, e.g. /dev/ttyUSB0";
-#endif
-    command->add_option("-p,--port", args->port, portHelp)->type_name("PORT")->envname("KPL_PORT");
-    CLI::Option* pages = command->add_option("--pages", args->pages, "only these pages, e.g. 2,5-7")
-                             ->type_name("LIST");
-    commands.push_back({command, [args, pages] {
-                            args->pagesGiven = pages->count() > 0;
-                            return StoreCommand(*args);
+    command->add_option("PROJECT", store->input, "the project file (.toml)")->required();
+    AddPort(*command, store->port);
+    CLI::Option* pages =
+        command->add_option("--pages", store->pages, "only these pages, e.g. 2,5-7")
+            ->type_name("LIST");
+    commands.push_back({command, [store, pages] {
+                            store->pagesGiven = pages->count() > 0;
+                            return StoreCommand(*store);
                         }});
 
+    auto text = std::make_shared<TextArguments>();
     command = app.add_subcommand("text", "draw a text onto a screen and write it as convert does");
-    command->add_option("TEXT", args->input, "the text (UTF-8)")->required();
-    command->add_option("--font", args->font, "a built-in font or a font file (default large)")
+    command->add_option("TEXT", text->input, "the text (UTF-8)")->required();
+    command->add_option("--font", text->font, "a built-in font or a font file (default large)")
         ->type_name("FONT");
-    command->add_option("--size", args->size, "pixels per em, for an outline font")
+    command->add_option("--size", text->size, "pixels per em, for an outline font")
         ->type_name("N")
         ->check(CLI::Range(1, 255));
     command
-        ->add_option("--anchor", args->anchor,
+        ->add_option("--anchor", text->anchor,
                      "where on the screen: top-left, top, ..., centre (default), ..., "
                      "bottom-right")
         ->type_name("WHERE")
         ->check(CLI::IsMember(
             std::vector<std::string>(std::begin(kAnchorNames), std::end(kAnchorNames))));
-    command->add_flag("-i,--invert", args->invert, "light text on dark");
-    command->add_option("-o,--output", args->output, "the file to write")
+    command->add_flag("-i,--invert", text->invert, "light text on dark");
+    command->add_option("-o,--output", text->output, "the file to write")
         ->type_name("OUT")
         ->required();
     command
-        ->add_option("-f,--format", args->format,
+        ->add_option("-f,--format", text->format,
                      "bmp, png, raw, hex or c (default: by the "
                      "output's extension)")
         ->type_name("FORMAT");
-    commands.push_back({command, [args] { return TextCommand(*args); }});
+    commands.push_back({command, [text] { return TextCommand(*text); }});
 
+    auto fonts = std::make_shared<FontsArguments>();
     command = app.add_subcommand("fonts", "the built-in fonts (or the font files given), each "
                                           "with a sample");
-    command->add_option("FONT", args->fontFiles, "font files to look at instead");
-    command->add_option("--size", args->size, "pixels per em, for outline fonts")
+    command->add_option("FONT", fonts->fontFiles, "font files to look at instead");
+    command->add_option("--size", fonts->size, "pixels per em, for outline fonts")
         ->type_name("N")
         ->check(CLI::Range(1, 255));
-    command->add_flag("-a,--ascii", args->ascii, "draw with # and . instead of half blocks");
-    commands.push_back({command, [args] { return FontsCommand(*args); }});
+    command->add_flag("-a,--ascii", fonts->ascii, "draw with # and . instead of half blocks");
+    commands.push_back({command, [fonts] { return FontsCommand(*fonts); }});
     return commands;
 }
