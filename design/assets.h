@@ -6,7 +6,7 @@
 #include <string>
 
 struct WebAsset {
-    const char* name; // "app.js"
+    const char* name; // "main.js"
     const char* contentType;
     const char* bytes;
     std::size_t size;

@@ -1,0 +1,115 @@
+// The chosen page's layer list, the topmost layer (drawn last) first, as
+// people expect; adding a layer; the keys that move and remove the chosen
+// one.
+import { edit } from './requests.js';
+import { $, addView, chosenLayer, chosenPage, show, state } from './state.js';
+
+function describe(l) {
+  if (l.name) return l.name;
+  switch (l.kind) {
+    case 'text': return 'text "' + l.text.replace(/\n/g, ' ') + '"';
+    case 'picture': return 'picture ' + l.file;
+    case 'line': return `line ${l.x},${l.y} to ${l.x2},${l.y2}`;
+    case 'rectangle': return `rectangle ${l.width} x ${l.height}`;
+    case 'pixels': return `pixels ${l.rows.length ? l.rows[0].length : 0} x ${l.rows.length}`;
+    default: return 'group ' + l.group;
+  }
+}
+
+function moveLayer(i, to) {
+  if (to < 0 || to >= chosenPage().layers.length) return;
+  edit({ op: 'move', layer: i, to });
+  if (state.layer === i) state.layer = to;
+}
+
+function removeLayer(i) {
+  edit({ op: 'remove', layer: i });
+  if (state.layer >= i) state.layer--;
+}
+
+// Each row's buttons, in their order.
+const ROW_BUTTONS = [
+  { text: '\u2191', title: 'Up', run: (i) => moveLayer(i, i + 1) },
+  { text: '\u2193', title: 'Down', run: (i) => moveLayer(i, i - 1) },
+  { text: '\u2715', title: 'Remove', run: (i) => removeLayer(i) },
+];
+
+function newRow() {
+  const item = document.createElement('li');
+  const visible = document.createElement('input');
+  visible.type = 'checkbox';
+  visible.title = 'Shown here (hidden layers are still saved, built and stored)';
+  const buttons = ROW_BUTTONS.map(({ text, title }) => {
+    const button = document.createElement('button');
+    button.textContent = text;
+    button.title = title;
+    return button;
+  });
+  item.append(visible, document.createElement('span'), ...buttons);
+  return item;
+}
+
+function layers() {
+  return chosenPage() ? chosenPage().layers : [];
+}
+
+// Rows are kept and only what changed in them is set: a row per layer,
+// its layer told by its place in the list.
+function showLayers() {
+  const list = $('layers');
+  const all = layers();
+  while (list.children.length > all.length) list.lastChild.remove();
+  while (list.children.length < all.length) list.append(newRow());
+  for (let row = 0; row < all.length; row++) {
+    const i = all.length - 1 - row;
+    const l = all[i];
+    const item = list.children[row];
+    item.classList.toggle('chosen', i === state.layer);
+    item.classList.toggle('hidden', !!l.hidden);
+    const [visible, name] = item.children;
+    if (visible.checked !== !l.hidden) visible.checked = !l.hidden;
+    const text = describe(l);
+    if (name.textContent !== text) name.textContent = text;
+  }
+}
+
+function onList(event) {
+  const list = $('layers');
+  const item = event.target.closest('li');
+  if (!item) return;
+  const i = layers().length - 1 - [...list.children].indexOf(item);
+  if (event.target.type === 'checkbox') {
+    edit({ op: 'hide', layer: i, value: event.target.checked ? 0 : 1 });
+  } else if (event.target.tagName === 'BUTTON') {
+    ROW_BUTTONS[[...item.querySelectorAll('button')].indexOf(event.target)].run(i);
+  } else {
+    state.layer = i;
+    show();
+  }
+}
+
+function onKeys(event) {
+  const typing = /^(INPUT|TEXTAREA|SELECT)$/.test(event.target.tagName);
+  if (event.ctrlKey || event.metaKey || typing || !chosenLayer()) return;
+  const moves = { arrowleft: [-1, 0], arrowright: [1, 0], arrowup: [0, -1], arrowdown: [0, 1] };
+  const key = event.key.toLowerCase();
+  if (moves[key]) {
+    const group = `keys:${state.page}:${state.layer}`;
+    edit({ op: 'nudge', layer: state.layer, dx: moves[key][0], dy: moves[key][1], group }, group);
+  } else if (key === 'delete') {
+    removeLayer(state.layer);
+  } else {
+    return;
+  }
+  event.preventDefault();
+}
+
+export function startLayers() {
+  $('layers').addEventListener('click', onList);
+  document.addEventListener('keydown', onKeys);
+  $('add').onclick = () => {
+    edit({ op: 'add', kind: $('new-kind').value, after: state.layer });
+    state.layer++;
+  };
+  addView(showLayers);
+}

@@ -1,0 +1,27 @@
+// The designer's page: starts each part, then shows the project as kpl
+// design holds it.
+import { startCanvas } from './canvas.js';
+import { offerSlot, startDisplay } from './display.js';
+import { startLayers } from './layers.js';
+import { startPages } from './pages.js';
+import { startProject } from './project.js';
+import { startProperties } from './properties.js';
+import { answerOf } from './requests.js';
+import { chosenPage, show, state } from './state.js';
+
+async function start() {
+  // In the order they are drawn after each change.
+  startProject();
+  startPages();
+  startCanvas();
+  startLayers();
+  startProperties();
+  startDisplay();
+  const answer = await answerOf(await fetch('api/state'));
+  state.layer = answer.pages.length ? answer.pages[0].layers.length - 1 : -1;
+  show(answer);
+  offerSlot(chosenPage() ? chosenPage().number : 0);
+  document.body.dataset.ready = '1';
+}
+
+start();

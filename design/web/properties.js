@@ -1,0 +1,107 @@
+// The chosen layer's properties: a form built from a list of fields, again
+// only when another layer or kind is chosen; its inputs follow the project.
+import { edit } from './requests.js';
+import { $, addView, chosenLayer, state } from './state.js';
+
+// Each kind's fields: [field, label, input kind, choices].
+const INK = ['ink', 'Ink', 'select', ['black', 'white', 'invert']];
+const BOX = [['width', 'Width', 'number'], ['height', 'Height', 'number']];
+const FIELDS = {
+  text: [['text', 'Text', 'textarea'], ['font', 'Font', 'font'], ['size', 'Size', 'number'],
+    ['anchor', 'Anchor', 'select', ['top-left', 'top', 'top-right', 'left', 'centre', 'right',
+      'bottom-left', 'bottom', 'bottom-right']], ['x', 'X', 'number'], ['y', 'Y', 'number'],
+    ...BOX, INK],
+  picture: [['file', 'File', 'text'], ['threshold', 'Threshold', 'range'],
+    ['dither', 'Dither', 'select', ['none', 'floyd-steinberg', 'atkinson', 'bayer']],
+    ['fit', 'Scale', 'select', ['fit', 'fill', 'stretch']], ['invert', 'Invert', 'checkbox'],
+    ['opaque', 'Opaque', 'checkbox'], ['x', 'X', 'number'], ['y', 'Y', 'number'], ...BOX, INK],
+  line: [['x', 'X', 'number'], ['y', 'Y', 'number'], ['x2', 'X2', 'number'], ['y2', 'Y2', 'number'], INK],
+  rectangle: [['x', 'X', 'number'], ['y', 'Y', 'number'], ...BOX, ['filled', 'Filled', 'checkbox'], INK],
+  pixels: [['rows', 'Rows', 'textarea'], ['x', 'X', 'number'], ['y', 'Y', 'number'], INK],
+  group: [['group', 'Group', 'group'], ['x', 'X', 'number'], ['y', 'Y', 'number']],
+};
+const THRESHOLDS = [0, 255];
+
+// A kind's fields as the form takes them: { key, label, type, range:
+// [min, max], choices }. Every layer may be named, for this list only.
+function fieldsOf(kind) {
+  return [['name', 'Name', 'text'], ...FIELDS[kind]].map(([key, label, type, choices]) =>
+    ({ key, label, type, range: type === 'range' ? THRESHOLDS : undefined, choices }));
+}
+
+let shownKey = ''; // what the form was built for
+const shownFields = new Map(); // its fields by key
+
+// Null fields: an empty form (no layer chosen).
+function buildProperties(fields) {
+  const form = $('properties');
+  form.replaceChildren();
+  shownFields.clear();
+  if (!fields) return;
+  for (const field of fields) {
+    const { key, type } = field;
+    let input;
+    if (type === 'select' || type === 'group') {
+      input = document.createElement('select');
+      for (const choice of type === 'group' ? state.project.groups : field.choices) input.add(new Option(choice));
+    } else if (type === 'textarea') {
+      input = document.createElement('textarea');
+      input.rows = key === 'rows' ? 6 : 2;
+    } else {
+      input = document.createElement('input');
+      input.type = type === 'font' ? 'text' : type;
+      if (type === 'font') input.setAttribute('list', 'fonts');
+      if (field.range) Object.assign(input, { min: field.range[0], max: field.range[1] });
+    }
+    input.name = key;
+    shownFields.set(key, field);
+    const row = document.createElement('label');
+    row.append(field.label, input);
+    form.append(row);
+  }
+  const fonts = document.createElement('datalist');
+  fonts.id = 'fonts';
+  for (const name of [...state.project.fonts, ...state.project.builtinFonts]) fonts.append(new Option(name));
+  form.append(fonts);
+}
+
+function send(event) {
+  const input = event.target;
+  const field = shownFields.get(input.name);
+  if (!field) return;
+  const kind = field.type;
+  // A choice is made once (change, as a list fires it for mouse, keys and
+  // scripts alike); a number or slider follows every step (input).
+  const settled = kind === 'file' || kind === 'text' || kind === 'select' || kind === 'group';
+  if (event.type !== (settled ? 'change' : 'input')) return;
+  const value = kind === 'checkbox' ? (input.checked ? 1 : 0) : input.value;
+  if (kind === 'number' && !/^-?\d+$/.test(value)) return;
+  const key = `set:${state.page}:${state.layer}:${field.key}`;
+  edit({ op: 'set', layer: state.layer, field: field.key, value, group: key }, key);
+}
+
+function valueOf(l, field) {
+  return field === 'rows' ? l.rows.join('\n') : l[field];
+}
+
+function showProperties() {
+  const l = chosenLayer();
+  const key = l ? `${state.page}:${state.layer}:${l.kind}` : '';
+  if (key !== shownKey) {
+    shownKey = key;
+    buildProperties(l && fieldsOf(l.kind));
+  }
+  if (!l) return;
+  for (const input of $('properties').elements) {
+    if (input === document.activeElement) continue;
+    if (input.type === 'checkbox') input.checked = l[input.name];
+    else input.value = valueOf(l, input.name);
+  }
+}
+
+export function startProperties() {
+  const form = $('properties');
+  form.addEventListener('input', send);
+  form.addEventListener('change', send);
+  addView(showProperties);
+}
