@@ -467,6 +467,9 @@ void AddRoutes(Designer& designer) {
         Redraw(d->session, -1);
         ReplyJson(response, SessionJson(d->session));
     });
+    // The kinds of layer and their fields: the page's forms are built from it.
+    server.Get(base + "api/layers",
+               [](const Request&, Response& response) { ReplyJson(response, LayersJson()); });
     server.Post(base + "api/edit", [d](const Request& request, Response& response) {
         EditFields fields;
         for (const auto& param : request.params)

@@ -4,16 +4,22 @@
 import { edit } from './requests.js';
 import { $, addView, chosenLayer, chosenPage, show, state } from './state.js';
 
+// The list's words for a layer: its name, or its kind's summary with the
+// fields' values put in ("line {x},{y} to {x2},{y2}").
 function describe(l) {
   if (l.name) return l.name;
-  switch (l.kind) {
-    case 'text': return 'text "' + l.text.replace(/\n/g, ' ') + '"';
-    case 'picture': return 'picture ' + l.file;
-    case 'line': return `line ${l.x},${l.y} to ${l.x2},${l.y2}`;
-    case 'rectangle': return `rectangle ${l.width} x ${l.height}`;
-    case 'pixels': return `pixels ${l.rows.length ? l.rows[0].length : 0} x ${l.rows.length}`;
-    default: return 'group ' + l.group;
-  }
+  const kind = state.layers.kinds.find((k) => k.name === l.kind);
+  return kind.summary.replace(/\{(\w+)\}/g, (_, key) => {
+    const value = l[key];
+    if (Array.isArray(value)) return `${value.length ? value[0].length : 0} x ${value.length}`;
+    return String(value).replace(/\n/g, ' ');
+  });
+}
+
+// The kinds a layer can be added as (a picture is dropped in).
+export function offerKinds() {
+  const kinds = state.layers.kinds.filter((k) => k.added).map((k) => new Option(k.name));
+  $('new-kind').replaceChildren(...kinds);
 }
 
 function moveLayer(i, to) {

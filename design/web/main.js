@@ -2,7 +2,7 @@
 // design holds it.
 import { startCanvas } from './canvas.js';
 import { offerSlot, startDisplay } from './display.js';
-import { startLayers } from './layers.js';
+import { offerKinds, startLayers } from './layers.js';
 import { startPages } from './pages.js';
 import { startProject } from './project.js';
 import { startProperties } from './properties.js';
@@ -17,6 +17,8 @@ async function start() {
   startLayers();
   startProperties();
   startDisplay();
+  state.layers = await answerOf(await fetch('api/layers'));
+  offerKinds();
   const answer = await answerOf(await fetch('api/state'));
   state.layer = answer.pages.length ? answer.pages[0].layers.length - 1 : -1;
   show(answer);

@@ -3,30 +3,19 @@
 import { edit } from './requests.js';
 import { $, addView, chosenLayer, state } from './state.js';
 
-// Each kind's fields: [field, label, input kind, choices].
-const INK = ['ink', 'Ink', 'select', ['black', 'white', 'invert']];
-const BOX = [['width', 'Width', 'number'], ['height', 'Height', 'number']];
-const FIELDS = {
-  text: [['text', 'Text', 'textarea'], ['font', 'Font', 'font'], ['size', 'Size', 'number'],
-    ['anchor', 'Anchor', 'select', ['top-left', 'top', 'top-right', 'left', 'centre', 'right',
-      'bottom-left', 'bottom', 'bottom-right']], ['x', 'X', 'number'], ['y', 'Y', 'number'],
-    ...BOX, INK],
-  picture: [['file', 'File', 'text'], ['threshold', 'Threshold', 'range'],
-    ['dither', 'Dither', 'select', ['none', 'floyd-steinberg', 'atkinson', 'bayer']],
-    ['fit', 'Scale', 'select', ['fit', 'fill', 'stretch']], ['invert', 'Invert', 'checkbox'],
-    ['opaque', 'Opaque', 'checkbox'], ['x', 'X', 'number'], ['y', 'Y', 'number'], ...BOX, INK],
-  line: [['x', 'X', 'number'], ['y', 'Y', 'number'], ['x2', 'X2', 'number'], ['y2', 'Y2', 'number'], INK],
-  rectangle: [['x', 'X', 'number'], ['y', 'Y', 'number'], ...BOX, ['filled', 'Filled', 'checkbox'], INK],
-  pixels: [['rows', 'Rows', 'textarea'], ['x', 'X', 'number'], ['y', 'Y', 'number'], INK],
-  group: [['group', 'Group', 'group'], ['x', 'X', 'number'], ['y', 'Y', 'number']],
+// The input each type of field is offered in.
+const INPUTS = {
+  whole: 'number', level: 'range', flag: 'checkbox', words: 'text', file: 'text',
+  text: 'textarea', font: 'font', group: 'group', choice: 'select', rows: 'textarea',
 };
-const THRESHOLDS = [0, 255];
 
 // A kind's fields as the form takes them: { key, label, type, range:
-// [min, max], choices }. Every layer may be named, for this list only.
+// [min, max], choices }, from the server's table of fields (api/layers).
 function fieldsOf(kind) {
-  return [['name', 'Name', 'text'], ...FIELDS[kind]].map(([key, label, type, choices]) =>
-    ({ key, label, type, range: type === 'range' ? THRESHOLDS : undefined, choices }));
+  return state.layers.fields.filter((f) => f.kinds.includes(kind)).map((f) => ({
+    key: f.key, label: f.label, type: INPUTS[f.type], choices: f.choices,
+    range: 'lowest' in f ? [f.lowest, f.highest] : undefined,
+  }));
 }
 
 let shownKey = ''; // what the form was built for

@@ -6,7 +6,8 @@ export const WIDTH = 120;
 export const HEIGHT = 32;
 export const FLASH_PAGES = 17;
 
-export const state = { project: null, page: 0, layer: -1 };
+// layers: the kinds of layer and their fields (api/layers), fetched once.
+export const state = { project: null, page: 0, layer: -1, layers: null };
 
 export const $ = (id) => document.getElementById(id);
 

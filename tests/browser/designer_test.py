@@ -281,6 +281,28 @@ def layers(driver, designer):
          "write protection and font overwrite exclude each other")
 
 
+def forms(driver, designer):
+    """Every kind's form offers exactly the table's fields (api/layers) in
+    its order, each list its choices, and the kinds to add are the table's."""
+    table = json.loads(request(designer, "GET", designer.base + "api/layers")[2])
+    added = [kind["name"] for kind in table["kinds"] if kind["added"]]
+    kinds = Select(driver.find_element(By.ID, "new-kind"))
+    same("the kinds offered to add are the table's", [o.text for o in kinds.options], added)
+    requesting(driver, driver.find_element(By.XPATH, "//nav/button[contains(., '+ 09')]").click)
+    groups = state(designer)["groups"]
+    for kind in added:
+        Select(driver.find_element(By.ID, "new-kind")).select_by_visible_text(kind)
+        requesting(driver, driver.find_element(By.ID, "add").click)
+        fields = [f for f in table["fields"] if kind in f["kinds"]]
+        form = driver.find_elements(By.CSS_SELECTOR, "#properties [name]")
+        same("a new %s layer's form: the table's fields" % kind,
+             [e.get_attribute("name") for e in form], [f["key"] for f in fields])
+        for field, element in zip(fields, form):
+            if element.tag_name == "select":
+                same("%s's %s offers its choices" % (kind, field["key"]),
+                     [o.text for o in Select(element).options], field.get("choices", groups))
+
+
 def state(designer):
     return json.loads(request(designer, "GET", designer.base + "api/state")[2])
 
@@ -521,6 +543,7 @@ def main():
         store_all_cut_short()
         layers(driver, designer)
         tabs_and_paint(driver, designer)
+        forms(driver, designer)
         # The stale tab's refused edit is the one failed request expected.
         errors = [entry["message"] for entry in driver.get_log("browser")
                   if entry["level"] == "SEVERE" and "status of 409 (Conflict)" not in entry["message"]]
