@@ -22,7 +22,8 @@
     X(Line, "line")                                                                                \
     X(Rectangle, "rectangle")                                                                      \
     X(Pixels, "pixels")                                                                            \
-    X(Group, "group")
+    X(Group, "group")                                                                              \
+    X(Circle, "circle")
 #define KPL_ANCHORS(X)                                                                             \
     X(TopLeft, "top-left")                                                                         \
     X(Top, "top")                                                                                  \
@@ -84,6 +85,7 @@ struct Layer {
     bool filled = false;
     std::vector<std::string> rows; // top row first
     std::string group;
+    int radius = 0;
 };
 
 // What a field holds, and so how the file writes it and the designer's form
@@ -216,6 +218,7 @@ constexpr std::uint32_t kLine = KindBit(LayerKind::Line);
 constexpr std::uint32_t kRectangle = KindBit(LayerKind::Rectangle);
 constexpr std::uint32_t kPixels = KindBit(LayerKind::Pixels);
 constexpr std::uint32_t kGroup = KindBit(LayerKind::Group);
+constexpr std::uint32_t kCircle = KindBit(LayerKind::Circle);
 
 } // namespace layerfields
 
@@ -261,6 +264,9 @@ inline constexpr LayerField kLayerFields[] = {
                           field.need = "a line needs x2 and y2, the end it is drawn to";
                           field.moves = Axis::Y;
                       }),
+    layerfields::Number("radius", layerfields::kCircle, "Radius",
+                        "from the centre pixel (x, y): 0 is that pixel alone", KPL_PLACE(radius), 0,
+                        kMaxCoordinate),
     layerfields::Number("width", layerfields::kPicture, "Width",
                         "the box's width (0: to the page's right edge)", KPL_PLACE(width), 0,
                         kMaxCoordinate, Written::UnlessDefault),
@@ -310,8 +316,8 @@ inline constexpr LayerField kLayerFields[] = {
     layerfields::Choice("anchor", layerfields::kText, "Anchor",
                         "which point of the text (or of its box) (x, y) is", WordsOf(kAnchorNames),
                         KPL_CHOICE(anchor, Anchor)),
-    layerfields::Flag("filled", layerfields::kRectangle, "Filled", "filled, not an outline",
-                      KPL_PLACE(filled)),
+    layerfields::Flag("filled", layerfields::kRectangle | layerfields::kCircle, "Filled",
+                      "filled, not an outline", KPL_PLACE(filled)),
     [] {
         LayerField field{"rows",
                          FieldType::Rows,
@@ -340,6 +346,8 @@ inline constexpr LayerKindInfo kLayerKindInfo[] = {
      "x=56; y=12; rows=........\n........\n........\n........\n........\n........\n"
      "........\n........"},
     {LayerKind::Group, "the named group's layers, moved by (x, y)", "group {group}", "x=0; y=0"},
+    {LayerKind::Circle, "an outline or filled circle around (x, y)", "circle {radius} at {x},{y}",
+     "x=60; y=16; radius=10"},
 };
 static_assert(std::size(kLayerKindInfo) == std::size(kLayerKindNames),
               "every kind of layer has its entry");

@@ -7,6 +7,7 @@
 #include "platform/userfiles.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -145,6 +146,40 @@ struct Painter {
         Fill(layer.line, left, top + height - 1, width, 1, layer.ink);
         Fill(layer.line, left, top + 1, 1, height - 2, layer.ink);
         Fill(layer.line, left + width - 1, top + 1, 1, height - 2, layer.ink);
+    }
+
+    // The pixels whose centres lie within the radius of the centre pixel's;
+    // the outline, those of them with a neighbour (left, right, above,
+    // below) outside. Row by row, each pixel once, only the page's rows.
+    void Circle(const Layer& layer, Coordinate dx, Coordinate dy) {
+        const Coordinate cx = layer.x + dx, cy = layer.y + dy, r = layer.radius;
+        // The half-width of the row `row` away from the centre; -1 beyond the circle.
+        auto half = [r](Coordinate row) {
+            if (row < -r || row > r)
+                return Coordinate(-1);
+            const Coordinate square = r * r - row * row;
+            Coordinate h = Coordinate(std::sqrt(double(square)));
+            while (h * h > square)
+                --h;
+            while ((h + 1) * (h + 1) <= square)
+                ++h;
+            return h;
+        };
+        int y0, y1;
+        Visible(cy - r, 2 * r + 1, kDisplayHeight, y0, y1);
+        for (int y = y0; y < y1 && !stopped; ++y) {
+            const Coordinate h = half(y - cy);
+            // Columns nearer the centre than `inner` have both neighbours
+            // in the rows above and below inside: they are not outline.
+            Coordinate inner = layer.filled ? -1 : std::min(half(y - cy - 1), half(y - cy + 1));
+            inner = std::min(inner, h - 1);
+            if (inner < 0) {
+                Fill(layer.line, cx - h, y, 2 * h + 1, 1, layer.ink);
+            } else {
+                Fill(layer.line, cx - h, y, h - inner, 1, layer.ink);
+                Fill(layer.line, cx + inner + 1, y, h - inner, 1, layer.ink);
+            }
+        }
     }
 
     void Pixels(const Layer& layer, Coordinate dx, Coordinate dy) {
@@ -418,6 +453,9 @@ struct Painter {
             break;
         case LayerKind::Pixels:
             Pixels(layer, dx, dy);
+            break;
+        case LayerKind::Circle:
+            Circle(layer, dx, dy);
             break;
         case LayerKind::Group:
             if (inGroup) {

@@ -370,9 +370,9 @@ TEST(Project, NamesTheLineOfEveryProblem) {
         {"[[page]]\nnumber = 0\nname = \"a\"\n[[page.layer]]\nkind = \"text\"\n"
          "font = \"huge\"\n",
          {"p.toml:4: a text layer needs a text", "p.toml:4: no font named \"huge\""}},
-        {"[[page]]\nnumber = 0\nname = \"a\"\n[[page.layer]]\nkind = \"circle\"\n",
-         {"p.toml:5: kind must be \"picture\", \"text\", \"line\", \"rectangle\", \"pixels\" or "
-          "\"group\""}},
+        {"[[page]]\nnumber = 0\nname = \"a\"\n[[page.layer]]\nkind = \"ellipse\"\n",
+         {"p.toml:5: kind must be \"picture\", \"text\", \"line\", \"rectangle\", \"pixels\", "
+          "\"group\" or \"circle\""}},
         {"[[page]]\nnumber = 0\nname = \"a\"\n[[page.layer]]\nkind = \"pixels\"\n"
          "rows = [\"#x\"]\n",
          {"p.toml:4: a row holds only '#' (drawn) and '.' (left): \"#x\""}},
@@ -920,4 +920,58 @@ TEST(LayerTable, IsWhatTheDocsSay) {
     ASSERT_NE(from, std::string::npos);
     ASSERT_NE(to, std::string::npos);
     EXPECT_EQ(docs.str().substr(from + begin.size(), to - from - begin.size()), want) << want;
+}
+
+// A circle is the pixels whose centres lie within its radius of the centre
+// pixel's; its outline, those with a neighbour (left, right, above, below)
+// outside. Drawn over a filled page in inverting ink, so that a pixel drawn
+// twice would show light again.
+TEST(Circle, IsThePixelsWithinItsRadius) {
+    const struct {
+        int x, y, radius;
+        bool filled;
+        int count; // dark pixels; -1: not counted here
+    } cases[] = {
+        // Points within a radius of a lattice point (Gauss): 1, 5, 13, 29, 81, 317.
+        {60, 16, 0, true, 1},     {60, 16, 1, true, 5},          {60, 16, 2, true, 13},
+        {60, 16, 3, true, 29},    {60, 16, 5, true, 81},         {60, 15, 10, true, 317},
+        {60, 16, 0, false, 1},    {60, 16, 1, false, 4},         {60, 16, 5, false, -1},
+        {60, 16, 15, false, -1},  {0, 0, 7, false, -1},          {119, 31, 20, true, -1},
+        {-30, 10, 45, false, -1}, {60, 10000, 10000, false, -1}, {60, -9990, 10000, true, -1},
+    };
+    for (const auto& c : cases) {
+        std::string text = "[[page]]\nnumber = 0\nname = \"p\"\n[[page.layer]]\n"
+                           "kind = \"rectangle\"\nwidth = 120\nheight = 32\nfilled = true\n"
+                           "[[page.layer]]\nkind = \"circle\"\nink = \"invert\"\nx = " +
+                           std::to_string(c.x) + "\ny = " + std::to_string(c.y) +
+                           "\nradius = " + std::to_string(c.radius) +
+                           (c.filled ? "\nfilled = true\n" : "\n");
+        auto inside = [&c](long long x, long long y) {
+            return (x - c.x) * (x - c.x) + (y - c.y) * (y - c.y) <= (long long)c.radius * c.radius;
+        };
+        std::vector<std::string> want(kDisplayHeight, std::string(kDisplayWidth, '#'));
+        int count = 0;
+        for (int y = 0; y < kDisplayHeight; ++y)
+            for (int x = 0; x < kDisplayWidth; ++x)
+                if (inside(x, y) && (c.filled || !inside(x - 1, y) || !inside(x + 1, y) ||
+                                     !inside(x, y - 1) || !inside(x, y + 1))) {
+                    want[std::size_t(y)][std::size_t(x)] = '.';
+                    ++count;
+                }
+        std::vector<std::string> got = Art(Rendered(Parsed(text)));
+        EXPECT_EQ(got, want) << text;
+        if (c.count >= 0) {
+            EXPECT_EQ(count, c.count) << text;
+        }
+        // Mirrored about the centre's row and column, where both lie on the page.
+        for (int y = 0; y < kDisplayHeight; ++y)
+            for (int x = 0; x < kDisplayWidth; ++x) {
+                int mx = 2 * c.x - x, my = 2 * c.y - y;
+                if (mx >= 0 && mx < kDisplayWidth && my >= 0 && my < kDisplayHeight) {
+                    ASSERT_EQ(got[std::size_t(y)][std::size_t(x)],
+                              got[std::size_t(my)][std::size_t(mx)])
+                        << text << x << "," << y;
+                }
+            }
+    }
 }
