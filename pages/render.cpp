@@ -2,6 +2,7 @@
 // display's 120 x 32 pixels.
 #include "pages/project.h"
 
+#include "common/pathparts.h"
 #include "pages/fonts.h"
 #include "pages/limits.h"
 #include "platform/userfiles.h"
@@ -481,12 +482,13 @@ bool ByLine(const ProjectProblem& a, const ProjectProblem& b) {
 } // namespace
 
 std::string ProjectFilePath(const Project& project, const std::string& file) {
+    // Absolute: from the root, or (on Windows) a drive or a share.
     bool absolute =
-        !file.empty() && (file[0] == '/' || file[0] == '\\' || (file.size() > 1 && file[1] == ':'));
-    std::size_t slash = project.path.find_last_of("/\\");
-    if (absolute || slash == std::string::npos)
-        return file;
-    return project.path.substr(0, slash + 1) + file;
+        !file.empty() && std::string(kLocalPathSeparators).find(file[0]) != std::string::npos;
+#ifdef _WIN32
+    absolute = absolute || (file.size() > 1 && file[1] == ':');
+#endif
+    return absolute ? file : FolderOf(project.path, kLocalPathSeparators) + file;
 }
 
 void ForgetFiles(RenderCache& cache) {

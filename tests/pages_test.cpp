@@ -975,3 +975,27 @@ TEST(Circle, IsThePixelsWithinItsRadius) {
             }
     }
 }
+
+// A picture's or font's path from the project file's folder, split as the
+// running system splits paths (a backslash is part of a name on Linux).
+TEST(Project, FindsFilesFromItsFolder) {
+    const struct {
+        const char *project, *file, *path;
+    } cases[] = {
+        {"screens.toml", "a.png", "a.png"},
+        {"ui/screens.toml", "art/a.png", "ui/art/a.png"},
+        {"ui/screens.toml", "/srv/a.png", "/srv/a.png"},
+#ifdef _WIN32
+        {"ui\\screens.toml", "a.png", "ui\\a.png"},
+        {"ui/screens.toml", "D:\\a.png", "D:\\a.png"},
+#else
+        {"ui\\x/screens.toml", "a\\b.png", "ui\\x/a\\b.png"},
+        {"ui\\screens.toml", "a.png", "a.png"},
+#endif
+    };
+    for (const auto& c : cases) {
+        Project project;
+        project.path = c.project;
+        EXPECT_EQ(ProjectFilePath(project, c.file), c.path) << c.project << " " << c.file;
+    }
+}
