@@ -13,7 +13,7 @@ const INPUTS = {
 // [min, max], choices }, from the server's table of fields (api/layers).
 function fieldsOf(kind) {
   return state.layers.fields.filter((f) => f.kinds.includes(kind)).map((f) => ({
-    key: f.key, label: f.label, type: INPUTS[f.type], choices: f.choices,
+    key: f.key, label: f.label, type: INPUTS[f.type], choices: f.choices, lines: f.type === 'rows' ? 6 : 2,
     range: 'lowest' in f ? [f.lowest, f.highest] : undefined,
   }));
 }
@@ -35,7 +35,7 @@ function buildProperties(fields) {
       for (const choice of type === 'group' ? state.project.groups : field.choices) input.add(new Option(choice));
     } else if (type === 'textarea') {
       input = document.createElement('textarea');
-      input.rows = key === 'rows' ? 6 : 2;
+      input.rows = field.lines;
     } else {
       input = document.createElement('input');
       input.type = type === 'font' ? 'text' : type;
@@ -70,7 +70,7 @@ function send(event) {
 }
 
 function valueOf(l, field) {
-  return field === 'rows' ? l.rows.join('\n') : l[field];
+  return Array.isArray(l[field]) ? l[field].join('\n') : l[field];
 }
 
 function showProperties() {
