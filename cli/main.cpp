@@ -5,6 +5,7 @@
 #include "cli/project_commands.h"
 #include "cli/report.h"
 #include "cli/version.h"
+#include "common/wholenumber.h"
 #include "platform/userfiles.h"
 
 #include "CLI.hpp"
@@ -52,12 +53,11 @@ void AddConversion(CLI::App& command, ConversionOptions& options) {
             .add_option_function<std::string>(
                 "-t,--threshold",
                 [&options](const std::string& text) {
-                    std::size_t end = text.find_first_not_of("0123456789");
-                    if (text.empty() || end != std::string::npos || text.size() > 3 ||
-                        std::stoi(text) > 255)
+                    std::optional<std::int64_t> threshold = WholeNumber(text, 0, 255);
+                    if (!threshold)
                         throw CLI::ValidationError(
                             "--threshold", "\"" + text + "\" is not a number from 0 to 255");
-                    options.threshold = std::stoi(text);
+                    options.threshold = int(*threshold);
                 },
                 "luminance below which a pixel is dark, 0 to 255 (default 128)")
             ->type_name("N");
