@@ -3,6 +3,7 @@
 #include "design/designer.h"
 #include "design/guard.h"
 #include "design/json.h"
+#include "design/limits.h"
 #include "design/linework.h"
 #include "design/projectjson.h"
 #include "design/session.h"
@@ -26,8 +27,6 @@
 
 namespace {
 
-constexpr std::size_t kLargestPicture = 64 * 1024 * 1024; // a large photo, dropped
-constexpr std::size_t kLargestForm = 64 * 1024;           // every other request
 constexpr char kPictureRoute[] = "api/picture";
 
 using httplib::Request;
@@ -149,8 +148,8 @@ bool Current(Designer& designer, const Request& request, Response& response) {
 std::size_t LargestBody(const std::string& token, const std::string& target) {
     std::string rest;
     return StripToken(target.substr(0, target.find('?')), token, rest) && rest == kPictureRoute
-               ? kLargestPicture
-               : kLargestForm;
+               ? kMaxPictureBytes
+               : kMaxFormBytes;
 }
 
 // A line transaction holds the line from here until the claim is dropped.
@@ -365,7 +364,7 @@ void DropPicture(Designer& designer, const Request& request, Response& response)
         std::string existing;
         std::uint64_t length = 0;
         if (info.kind == PathKind::Regular &&
-            ReadRegularFile(target.path, kLargestPicture, existing, length).ok &&
+            ReadRegularFile(target.path, kMaxPictureBytes, existing, length).ok &&
             existing == request.body)
             break;
         if (info.kind == PathKind::Missing) {
@@ -576,7 +575,7 @@ DesignerStart StartDesigner(const DesignerSettings& settings) {
     }
     designer->token = NewToken();
     httplib::Server& server = designer->server;
-    server.set_payload_max_length(kLargestPicture);
+    server.set_payload_max_length(kMaxPictureBytes);
     server.set_default_headers(
         {{"Cache-Control", "no-store"},
          {"X-Content-Type-Options", "nosniff"},
