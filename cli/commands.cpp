@@ -25,8 +25,6 @@ namespace {
 
 // Decoding reads at most this much: the assembler text is some 3 KB.
 constexpr std::size_t kLargestImageText = 1024 * 1024;
-// Enough for a 64-megapixel BMP of 32 bits a pixel.
-constexpr std::size_t kLargestPicture = 256u << 20;
 
 std::string TwoDigits(std::int64_t number) {
     char text[24];
@@ -37,7 +35,7 @@ std::string TwoDigits(std::int64_t number) {
 bool Load(const std::string& picture, const ConversionOptions& options, DisplayImageBytes& image,
           std::string& why) {
     std::string bytes;
-    if (!ReadInput(picture, kLargestPicture, bytes, why))
+    if (!ReadInput(picture, kMaxPictureFileBytes, bytes, why))
         return false;
     PictureOutcome outcome = ConvertPictureBytes(bytes, options, image);
     for (const std::string& note : outcome.notes)
