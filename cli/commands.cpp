@@ -7,6 +7,7 @@
 #include "cli/project_commands.h"
 #include "display/portname.h"
 #include "cli/report.h"
+#include "common/wholenumber.h"
 #include "common/pathparts.h"
 #include "display/screenlist.h"
 #include "display/transaction.h"
@@ -22,6 +23,7 @@
 #include <cctype>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <memory>
 #include <vector>
 
@@ -29,8 +31,6 @@ namespace {
 
 // Decoding reads at most this much: the assembler text is some 3 KB.
 constexpr std::size_t kLargestImageText = 1024 * 1024;
-// Enough for a 64-megapixel BMP of 32 bits a pixel.
-constexpr std::size_t kLargestPicture = 256u << 20;
 
 std::string TwoDigits(std::int64_t number) {
     char text[24];
@@ -41,7 +41,7 @@ std::string TwoDigits(std::int64_t number) {
 bool Load(const std::string& picture, const ConversionOptions& options, DisplayImageBytes& image,
           std::string& why) {
     std::string bytes;
-    if (!ReadInput(picture, kLargestPicture, bytes, why))
+    if (!ReadInput(picture, kMaxPictureFileBytes, bytes, why))
         return false;
     PictureOutcome outcome = ConvertPictureBytes(bytes, options, image);
     for (const std::string& note : outcome.notes)
@@ -302,12 +302,11 @@ void AddConversion(CLI::App& command, ConversionOptions& options) {
             .add_option_function<std::string>(
                 "-t,--threshold",
                 [&options](const std::string& text) {
-                    std::size_t end = text.find_first_not_of("0123456789");
-                    if (text.empty() || end != std::string::npos || text.size() > 3 ||
-                        std::stoi(text) > 255)
+                    std::optional<std::int64_t> threshold = WholeNumber(text, 0, 255);
+                    if (!threshold)
                         throw CLI::ValidationError(
                             "--threshold", "\"" + text + "\" is not a number from 0 to 255");
-                    options.threshold = std::stoi(text);
+                    options.threshold = int(*threshold);
                 },
                 "luminance below which a pixel is dark, 0 to 255 (default 128)")
             ->type_name("N");

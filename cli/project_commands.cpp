@@ -6,6 +6,7 @@
 #include "cli/paths.h"
 #include "cli/report.h"
 #include "common/pathparts.h"
+#include "common/wholenumber.h"
 #include "display/formats.h"
 #include "pages/build.h"
 #include "pages/fonts.h"
@@ -18,7 +19,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
@@ -252,18 +252,13 @@ bool ChosenPages(const std::string& text, bool given, std::vector<bool>& chosen)
         std::size_t dash = item.find('-');
         std::string first = item.substr(0, dash),
                     last = dash == std::string::npos ? first : item.substr(dash + 1);
-        auto number = [](const std::string& digits) {
-            return !digits.empty() && digits.size() < 3 &&
-                           digits.find_first_not_of("0123456789") == std::string::npos
-                       ? std::atoi(digits.c_str())
-                       : -1;
-        };
-        int from = number(first), to = number(last);
-        if (from < 0 || to < from || to >= kFlashPages) {
+        std::optional<std::int64_t> from = WholeNumber(first, 0, kFlashPages - 1);
+        std::optional<std::int64_t> to = from ? WholeNumber(last, *from, kFlashPages - 1) : from;
+        if (!to) {
             Complain("--pages", "\"" + item + "\" is not a page 0 to 16 or a range such as 5-7");
             return false;
         }
-        for (int page = from; page <= to; ++page)
+        for (std::int64_t page = *from; page <= *to; ++page)
             chosen[std::size_t(page)] = true;
         start = end + 1;
     }

@@ -1,5 +1,6 @@
 #include "design/connections.h"
 
+#include "design/limits.h"
 #include "design/requesthead.h"
 #include "platform/interrupt.h"
 
@@ -17,19 +18,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A whole head, from the connection or from the last answer on it. Also
-// how long an unused connection is kept: a browser opens another.
-constexpr auto kHeadTime = std::chrono::seconds(5);
-// With no progress for this long, a body's bytes or room to send are given up.
-constexpr auto kStallTime = std::chrono::seconds(5);
-// After a refusal, for the rest of what the client sends to come and be
-// dropped: closing on unread bytes would reset the connection, and with it
-// the refusal the client has not read yet.
-constexpr auto kDrainTime = std::chrono::seconds(5);
 constexpr auto kSlice = std::chrono::milliseconds(200);       // between looks at Interrupted()
 constexpr auto kListenPause = std::chrono::milliseconds(100); // when no socket is left to take one
-constexpr std::size_t kMostWaiting = 1000;                    // the oldest goes when more come
-constexpr int kWorkers = 8;
 constexpr std::size_t kReadSize = 64 * 1024;
 
 struct Connection {
@@ -87,13 +77,13 @@ bool Await(Gate& gate, SocketId socket, bool sending, Clock::time_point deadline
 }
 
 bool SendAll(Gate& gate, SocketId socket, const char* bytes, std::size_t size) {
-    Clock::time_point deadline = Clock::now() + kStallTime;
+    Clock::time_point deadline = Clock::now() + kStallDeadline;
     while (size > 0) {
         long sent = SendSome(socket, bytes, size);
         if (sent > 0) {
             bytes += sent;
             size -= std::size_t(sent);
-            deadline = Clock::now() + kStallTime;
+            deadline = Clock::now() + kStallDeadline;
         } else if (sent != kSocketWouldWait || !Await(gate, socket, true, deadline)) {
             return false;
         }
@@ -199,7 +189,7 @@ struct RequestStream : httplib::Stream {
         held.clear();
         carried = 0;
         char bytes[kReadSize];
-        Clock::time_point deadline = Clock::now() + kStallTime;
+        Clock::time_point deadline = Clock::now() + kStallDeadline;
         for (;;) {
             long got = ReceiveSome(request.connection.socket, bytes, sizeof bytes);
             if (got > 0) {
@@ -239,7 +229,7 @@ void Refuse(Gate& gate, Connection& connection, int status, const std::string& w
     EndSending(connection.socket);
     connection.draining = true;
     connection.received.clear();
-    connection.deadline = Clock::now() + kDrainTime;
+    connection.deadline = Clock::now() + kDrainDeadline;
 }
 
 // Answers one request on a worker's thread and gives the connection back
@@ -257,10 +247,10 @@ void Answer(Gate& gate, Request& request) {
     } else if (!stream.BodyRead()) { // answered before its body: the body is dropped
         EndSending(connection.socket);
         connection.draining = true;
-        connection.deadline = Clock::now() + kDrainTime;
+        connection.deadline = Clock::now() + kDrainDeadline;
     } else {
         connection.received.erase(0, stream.carried);
-        connection.deadline = Clock::now() + kHeadTime;
+        connection.deadline = Clock::now() + kHeadDeadline;
     }
     std::lock_guard<std::mutex> hold(gate.lock);
     if (gate.stopping) {
@@ -291,7 +281,7 @@ bool Receive(Connection& connection) {
     char bytes[kReadSize];
     // A head needs no more than its limit; dropped bytes are taken a
     // buffer at a time, so that one client cannot hold the thread.
-    for (int reads = 0; reads < 16 && connection.received.size() <= kLargestHead; ++reads) {
+    for (int reads = 0; reads < 16 && connection.received.size() <= kMaxHeadBytes; ++reads) {
         long got = ReceiveSome(connection.socket, bytes, sizeof bytes);
         if (got == kSocketWouldWait)
             return true;
@@ -359,7 +349,7 @@ bool ServeConnections(SocketId listener, int port, RequestHandler& handler,
         return false;
     handler.Serving(listener);
     std::vector<std::thread> workers;
-    for (int i = 0; i < kWorkers; ++i)
+    for (int i = 0; i < kMaxRequestsAtOnce; ++i)
         workers.emplace_back(Work, std::ref(gate));
     std::vector<Connection> waiting;
     Clock::time_point listenAgain = Clock::now();
@@ -418,11 +408,11 @@ bool ServeConnections(SocketId listener, int port, RequestHandler& handler,
                     listenAgain = now + kListenPause;
                 break;
             }
-            if (waiting.size() >= kMostWaiting)
+            if (waiting.size() >= kMaxWaitingConnections)
                 CloseOldest(waiting);
             Connection connection;
             connection.socket = socket;
-            connection.deadline = now + kHeadTime;
+            connection.deadline = now + kHeadDeadline;
             waiting.push_back(std::move(connection));
         }
     }

@@ -1,5 +1,6 @@
 #include "design/edits.h"
 
+#include "common/wholenumber.h"
 #include "design/guard.h"
 
 #include <algorithm>
@@ -14,18 +15,16 @@ std::string Field(const EditFields& fields, const char* name) {
 }
 
 // The whole numbers an edit names (pages, layers, offsets); the layer's own
-// fields have their ranges in the table.
+// fields have their ranges in the table. Any index or step beyond a
+// coordinate's range is beyond every project.
 bool NumberField(const EditFields& fields, const char* name, int& value, std::string& why) {
-    const std::string text = Field(fields, name);
-    std::size_t i = text.size() > 1 && text[0] == '-' ? 1 : 0;
-    bool digits = i < text.size() && text.size() <= 7;
-    for (; digits && i < text.size(); ++i)
-        digits = text[i] >= '0' && text[i] <= '9';
-    if (!digits) {
+    std::optional<std::int64_t> number =
+        WholeNumber(Field(fields, name), -2 * std::int64_t(kMaxCoordinate), 2 * kMaxCoordinate);
+    if (!number) {
         why = std::string("the field ") + name + " is not a number";
         return false;
     }
-    value = std::stoi(text);
+    value = int(*number);
     return true;
 }
 

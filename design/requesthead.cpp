@@ -104,7 +104,7 @@ RequestHead ReadRequestHead(const std::string& received) {
         !IsRequestLine(received.substr(start, lineEnd - start), head.target))
         return Refused(400, "refused: this is not an HTTP/1.1 request");
     std::size_t end = received.find("\r\n\r\n", start);
-    if ((end == std::string::npos ? received.size() : end + 4) - start > kLargestHead)
+    if ((end == std::string::npos ? received.size() : end + 4) - start > kMaxHeadBytes)
         return Refused(431, "refused: the request's head is larger than the designer takes");
     if (end == std::string::npos)
         return RequestHead{};
@@ -145,8 +145,6 @@ enum Stage {
     kFieldEnd,
     kEnd
 };
-
-constexpr std::size_t kMostSkipped = 16 * 1024; // extensions and trailer fields in all
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9')
@@ -199,7 +197,7 @@ ChunkStep DecodeChunks(ChunkedBody& body, const char* bytes, std::size_t size, s
         case kExtension:
             if (c == '\r')
                 body.stage = kSizeEnd;
-            else if (c == '\n' || ++body.skipped > kMostSkipped)
+            else if (c == '\n' || ++body.skipped > kMaxChunkExtrasBytes)
                 return ChunkStep::Malformed;
             break;
         case kSizeEnd:
@@ -226,7 +224,7 @@ ChunkStep DecodeChunks(ChunkedBody& body, const char* bytes, std::size_t size, s
             body.stage = kField;
             [[fallthrough]];
         case kField:
-            if (c == '\n' || ++body.skipped > kMostSkipped)
+            if (c == '\n' || ++body.skipped > kMaxChunkExtrasBytes)
                 return ChunkStep::Malformed;
             if (c == '\r')
                 body.stage = kFieldEnd;

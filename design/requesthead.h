@@ -5,11 +5,11 @@
 // it).
 #pragma once
 
+#include "design/limits.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
-
-constexpr std::size_t kLargestHead = 16 * 1024;
 
 enum class BodyFraming { None, Length, Chunked };
 
@@ -27,7 +27,7 @@ struct RequestHead {
 // The bytes received so far on a connection: a head still coming (neither
 // complete nor refused), a whole one, or a refused one: 400 for what is
 // not an HTTP/1.x request (told as soon as its first line shows it), 431
-// for a head beyond kLargestHead, 501 for a transfer coding other than
+// for a head beyond kMaxHeadBytes, 501 for a transfer coding other than
 // chunked, 415 for a body in a content coding.
 RequestHead ReadRequestHead(const std::string& received);
 

@@ -1,16 +1,15 @@
 #include "design/session.h"
 
+#include "design/limits.h"
+#include "pages/limits.h"
 #include "platform/userfiles.h"
 
 namespace {
 
-// A page project is a few kilobytes; this leaves room for long pixel grids.
-constexpr std::size_t kLargestProject = 4 * 1024 * 1024;
-constexpr std::size_t kUndoSteps = 200;
-
 bool ReadText(const std::string& path, std::string& text) {
     std::uint64_t length = 0;
-    return ReadUserFile(path, kLargestProject, text, length).ok && length <= kLargestProject;
+    return ReadUserFile(path, std::size_t(kMaxProjectFileBytes), text, length).ok &&
+           length <= std::uint64_t(kMaxProjectFileBytes);
 }
 
 } // namespace
@@ -19,9 +18,11 @@ SessionOutcome OpenSession(const std::string& path, Session& session) {
     SessionOutcome outcome;
     std::string text;
     std::uint64_t length = 0;
-    FileOutcome read = ReadUserFile(path, kLargestProject, text, length);
-    if (!read.ok || length > kLargestProject) {
-        outcome.problems.push_back(path + ": " + (read.ok ? "is larger than 4 MB" : read.why));
+    FileOutcome read = ReadUserFile(path, std::size_t(kMaxProjectFileBytes), text, length);
+    if (!read.ok || length > std::uint64_t(kMaxProjectFileBytes)) {
+        std::string megabytes = std::to_string(kMaxProjectFileBytes / 1024 / 1024);
+        outcome.problems.push_back(path + ": " +
+                                   (read.ok ? "is larger than " + megabytes + " MB" : read.why));
         return outcome;
     }
     Project project;
@@ -139,7 +140,7 @@ EditOutcome EditSession(Session& session, const EditFields& fields, const std::s
         return outcome;
     if (group.empty() || group != session.editGroup || session.undo.empty()) {
         session.undo.push_back(before);
-        if (session.undo.size() > kUndoSteps)
+        if (session.undo.size() > kMaxUndoSteps)
             session.undo.erase(session.undo.begin());
     }
     session.editGroup = group;

@@ -1,18 +1,11 @@
 #include "display/portname.h"
 
+#include "common/wholenumber.h"
+
 #include <algorithm>
 #include <cctype>
 
 namespace {
-
-bool AllDigits(const std::string& text) {
-    if (text.empty())
-        return false;
-    for (char c : text)
-        if (!std::isdigit(static_cast<unsigned char>(c)))
-            return false;
-    return true;
-}
 
 #ifdef _WIN32
 bool StartsWithNoCase(const std::string& text, const std::string& start) {
@@ -31,6 +24,17 @@ constexpr char kExamplePort[] = "/dev/cu.usbserial-10";
 constexpr char kExamplePort[] = "/dev/ttyUSB0";
 #endif
 
+#ifndef _WIN32
+bool AllDigits(const std::string& text) {
+    if (text.empty())
+        return false;
+    for (char c : text)
+        if (!std::isdigit(static_cast<unsigned char>(c)))
+            return false;
+    return true;
+}
+#endif
+
 } // namespace
 
 bool ResolvePort(const std::string& text, PortName& port, std::string& why) {
@@ -41,14 +45,13 @@ bool ResolvePort(const std::string& text, PortName& port, std::string& why) {
     if (StartsWithNoCase(number, "COM"))
         number.erase(0, 3);
     // COM256 is the last port number Windows hands out.
-    if (!AllDigits(number) || number.size() > 3 || std::stoi(number) < 1 ||
-        std::stoi(number) > 256) {
+    std::optional<std::int64_t> value = WholeNumber(number, 1, 256);
+    if (!value) {
         why = "not a COM port: give its name or number, e.g. COM3 or 3 (kpl ports lists them)";
         return false;
     }
-    unsigned value = static_cast<unsigned>(std::stoi(number));
-    port.label = "COM" + std::to_string(value);
-    port.device = ComDeviceNameOf(value).text;
+    port.label = "COM" + std::to_string(*value);
+    port.device = ComDeviceNameOf(unsigned(*value)).text;
 #else
     if (text.empty()) {
         why = "no port given";

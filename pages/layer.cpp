@@ -1,30 +1,11 @@
 // A layer's fields read and written as text, by their entries in the table.
 #include "pages/layer.h"
 
+#include "common/wholenumber.h"
+
 #include <cstdint>
 
 namespace {
-
-// A whole number written in decimal, with an optional '-'; the whole text.
-bool WholeNumber(const std::string& text, int lowest, int highest, int& value) {
-    std::size_t i = text.size() > 1 && text[0] == '-' ? 1 : 0;
-    if (i == text.size())
-        return false;
-    std::int64_t number = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-        number = number * 10 + (text[i] - '0');
-        if (number > std::int64_t(1) << 40)
-            return false;
-    }
-    if (text[0] == '-')
-        number = -number;
-    if (number < lowest || number > highest)
-        return false;
-    value = int(number);
-    return true;
-}
 
 std::string Joined(const std::vector<std::string>& rows) {
     std::string text;
@@ -93,12 +74,15 @@ bool SetFieldText(const LayerField& field, Layer& layer, const std::string& text
                   std::string& why) {
     switch (field.type) {
     case FieldType::Whole:
-    case FieldType::Level:
-        if (!WholeNumber(text, field.lowest, field.highest, field.place.whole(layer))) {
+    case FieldType::Level: {
+        std::optional<std::int64_t> number = WholeNumber(text, field.lowest, field.highest);
+        if (!number) {
             why = RangeText(field.key, field.lowest, field.highest);
             return false;
         }
+        field.place.whole(layer) = int(*number);
         return true;
+    }
     case FieldType::Flag:
         if (text != "1" && text != "0" && text != "true" && text != "false") {
             why = std::string(field.key) + " must be true or false";

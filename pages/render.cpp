@@ -14,7 +14,6 @@
 namespace {
 
 // Pictures are read whole; this bounds what a wrong path costs.
-constexpr std::size_t kLargestPictureFile = 256 * 1024 * 1024;
 // Decoded pictures and fitted boxes kept between renders; beyond this many
 // bytes they are dropped before another is kept (the one in use stays).
 constexpr std::size_t kCachedPictureBytes = 64 * 1024 * 1024;
@@ -241,12 +240,12 @@ struct Painter {
         std::string bytes;
         std::uint64_t length = 0;
         cache.inputs.insert(path);
-        FileOutcome read = ReadRegularFile(path, kLargestPictureFile, bytes, length);
+        FileOutcome read = ReadRegularFile(path, kMaxPictureFileBytes, bytes, length);
         if (!read.ok) {
             picture.why = "cannot be read (" + read.why + ")";
             return &picture;
         }
-        if (length > kLargestPictureFile) {
+        if (length > kMaxPictureFileBytes) {
             picture.why = "is too large";
             return &picture;
         }

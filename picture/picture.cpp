@@ -10,9 +10,6 @@
 
 namespace {
 
-// Enough for a 64-megapixel BMP of 32 bits a pixel; anything longer is
-// refused before it is read whole.
-constexpr std::uint64_t kMaxFileBytes = 256u << 20;
 constexpr std::int64_t kMaxPixels = 64 * 1000 * 1000;
 constexpr std::int64_t kMaxRowBytes = 1 << 20;
 // A file this small may claim a picture this large: no real picture packs
@@ -232,13 +229,13 @@ PictureOutcome LoadPicture(const std::string& path, const ConversionOptions& opt
     std::string bytes;
     std::uint64_t length = 0;
     PictureOutcome outcome;
-    FileOutcome read = ReadUserFile(path, kMaxFileBytes, bytes, length);
+    FileOutcome read = ReadUserFile(path, kMaxPictureFileBytes, bytes, length);
     if (!read.ok) {
         outcome.why = read.why;
         return outcome;
     }
-    if (length > kMaxFileBytes) {
-        outcome.why = "is larger than 256 MB";
+    if (length > kMaxPictureFileBytes) {
+        outcome.why = "is larger than " + std::to_string(kMaxPictureFileBytes >> 20) + " MB";
         return outcome;
     }
     return ConvertPictureBytes(bytes, options, image);

@@ -5,9 +5,14 @@
 
 #include "display/image.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+// A picture file, in bytes: enough for a 64-megapixel BMP of 32 bits a
+// pixel. Anything longer is refused before it is read whole.
+constexpr std::size_t kMaxPictureFileBytes = 256u << 20;
 
 // Fit: scaled to fit, aspect kept, centred on white; Fill: scaled to cover,
 // centred, cropped; Stretch: scaled to the box whatever its aspect. Listed

@@ -17,7 +17,7 @@ struct HeadCase {
 };
 
 TEST(RequestHead, WaitsTakesOrRefuses) {
-    const std::string big(kLargestHead, 'a');
+    const std::string big(kMaxHeadBytes, 'a');
     const HeadCase cases[] = {
         {"a head still coming", "GET /t/ HTTP/1.1\r\nHost: h\r\n", 0, false, BodyFraming::None, 0},
         {"a whole head", "GET /t/ HTTP/1.1\r\nHost: h\r\n\r\n", 0, true, BodyFraming::None, 0},

@@ -4,6 +4,7 @@
 #include "common/fieldfile.h"
 #include "common/numeric.h"
 #include "common/pathparts.h"
+#include "common/wholenumber.h"
 #include "configtool/serial.h"
 #include "display/image.h"
 #include "display/portname.h"
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <optional>
 #include <vector>
 
 using Fields = std::vector<std::string>;
@@ -54,6 +56,43 @@ TEST(NumericValue, ReadsTheNumberAtTheStart) {
     };
     for (const auto& [text, bits] : lowBits)
         EXPECT_EQ(LowEightBits(NumericValue(text)), bits) << '"' << text << '"';
+}
+
+TEST(WholeNumber, TheWholeTextWithinItsRange) {
+    constexpr std::int64_t kLow = std::numeric_limits<std::int64_t>::min();
+    constexpr std::int64_t kHigh = std::numeric_limits<std::int64_t>::max();
+    struct Case {
+        const char* text;
+        std::int64_t lowest, highest;
+        std::optional<std::int64_t> value;
+    };
+    const Case cases[] = {
+        {"16", 0, 16, 16},
+        {"17", 0, 16, std::nullopt},
+        {"-1", 0, 16, std::nullopt},
+        {"0", 0, 0, 0},
+        {"5", 6, 5, std::nullopt},
+        {"+7", -9, 9, 7},
+        {"-7", -9, 9, -7},
+        {"-0", 0, 9, 0},
+        {"", 0, 9, std::nullopt},
+        {"+", 0, 9, std::nullopt},
+        {"-", 0, 9, std::nullopt},
+        {"+-1", -9, 9, std::nullopt},
+        {" 1", 0, 9, std::nullopt},
+        {"1 ", 0, 9, std::nullopt},
+        {"1e1", 0, 99, std::nullopt},
+        {"0x1", 0, 99, std::nullopt},
+        {"9223372036854775807", kLow, kHigh, kHigh},
+        {"9223372036854775808", kLow, kHigh, std::nullopt},
+        {"-9223372036854775808", kLow, kHigh, kLow},
+        {"-9223372036854775809", kLow, kHigh, std::nullopt},
+        {"18446744073709551617", kLow, kHigh, std::nullopt},
+        {"-99999999999999999999", kLow, kHigh, std::nullopt},
+        {"00000000000000000016", 0, 16, 16},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(WholeNumber(c.text, c.lowest, c.highest), c.value) << '"' << c.text << '"';
 }
 
 TEST(PathParts, SplitAtBackslashAndColonOnly) {

@@ -21,6 +21,8 @@ struct KplCommand {
 constexpr std::uint8_t kEsc = 0x1B;
 constexpr std::uint8_t kConfirmByte = 0xC0;
 constexpr std::int64_t kDefaultGapMs = 300;
+// The longest --gap taken: an hour, far past any pause a sender makes.
+constexpr std::int64_t kLongestGapMs = 60 * 60 * 1000;
 // Stray bytes are reported in runs of at most this many.
 constexpr std::size_t kUnknownRunLimit = 16;
 

@@ -4,11 +4,12 @@
 #include "tools/kplsim/outputs.h"
 #include "tools/kplsim/reader.h"
 
+#include "common/wholenumber.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <poll.h>
@@ -31,26 +32,22 @@ struct Options {
 };
 
 void PrintUsage(std::FILE* to) {
-    std::fputs("usage: kplsim DEVICE --out DIR [--quiet] [--gap MS]\n"
-               "  DEVICE    serial device or pty to read (set to raw, 9600 baud)\n"
-               "  --out DIR folder for received.bin, log.txt, screen.png, page-NN.png\n"
-               "            and config.txt (created if missing)\n"
-               "  --quiet   print nothing on stdout\n"
-               "  --gap MS  a command whose bytes stop for longer than this is logged\n"
-               "            as TRUNCATED (default 300)\n",
-               to);
+    std::fprintf(to,
+                 "usage: kplsim DEVICE --out DIR [--quiet] [--gap MS]\n"
+                 "  DEVICE    serial device or pty to read (set to raw, 9600 baud)\n"
+                 "  --out DIR folder for received.bin, log.txt, screen.png, page-NN.png\n"
+                 "            and config.txt (created if missing)\n"
+                 "  --quiet   print nothing on stdout\n"
+                 "  --gap MS  a command whose bytes stop for longer than this is logged\n"
+                 "            as TRUNCATED (default %lld)\n",
+                 static_cast<long long>(kDefaultGapMs));
 }
 
 bool ParseMilliseconds(const char* text, std::int64_t& value) {
-    if (*text < '0' || *text > '9')
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    long long parsed = std::strtoll(text, &end, 10);
-    if (errno != 0 || *end != '\0' || parsed < 1 || parsed > 3600000)
-        return false;
-    value = parsed;
-    return true;
+    std::optional<std::int64_t> parsed = WholeNumber(text, 1, kLongestGapMs);
+    if (parsed)
+        value = *parsed;
+    return parsed.has_value();
 }
 
 bool ParseOptions(int argc, char** argv, Options& options) {
