@@ -49,6 +49,7 @@ const std::array<DialogControl, kMainDialogControlCount> MainDialogControls = {{
 }};
 
 WindowHandle MainDialog = kNoWindow;
+WindowHandle SavedFocus = kNoWindow;
 FontHandle DialogFont = kNoFont;
 
 FontDescription DialogFontDescription(int pixelsPerInch) {

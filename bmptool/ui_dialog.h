@@ -12,10 +12,11 @@ extern const DialogFrame MainDialogFrame;
 constexpr int kMainDialogControlCount = 15;
 extern const std::array<DialogControl, kMainDialogControlCount> MainDialogControls;
 
-// The running dialog (SavedFocus, in common/focus.h, keeps its focus while
-// it is inactive) and the bold font of the two status captions and the Send
+// The running dialog, the control whose focus it gets back when it is
+// active again, and the bold font of the two status captions and the Send
 // button.
 extern WindowHandle MainDialog;
+extern WindowHandle SavedFocus;
 extern FontHandle DialogFont;
 
 // 8-point bold "MS Sans Serif" for a screen of this many pixels per inch.

@@ -6,7 +6,6 @@
 #include "bmptool/state.h"
 #include "bmptool/ui_dialog.h"
 #include "bmptool/ui_ids.h"
-#include "common/focus.h"
 #include "common/pathparts.h"
 #include "display/transaction.h"
 #include "platform/controls.h"
@@ -132,7 +131,7 @@ void SendToDisplay() {
 std::intptr_t MainDialogEvent(WindowHandle, unsigned message, std::uintptr_t wParam,
                               std::intptr_t) {
     if (message == kMessageNcActivate)
-        FollowActivation(wParam);
+        FollowActivation(wParam, SavedFocus);
     else if (message == kMessageCommand) {
         int id = CommandControlId(wParam);
         int notification = CommandNotification(wParam);

@@ -1,6 +1,5 @@
 #include "configtool/ui_dialog.h"
 
-#include "common/focus.h"
 #include "configtool/config.h"
 #include "configtool/controlids.h"
 #include "platform/controls.h"
@@ -58,6 +57,7 @@ const std::array<DialogControl, kConfigDialogControlCount> ConfigDialogControls 
 }};
 
 WindowHandle ConfigDialog = kNoWindow;
+WindowHandle SavedFocus = kNoWindow;
 
 FontDescription GroupFontDescription(int pixelsPerInch) {
     return SansSerifFont(8, kBoldFontWeight, pixelsPerInch);
@@ -99,7 +99,7 @@ void ShowConfigDialog(WindowHandle owner) {
 std::intptr_t ConfigDialogEvent(WindowHandle, unsigned message, std::uintptr_t wParam,
                                 std::intptr_t) {
     if (message == kMessageNcActivate)
-        FollowActivation(wParam);
+        FollowActivation(wParam, SavedFocus);
     else if (message == kMessageCommand) {
         int id = CommandControlId(wParam);
         if (id == IDC_WRITE_PROTECT)

@@ -12,9 +12,10 @@ extern const DialogFrame ConfigDialogFrame;
 constexpr int kConfigDialogControlCount = 14;
 extern const std::array<DialogControl, kConfigDialogControlCount> ConfigDialogControls;
 
-// The running dialog; SavedFocus (common/focus.h) keeps its focus while it
-// is inactive.
+// The running dialog, and the control whose focus it gets back when it is
+// active again.
 extern WindowHandle ConfigDialog;
+extern WindowHandle SavedFocus;
 
 // The dialog's three fonts besides its own: the group boxes' captions, the
 // Send button's text and the port number.

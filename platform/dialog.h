@@ -135,6 +135,19 @@ void RepaintControl(int id);
 WindowHandle FocusedWindow();
 void FocusWindow(WindowHandle window);
 
+// A dialog gives the keyboard focus back to the control that had it when
+// the user comes back from another window. On WM_NCACTIVATE: `active` (its
+// wParam) 0 when the dialog loses activation, the focused control then kept
+// in `savedFocus`; non-zero when it gains it, the focus then given back.
+inline void FollowActivation(std::uintptr_t active, WindowHandle& savedFocus) {
+    if (active == 0) {
+        savedFocus = FocusedWindow();
+    } else if (savedFocus != kNoWindow) {
+        FocusWindow(savedFocus);
+        savedFocus = kNoWindow;
+    }
+}
+
 // The explorer-style open-file dialog, single selection, initially empty
 // file name; the file must exist, the read-only box is hidden and the
 // current directory is left as it was. The owner (when given) is disabled
