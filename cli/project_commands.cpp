@@ -27,16 +27,23 @@ namespace {
 // A file of many mistakes is told by its first ones and how many more.
 constexpr std::size_t kProblemsTold = 20;
 
-void ComplainAll(const std::vector<ProjectProblem>& problems) {
+// Warnings ("warning: ...") are said the same way and change no status.
+void ComplainAll(const std::vector<ProjectProblem>& problems, bool warnings = false) {
     for (std::size_t i = 0; i < problems.size() && i < kProblemsTold; ++i) {
         const ProjectProblem& problem = problems[i];
         Complain(problem.line > 0 ? problem.file + ":" + std::to_string(problem.line)
                                   : problem.file,
-                 problem.what);
+                 (warnings ? "warning: " : "") + problem.what);
     }
     if (problems.size() > kProblemsTold)
-        Complain(problems.front().file,
-                 std::to_string(problems.size() - kProblemsTold) + " more problems not shown");
+        Complain(problems.front().file, std::to_string(problems.size() - kProblemsTold) +
+                                            (warnings ? " more warnings" : " more problems") +
+                                            " not shown");
+}
+
+void ComplainAll(const ProjectOutcome& outcome) {
+    ComplainAll(outcome.problems);
+    ComplainAll(outcome.warnings, true);
 }
 
 // The project read and checked; false after telling why.
@@ -85,7 +92,7 @@ int BuildCommand(const BuildArguments& args) {
     RenderCache cache;
     std::vector<RenderedPage> pages;
     ProjectOutcome outcome = RenderProject(project, cache, pages);
-    ComplainAll(outcome.problems);
+    ComplainAll(outcome);
     if (!outcome.ok)
         return kExitUnreadable;
     BuildOptions options;
@@ -278,7 +285,7 @@ int StoreCommand(const StoreArguments& args) {
         return kExitUsage;
     std::vector<RenderedPage> pages;
     ProjectOutcome outcome = RenderProjectFile(args.input, pages);
-    ComplainAll(outcome.problems);
+    ComplainAll(outcome);
     if (!outcome.ok)
         return kExitUnreadable;
     std::vector<PageEntry> entries;
@@ -325,7 +332,7 @@ int ShowProjectCommand(const std::string& path, long long number, bool ascii) {
     RenderCache cache;
     DisplayImageBytes image;
     ProjectOutcome outcome = RenderPage(project, *page, cache, image);
-    ComplainAll(outcome.problems);
+    ComplainAll(outcome);
     if (!outcome.ok)
         return kExitUnreadable;
     if (!ascii)

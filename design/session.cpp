@@ -130,6 +130,12 @@ void Redraw(Session& session, int page) {
         session.problems[i].clear();
         for (const ProjectProblem& problem : drawn.problems)
             session.problems[i].push_back(ProblemText(problem));
+        // Warnings show beside the page too, said as such.
+        for (const ProjectProblem& warning : drawn.warnings) {
+            ProjectProblem said = warning;
+            said.what = "warning: " + said.what;
+            session.problems[i].push_back(ProblemText(said));
+        }
     }
 }
 

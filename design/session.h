@@ -18,6 +18,7 @@ struct Session {
     RenderCache cache;
     // As state.project.pages: each page's drawing and what went wrong in it.
     std::vector<DisplayImageBytes> images;
+    // Each page's problems, then its warnings ("file:line: warning: what").
     std::vector<std::vector<std::string>> problems;
     bool drawn = false;        // the first drawing waits until the server listens
     std::string diskText;      // the file as read or last saved

@@ -335,7 +335,7 @@ FontOutcome MakeLayout(FontStore& store, const FontChoice& font, const std::stri
         const GlyphRecord* glyph = nullptr;
         if (!LoadGlyph(store, face, key, font.size, c, glyph).ok)
             return {false, "has no glyph for " + CharacterName(utf8, start, i, c)};
-        line.glyphs.push_back({glyph, line.width});
+        line.glyphs.push_back({glyph, line.width, c});
         line.width += glyph->advance;
         line.ordered = line.ordered && glyph->advance >= 0;
         line.reachLeft = std::min(line.reachLeft, glyph->bounds.left);

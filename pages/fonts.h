@@ -50,6 +50,7 @@ struct GlyphRecord; // in the store: metrics, and the bitmap once made
 struct PlacedGlyph {
     const GlyphRecord* glyph = nullptr;
     std::int64_t pen = 0; // from the line's left edge
+    char32_t code = 0;    // the character it draws
 };
 struct TextLine {
     std::int64_t width = 0;

@@ -34,6 +34,11 @@
     X(BottomLeft, "bottom-left")                                                                   \
     X(Bottom, "bottom")                                                                            \
     X(BottomRight, "bottom-right")
+#define KPL_ALIGNS(X)                                                                              \
+    X(AsAnchor, "anchor")                                                                          \
+    X(Left, "left")                                                                                \
+    X(Centre, "centre")                                                                            \
+    X(Right, "right")
 #define KPL_INKS(X)                                                                                \
     X(Black, "black")                                                                              \
     X(White, "white")                                                                              \
@@ -44,6 +49,9 @@ enum class LayerKind { KPL_LAYER_KINDS(KPL_ENUM_VALUE) };
 // text; with one (width and height > 0), the text sits at that point of
 // the box (Centre: centred in it).
 enum class Anchor { KPL_ANCHORS(KPL_ENUM_VALUE) };
+// How each line of a text sits in the text's block: by the anchor's column
+// (left, centre or right), or as given.
+enum class Align { KPL_ALIGNS(KPL_ENUM_VALUE) };
 // What a layer's marks do to the pixels under them: set dark, set light,
 // flip.
 enum class Ink { KPL_INKS(KPL_ENUM_VALUE) };
@@ -51,6 +59,7 @@ enum class Ink { KPL_INKS(KPL_ENUM_VALUE) };
 inline constexpr const char* kLayerKindNames[] = {KPL_LAYER_KINDS(KPL_ENUM_WORD)};
 inline constexpr const char* kAnchorNames[] = {KPL_ANCHORS(KPL_ENUM_WORD)};
 inline constexpr const char* kInkNames[] = {KPL_INKS(KPL_ENUM_WORD)};
+inline constexpr const char* kAlignNames[] = {KPL_ALIGNS(KPL_ENUM_WORD)};
 inline constexpr int kLayerKinds = int(std::size(kLayerKindNames));
 
 // The words of a choice, in the order of its enum.
@@ -82,6 +91,11 @@ struct Layer {
     std::string font;
     int size = 0;
     Anchor anchor = Anchor::TopLeft;
+    Align align = Align::AsAnchor;
+    int lineSpacing = 0;   // baseline to baseline; 0: the font's ascent plus descent
+    int letterSpacing = 0; // between glyphs, beyond their advances
+    bool wrap = false;
+    bool clip = false;
     bool filled = false;
     std::vector<std::string> rows; // top row first
     std::string group;
@@ -140,9 +154,11 @@ struct LayerField {
     Written written = Written::Always;
     const char* partner = nullptr;  // WithPartner: the key written with it
     const char* excludes = nullptr; // a key that must keep its default when this has another value
-    const char* need = nullptr;     // the problem when it is missing (empty, or not in the file)
-    Axis moves = Axis::None;        // a point beside (x, y): moved with the layer
-    int longest = 0;                // Text: bytes; Rows: rows and columns
+    const char* requires =
+        nullptr; // keys, parted by spaces, that must not keep theirs when this does not
+    const char* need = nullptr; // the problem when it is missing (empty, or not in the file)
+    Axis moves = Axis::None;    // a point beside (x, y): moved with the layer
+    int longest = 0;            // Text: bytes; Rows: rows and columns
 };
 
 // Each kind: its word's documentation, how the designer's list names a
@@ -316,6 +332,25 @@ inline constexpr LayerField kLayerFields[] = {
     layerfields::Choice("anchor", layerfields::kText, "Anchor",
                         "which point of the text (or of its box) (x, y) is", WordsOf(kAnchorNames),
                         KPL_CHOICE(anchor, Anchor)),
+    layerfields::Choice("align", layerfields::kText, "Align",
+                        "each line's place in the text's block; `anchor`: the anchor's column",
+                        WordsOf(kAlignNames), KPL_CHOICE(align, Align)),
+    layerfields::Number("line_spacing", layerfields::kText, "Line spacing",
+                        "pixels from a line's baseline to the next (0: the font's ascent plus "
+                        "descent)",
+                        KPL_PLACE(lineSpacing), 0, kMaxFontSize, Written::UnlessDefault),
+    layerfields::Number("letter_spacing", layerfields::kText, "Letter spacing",
+                        "pixels added between glyphs, beyond their advances (may be negative)",
+                        KPL_PLACE(letterSpacing), -kMaxFontSize, kMaxFontSize,
+                        Written::UnlessDefault),
+    layerfields::With(layerfields::Flag("wrap", layerfields::kText, "Wrap",
+                                        "lines broken at spaces to fit `width` (a longer word "
+                                        "at the edge)",
+                                        KPL_PLACE(wrap)),
+                      [](LayerField& field) { field.requires = "width"; }),
+    layerfields::With(layerfields::Flag("clip", layerfields::kText, "Clip",
+                                        "nothing drawn outside the box", KPL_PLACE(clip)),
+                      [](LayerField& field) { field.requires = "width height"; }),
     layerfields::Flag("filled", layerfields::kRectangle | layerfields::kCircle, "Filled",
                       "filled, not an outline", KPL_PLACE(filled)),
     [] {

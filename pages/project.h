@@ -74,6 +74,9 @@ std::string ProblemText(const ProjectProblem& problem);
 struct ProjectOutcome {
     bool ok = false;
     std::vector<ProjectProblem> problems; // all that were found, in line order
+    // Drawn, but perhaps not as meant (text past its box or the page): said,
+    // and not failures.
+    std::vector<ProjectProblem> warnings;
 };
 
 // Reads and checks a project file; on failure the problems name the file

@@ -114,6 +114,18 @@ struct Checker {
         if (other && other < &field && !IsDefault(field, layer) && !IsDefault(*other, layer))
             Problem(layer.line, std::string("a ") + kLayerKindNames[int(layer.kind)] + " takes " +
                                     other->key + " or " + field.key + ", not both");
+        if (field.requires && !IsDefault(field, layer)) {
+            std::string keys = field.requires, missing;
+            for (std::size_t start = 0; start < keys.size();) {
+                std::size_t end = std::min(keys.find(' ', start), keys.size());
+                const LayerField* needed = FieldOf(layer.kind, keys.substr(start, end - start));
+                if (needed && IsDefault(*needed, layer))
+                    missing += (missing.empty() ? "" : " and ") + keys.substr(start, end - start);
+                start = end + 1;
+            }
+            if (!missing.empty())
+                Problem(layer.line, std::string(field.key) + " needs " + missing);
+        }
         switch (field.type) {
         case FieldType::FontName:
             if (!HasFont(value))

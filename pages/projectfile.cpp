@@ -477,9 +477,9 @@ ProjectOutcome ReadProject(const std::string& path, Project& project) {
     if (!read.ok) {
         project = Project{};
         project.path = path;
-        return {false, {{path, 0, "cannot be read (" + read.why + ")"}}};
+        return {false, {{path, 0, "cannot be read (" + read.why + ")"}}, {}};
     }
     if (length > std::size_t(kMaxProjectFileBytes))
-        return {false, {{path, 0, "is too large for a project file"}}};
+        return {false, {{path, 0, "is too large for a project file"}}, {}};
     return ParseProject(text, path, project);
 }

@@ -8,7 +8,10 @@
 #include "platform/userfiles.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <map>
+#include <tuple>
 #include <cstdlib>
 
 namespace {
@@ -65,6 +68,12 @@ struct Painter {
     ProjectOutcome& outcome;
     std::int64_t steps = 0;
     bool stopped = false;
+    // Glyphs' exact ink, and texts' lines' ink, for the warnings of texts
+    // that reach past their box or the page.
+    std::map<const GlyphRecord*, GlyphExtent> inks;
+    std::map<std::tuple<const TextLayout*, bool, int, int>,
+             std::vector<std::array<std::int64_t, 4>>>
+        lineInks;
 
     void Problem(int line, const std::string& what) {
         outcome.problems.push_back({project.path, line, what});
@@ -338,6 +347,93 @@ struct Painter {
         return offset;
     }
 
+    // The layout's lines with the layer's letter spacing between glyphs,
+    // broken at spaces to `width` when it wraps (a word wider than that at
+    // the width). Pens start at 0 on every line.
+    static std::vector<TextLine> Lines(const TextLayout& layout, const Layer& layer) {
+        std::vector<TextLine> lines;
+        const Coordinate spacing = layer.letterSpacing;
+        for (const TextLine& source : layout.lines) {
+            const std::size_t count = source.glyphs.size();
+            // Pens and the line's width with the spacing.
+            auto pen = [&](std::size_t i) {
+                return i < count ? source.glyphs[i].pen + Coordinate(i) * spacing
+                                 : source.width + Coordinate(count ? count - 1 : 0) * spacing;
+            };
+            // The width of glyphs [from, to): up to the end of the last one.
+            auto width = [&](std::size_t from, std::size_t to) {
+                return (to < count ? pen(to) - spacing : pen(count)) - pen(from);
+            };
+            auto take = [&](std::size_t from, std::size_t to) {
+                TextLine line;
+                line.reachLeft = source.reachLeft;
+                line.reachRight = source.reachRight;
+                line.width = to > from ? width(from, to) : 0;
+                for (std::size_t i = from; i < to; ++i) {
+                    line.glyphs.push_back(
+                        {source.glyphs[i].glyph, pen(i) - pen(from), source.glyphs[i].code});
+                    line.ordered = line.ordered && (i == from || line.glyphs[i - from].pen >=
+                                                                     line.glyphs[i - from - 1].pen);
+                }
+                lines.push_back(std::move(line));
+            };
+            if (!layer.wrap) {
+                take(0, count);
+                continue;
+            }
+            std::size_t start = 0;
+            do {
+                // The most glyphs from `start` that fit, ending at a space
+                // where one lets them; spaces at the break are dropped.
+                std::size_t end = start, fit = start;
+                while (fit < count && width(start, fit + 1) <= layer.width)
+                    ++fit;
+                if (fit == count) {
+                    end = count;
+                } else {
+                    end = fit;
+                    while (end > start && source.glyphs[end].code != U' ')
+                        --end;
+                    if (end == start) // one word wider than the box
+                        end = std::max(fit, start + 1);
+                }
+                std::size_t last = end;
+                while (last > start && source.glyphs[last - 1].code == U' ')
+                    --last;
+                take(start, last);
+                start = end;
+                while (start < count && source.glyphs[start].code == U' ')
+                    ++start;
+            } while (start < count);
+        }
+        return lines;
+    }
+
+    // How far a text's ink reaches beyond a region: [left, top, right,
+    // bottom] in pixels, 0 where it stays within.
+    struct Overflow {
+        Coordinate by[4] = {0, 0, 0, 0};
+        bool Any() const { return by[0] || by[1] || by[2] || by[3]; }
+    };
+
+    void Warn(int line, const std::string& what) {
+        outcome.warnings.push_back({project.path, line, what});
+    }
+
+    static std::string OverflowText(const Overflow& overflow, const char* what) {
+        static const char* const kSides[] = {"on the left", "at the top", "on the right",
+                                             "at the bottom"};
+        std::string text = std::string("the text runs past ") + what + ":";
+        const char* separator = " ";
+        for (int side = 0; side < 4; ++side)
+            if (overflow.by[side]) {
+                text += separator + std::to_string(overflow.by[side]) + " pixel" +
+                        (overflow.by[side] == 1 ? " " : "s ") + kSides[side];
+                separator = ", ";
+            }
+        return text;
+    }
+
     void Text(const Layer& layer, Coordinate dx, Coordinate dy) {
         FontChoice font;
         if (!FontOf(layer, font))
@@ -353,15 +449,30 @@ struct Painter {
             return;
         }
         const TextLayout& layout = *laidOut;
-        if (!Spend(layer.line, std::int64_t(layout.lines.size())))
+        if (!Spend(layer.line,
+                   std::int64_t(layout.lines.size()) +
+                       (layer.wrap || layer.letterSpacing ? std::int64_t(layer.text.size()) : 0)))
             return;
-        const Coordinate width = layout.width;
-        const Coordinate height = Coordinate(layout.lines.size()) * layout.lineHeight;
+        // Laid out afresh only when wrapped or spaced: the layout's own
+        // lines otherwise (a long text used many times is not copied).
+        std::vector<TextLine> made;
+        if (layer.wrap || layer.letterSpacing != 0)
+            made = Lines(layout, layer);
+        const std::vector<TextLine>& lines =
+            layer.wrap || layer.letterSpacing != 0 ? made : layout.lines;
+        Coordinate width = 0;
+        for (const TextLine& line : lines)
+            width = std::max(width, line.width);
+        const Coordinate pitch = layer.lineSpacing > 0 ? layer.lineSpacing : layout.lineHeight;
+        const Coordinate height = (Coordinate(lines.size()) - 1) * pitch + layout.lineHeight;
         const int column = static_cast<int>(layer.anchor) % 3; // left, centre, right
         const int row = static_cast<int>(layer.anchor) / 3;    // top, middle, bottom
+        const int lineColumn =
+            layer.align == Align::AsAnchor ? column : static_cast<int>(layer.align) - 1;
+        const bool boxed = layer.width > 0 && layer.height > 0;
         Coordinate left = layer.x + dx;
         Coordinate top = layer.y + dy;
-        if (layer.width > 0 && layer.height > 0) {
+        if (boxed) {
             left += Offset(layer.width - width, column);
             top += Offset(layer.height - height, row);
         } else {
@@ -369,19 +480,38 @@ struct Painter {
             left -= Offset(width - 1, column);
             top -= Offset(height - 1, row);
         }
-        for (const TextLine& line : layout.lines) {
-            // The line's block, cut at the page: its glyphs' ink is gathered
-            // here first, so that where glyphs overlap an inverting text
-            // flips a pixel once.
-            const Coordinate lineLeft = left + Offset(width - line.width, column);
+        // Where ink may go: the page, and the box when the text is clipped.
+        const Edges box = {layer.x + dx, layer.y + dy, layer.x + dx + layer.width,
+                           layer.y + dy + layer.height};
+        Edges region = {0, 0, kDisplayWidth, kDisplayHeight};
+        if (boxed && layer.clip)
+            region = {std::max(region[0], box[0]), std::max(region[1], box[1]),
+                      std::min(region[2], box[2]), std::min(region[3], box[3])};
+        Overflow pastPage, pastBox;
+        const std::vector<Edges>* inks = LineInks(layer, layout, lines);
+        if (!inks)
+            return;
+        for (const TextLine& line : lines) {
+            // The line's block, cut at the region: its glyphs' ink is
+            // gathered here first, so that where glyphs overlap an inverting
+            // text flips a pixel once.
+            const Coordinate lineLeft = left + Offset(width - line.width, lineColumn);
+            const Coordinate lineTop = top;
+            top += pitch;
+            const Coordinate baseline = lineTop + layout.ascent;
+            Measure((*inks)[std::size_t(&line - lines.data())], lineLeft, baseline,
+                    boxed && layer.clip ? &box : nullptr, boxed && !layer.clip ? &box : nullptr,
+                    pastPage, pastBox);
             int x0, x1, y0, y1;
             Visible(lineLeft, line.width, kDisplayWidth, x0, x1);
-            Visible(top, layout.lineHeight, kDisplayHeight, y0, y1);
-            top += layout.lineHeight;
+            Visible(lineTop, layout.lineHeight, kDisplayHeight, y0, y1);
+            x0 = int(std::max<Coordinate>(x0, region[0]));
+            y0 = int(std::max<Coordinate>(y0, region[1]));
+            x1 = int(std::min<Coordinate>(x1, region[2]));
+            y1 = int(std::min<Coordinate>(y1, region[3]));
             if (x0 >= x1 || y0 >= y1)
                 continue;
             std::uint8_t ink[kDisplayHeight][kDisplayWidth] = {};
-            const Coordinate baseline = top - layout.lineHeight + layout.ascent;
             // The glyphs whose ink may reach x0..x1: with pens in order, a
             // stretch of them found by halving.
             auto first = line.glyphs.begin(), last = line.glyphs.end();
@@ -428,6 +558,103 @@ struct Painter {
                     if (ink[y][x])
                         Mark(x, y, layer.ink);
         }
+        if (pastBox.Any())
+            Warn(layer.line, OverflowText(pastBox, "its box"));
+        if (pastPage.Any())
+            Warn(layer.line, OverflowText(pastPage, "the page"));
+    }
+
+    // The ink of a glyph, exactly where its conservative bounds leave a
+    // region: for kExactGlyphs glyphs a page, beyond that the bounds (whose
+    // bitmaps are then made, within the store's bounded cache).
+    static constexpr std::size_t kExactGlyphs = 64;
+    bool InkOf(const Layer& layer, const PlacedGlyph& placed, GlyphExtent& extent) {
+        auto known = inks.find(placed.glyph);
+        if (known != inks.end()) {
+            extent = known->second;
+            return true;
+        }
+        extent = GlyphBounds(placed);
+        if (inks.size() >= kExactGlyphs)
+            return true;
+        GlyphInk glyph;
+        FontOutcome drawn = GlyphPixels(*cache.fonts, placed, glyph);
+        if (!drawn.ok) {
+            Problem(layer.line, "font \"" + layer.font + "\" has " + drawn.why);
+            return false;
+        }
+        GlyphExtent exact{glyph.width, glyph.height, 0, 0}; // empty until ink is found
+        for (int y = 0; y < glyph.height; ++y)
+            for (int x = 0; x < glyph.width; ++x)
+                if (glyph.pixels[std::size_t(y) * std::size_t(glyph.width) + std::size_t(x)]) {
+                    exact.left = std::min(exact.left, x),
+                    exact.right = std::max(exact.right, x + 1);
+                    exact.top = std::min(exact.top, y),
+                    exact.bottom = std::max(exact.bottom, y + 1);
+                }
+        if (exact.left < exact.right)
+            exact = {glyph.left + exact.left, glyph.top + exact.top, glyph.left + exact.right,
+                     glyph.top + exact.bottom};
+        else
+            exact = {0, 0, 0, 0}; // no ink: a space
+        extent = inks[placed.glyph] = exact;
+        return true;
+    }
+
+    using Edges = std::array<Coordinate, 4>; // left, top, right, bottom (exclusive)
+
+    // Where each line's ink lies, from its left end and its baseline
+    // (left >= right: none), worked out once for every use of a text laid
+    // out alike on the page.
+    const std::vector<Edges>* LineInks(const Layer& layer, const TextLayout& layout,
+                                       const std::vector<TextLine>& lines) {
+        auto key =
+            std::make_tuple(&layout, layer.wrap, layer.wrap ? layer.width : 0, layer.letterSpacing);
+        auto known = lineInks.find(key);
+        if (known != lineInks.end())
+            return &known->second;
+        std::vector<Edges> extents;
+        for (const TextLine& line : lines) {
+            Edges reach = {1, 1, 0, 0};
+            for (const PlacedGlyph& placed : line.glyphs) {
+                GlyphExtent extent;
+                if (!InkOf(layer, placed, extent))
+                    return nullptr;
+                if (extent.left >= extent.right)
+                    continue; // no ink: a space
+                const Edges ink = {placed.pen + extent.left, extent.top, placed.pen + extent.right,
+                                   extent.bottom};
+                if (reach[0] >= reach[2])
+                    reach = ink;
+                reach = {std::min(reach[0], ink[0]), std::min(reach[1], ink[1]),
+                         std::max(reach[2], ink[2]), std::max(reach[3], ink[3])};
+            }
+            extents.push_back(reach);
+        }
+        return &lineInks.emplace(key, std::move(extents)).first->second;
+    }
+
+    // Adds how far a line's ink reaches past the page, and past `box` when
+    // one is given; ink outside `clipTo` (when given) is not drawn.
+    static void Measure(const Edges& lineInk, Coordinate lineLeft, Coordinate baseline,
+                        const Edges* clipTo, const Edges* box, Overflow& pastPage,
+                        Overflow& pastBox) {
+        const Edges page = {0, 0, kDisplayWidth, kDisplayHeight};
+        auto past = [](const Edges& edges, const Edges& ink, Overflow& into) {
+            for (int side = 0; side < 4; ++side)
+                into.by[side] = std::max(into.by[side], side < 2 ? edges[side] - ink[side]
+                                                                 : ink[side] - edges[side]);
+        };
+        Edges ink = {lineLeft + lineInk[0], baseline + lineInk[1], lineLeft + lineInk[2],
+                     baseline + lineInk[3]};
+        if (clipTo)
+            ink = {std::max(ink[0], (*clipTo)[0]), std::max(ink[1], (*clipTo)[1]),
+                   std::min(ink[2], (*clipTo)[2]), std::min(ink[3], (*clipTo)[3])};
+        if (ink[0] >= ink[2] || ink[1] >= ink[3])
+            return; // no ink, or none drawn
+        past(page, ink, pastPage);
+        if (box)
+            past(*box, ink, pastBox);
     }
 
     void Draw(const Layer& layer, Coordinate dx, Coordinate dy, bool inGroup) {
@@ -505,10 +732,11 @@ ProjectOutcome DrawPage(const Project& project, const Page& page, RenderCache& c
                         DisplayImageBytes& image) {
     image.fill(0);
     ProjectOutcome outcome;
-    Painter painter{project, cache, image, outcome};
+    Painter painter{project, cache, image, outcome, 0, false, {}, {}};
     for (const Layer& layer : page.layers)
         painter.Draw(layer, 0, 0, false);
     std::stable_sort(outcome.problems.begin(), outcome.problems.end(), ByLine);
+    std::stable_sort(outcome.warnings.begin(), outcome.warnings.end(), ByLine);
     outcome.ok = outcome.problems.empty();
     return outcome;
 }
@@ -535,15 +763,19 @@ ProjectOutcome RenderProject(const Project& project, RenderCache& cache,
         ProjectOutcome drawn = DrawPage(project, page, cache, rendered.image);
         outcome.problems.insert(outcome.problems.end(), drawn.problems.begin(),
                                 drawn.problems.end());
+        outcome.warnings.insert(outcome.warnings.end(), drawn.warnings.begin(),
+                                drawn.warnings.end());
         pages.push_back(rendered);
     }
     // A group's problem shows once, however many pages use it.
-    std::stable_sort(outcome.problems.begin(), outcome.problems.end(), ByLine);
-    outcome.problems.erase(std::unique(outcome.problems.begin(), outcome.problems.end(),
-                                       [](const ProjectProblem& a, const ProjectProblem& b) {
-                                           return a.line == b.line && a.what == b.what;
-                                       }),
-                           outcome.problems.end());
+    for (std::vector<ProjectProblem>* said : {&outcome.problems, &outcome.warnings}) {
+        std::stable_sort(said->begin(), said->end(), ByLine);
+        said->erase(std::unique(said->begin(), said->end(),
+                                [](const ProjectProblem& a, const ProjectProblem& b) {
+                                    return a.line == b.line && a.what == b.what;
+                                }),
+                    said->end());
+    }
     outcome.ok = outcome.problems.empty();
     return outcome;
 }

@@ -370,6 +370,9 @@ TEST(Project, NamesTheLineOfEveryProblem) {
         {"[[page]]\nnumber = 0\nname = \"a\"\n[[page.layer]]\nkind = \"text\"\n"
          "font = \"huge\"\n",
          {"p.toml:4: a text layer needs a text", "p.toml:4: no font named \"huge\""}},
+        {"[[page]]\nnumber = 0\nname = \"a\"\n[[page.layer]]\nkind = \"text\"\ntext = \"a\"\n"
+         "font = \"small\"\nwrap = true\nclip = true\nheight = 9\n",
+         {"p.toml:4: wrap needs width", "p.toml:4: clip needs width"}},
         {"[[page]]\nnumber = 0\nname = \"a\"\n[[page.layer]]\nkind = \"ellipse\"\n",
          {"p.toml:5: kind must be \"picture\", \"text\", \"line\", \"rectangle\", \"pixels\", "
           "\"group\" or \"circle\""}},
@@ -997,5 +1000,107 @@ TEST(Project, FindsFilesFromItsFolder) {
         Project project;
         project.path = c.project;
         EXPECT_EQ(ProjectFilePath(project, c.file), c.path) << c.project << " " << c.file;
+    }
+}
+
+// Wrapping, alignment, spacing and clipping in the built-in 5 x 8 font,
+// each against the same pixels made by plain texts placed by hand.
+TEST(TextLayer, WrapsAlignsSpacesAndClipsAsPlainTextsPlacedByHand) {
+    const std::string page = "[[page]]\nnumber = 0\nname = \"p\"\n";
+    auto text = [](const std::string& words, int x, int y, const std::string& more = "") {
+        return "[[page.layer]]\nkind = \"text\"\nfont = \"small\"\ntext = \"" + words +
+               "\"\nx = " + std::to_string(x) + "\ny = " + std::to_string(y) + "\n" + more;
+    };
+    const struct {
+        const char* what;
+        std::string layers, same;
+    } cases[] = {
+        {"wrap at a space", text("one two three", 3, 1, "wrap = true\nwidth = 36\n"),
+         text("one two\\nthree", 3, 1)},
+        {"a word wider than the box at its edge",
+         text("abcdefghij", 3, 1, "wrap = true\nwidth = 22\n"), text("abcd\\nefgh\\nij", 3, 1)},
+        {"spaces at a break dropped", text("ab   cd", 0, 0, "wrap = true\nwidth = 12\n"),
+         text("ab\\ncd", 0, 0)},
+        {"align right", text("ab\\nabcd", 0, 0, "align = \"right\"\n"),
+         text("ab", 10, 0) + text("abcd", 0, 8)},
+        {"align centre, rounded to the left", text("ab\\nabcde", 0, 0, "align = \"centre\"\n"),
+         text("ab", 7, 0) + text("abcde", 0, 8)},
+        {"align right in a right-anchored block",
+         text("abc\\nab", 60, 4, "anchor = \"top-right\"\nalign = \"left\"\n"),
+         text("abc", 46, 4) + text("ab", 46, 12)},
+        {"line spacing", text("ab\\ncd", 2, 3, "line_spacing = 5\n"),
+         text("ab", 2, 3) + text("cd", 2, 8)},
+        {"letter spacing", text("ab", 2, 3, "letter_spacing = 2\n"),
+         text("a", 2, 3) + text("b", 9, 3)},
+        {"letter spacing taken back", text("ab", 2, 3, "letter_spacing = -1\n"),
+         text("a", 2, 3) + text("b", 6, 3)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Art(Rendered(Parsed(page + c.layers))), Art(Rendered(Parsed(page + c.same))))
+            << c.what;
+    // Clipped: the same pixels within the box, none outside it.
+    std::vector<std::string> whole = Art(Rendered(Parsed(page + text("Hello", 2, 2))));
+    std::vector<std::string> clipped =
+        Art(Rendered(Parsed(page + text("Hello", 2, 2, "width = 12\nheight = 5\nclip = true\n"))));
+    for (int y = 0; y < kDisplayHeight; ++y)
+        for (int x = 0; x < kDisplayWidth; ++x) {
+            bool inBox = x >= 2 && x < 14 && y >= 2 && y < 7;
+            EXPECT_EQ(clipped[y][x], inBox ? whole[y][x] : '.') << x << "," << y;
+        }
+}
+
+// Text past its box or the page is drawn and told, by how far its ink
+// reaches: measured here from the same text drawn where it fits.
+TEST(TextLayer, SaysHowFarItRunsPastItsBoxOrThePage) {
+    const std::string page = "[[page]]\nnumber = 0\nname = \"p\"\n[[page.layer]]\nkind = "
+                             "\"text\"\nfont = \"small\"\ntext = \"Hello\"\n";
+    std::vector<std::string> art = Art(Rendered(Parsed(page + "x = 0\ny = 0\n")));
+    int right = 0, bottom = 0; // one past the ink
+    for (int y = 0; y < kDisplayHeight; ++y)
+        for (int x = 0; x < kDisplayWidth; ++x)
+            if (art[y][x] == '#')
+                right = std::max(right, x + 1), bottom = std::max(bottom, y + 1);
+    auto warnings = [&](const std::string& more) {
+        Project project = Parsed(page + more);
+        RenderCache cache;
+        DisplayImageBytes image{};
+        std::vector<std::string> said;
+        for (const ProjectProblem& warning :
+             RenderPage(project, project.pages[0], cache, image).warnings)
+            said.push_back(ProblemText(warning));
+        return said;
+    };
+    using Said = std::vector<std::string>;
+    EXPECT_EQ(warnings("x = 100\ny = 30\n"),
+              (Said{"p.toml:4: the text runs past the page: " + std::to_string(100 + right - 120) +
+                    " pixels on the right, " + std::to_string(30 + bottom - 32) +
+                    " pixels at the bottom"}));
+    EXPECT_EQ(warnings("x = 0\ny = 0\nwidth = 12\nheight = 20\n"),
+              (Said{"p.toml:4: the text runs past its box: " + std::to_string(right - 12) +
+                    " pixels on the right"}));
+    EXPECT_EQ(warnings("x = 0\ny = 0\nwidth = 12\nheight = 20\nclip = true\n"), Said{});
+    EXPECT_EQ(warnings("x = " + std::to_string(120 - right) + "\ny = 0\n"), Said{});
+}
+
+// Four lines of an outline font on the 32 rows of the page: the lines
+// placed closer than the font's ascent plus descent, none told to overflow.
+TEST(TextLayer, PutsAMenuOfFourLinesOnThePage) {
+    Project project = Parsed("[[font]]\nname = \"sans\"\nfile = \"" + std::string(kDejaVu) +
+                             "\"\nsize = 11\n[[page]]\nnumber = 0\nname = \"menu\"\n"
+                             "[[page.layer]]\nkind = \"text\"\nfont = \"sans\"\n"
+                             "text = \"Start\\nSettings\\nInfo\\nPower off\"\n"
+                             "x = 4\ny = -3\nline_spacing = 8\n");
+    RenderCache cache;
+    DisplayImageBytes image{};
+    ProjectOutcome outcome = RenderPage(project, project.pages[0], cache, image);
+    EXPECT_TRUE(outcome.ok);
+    EXPECT_TRUE(outcome.warnings.empty());
+    // Each line's band of 8 rows holds ink.
+    std::vector<std::string> art = Art(image);
+    for (int band = 0; band < 4; ++band) {
+        bool ink = false;
+        for (int y = band * 8; y < band * 8 + 8; ++y)
+            ink = ink || art[y].find('#') != std::string::npos;
+        EXPECT_TRUE(ink) << band;
     }
 }
