@@ -301,6 +301,13 @@ def forms(driver, designer):
             if element.tag_name == "select":
                 same("%s's %s offers its choices" % (kind, field["key"]),
                      [o.text for o in Select(element).options], field.get("choices", groups))
+    # A text moved past the page's edge is drawn and told beside the page.
+    Select(driver.find_element(By.ID, "new-kind")).select_by_visible_text("text")
+    requesting(driver, driver.find_element(By.ID, "add").click)
+    type_into(driver, "#properties [name=x]", "110")
+    told = driver.find_element(By.ID, "problems").text
+    same("a text past the page's edge is a warning beside the page",
+         ("warning: the text runs past the page:" in told, "pixels on the right" in told), (True, True))
 
 
 def state(designer):
