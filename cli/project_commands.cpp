@@ -10,6 +10,7 @@
 #include "display/formats.h"
 #include "pages/build.h"
 #include "pages/fonts.h"
+#include "pages/glyphsheet.h"
 #include "pages/limits.h"
 #include "pages/project.h"
 #include "platform/console.h"
@@ -18,6 +19,7 @@
 #include "CLI.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -210,9 +212,75 @@ struct FontsArguments {
     std::vector<std::string> fontFiles;
     int size = 0;
     bool ascii = false;
+    std::string sheet; // the glyph sheet's file
+    std::string range;
+    bool sheetGiven = false;
+    bool rangeGiven = false;
 };
 
+// A font the user names: a built-in one's name, else a file.
+FontChoice NamedFont(const std::string& name, int size) {
+    return FindBuiltinFont(name) ? FontChoice{name, "", size} : FontChoice{"", name, size};
+}
+
+// "20-7E", "0x400-0x4FF" or one code point in hex; false after telling why.
+bool CodePointRange(const std::string& text, char32_t& first, char32_t& last) {
+    auto read = [](std::string part, char32_t& code) {
+        if (part.size() > 2 && part[0] == '0' && (part[1] == 'x' || part[1] == 'X'))
+            part.erase(0, 2);
+        code = 0;
+        for (char c : part) {
+            const unsigned char u = static_cast<unsigned char>(c);
+            if (!std::isxdigit(u) || code > 0x10FFFF)
+                return false;
+            code = code * 16 + char32_t(std::isdigit(u) ? u - '0' : std::tolower(u) - 'a' + 10);
+        }
+        return !part.empty() && code <= 0x10FFFF;
+    };
+    std::size_t dash = text.find('-');
+    if (read(text.substr(0, dash), first) &&
+        read(dash == std::string::npos ? text : text.substr(dash + 1), last) && first <= last)
+        return true;
+    Complain("--range",
+             "\"" + text + "\" is not a range of code points in hex such as 20-7E or 0x400-0x4FF");
+    return false;
+}
+
+std::string CodeHex(char32_t code) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02X", static_cast<unsigned>(code));
+    return text;
+}
+
+// One font's glyphs as a PNG, and a line on standard error when the sheet
+// could not hold them all.
+int SheetCommand(const FontsArguments& args) {
+    if (args.fontFiles.size() != 1) {
+        Complain("--sheet", "draws one font: give one FONT, a font file or a built-in font");
+        return kExitUsage;
+    }
+    char32_t first = 0, last = 0x10FFFF;
+    if (args.rangeGiven && !CodePointRange(args.range, first, last))
+        return kExitUsage;
+    const std::string& name = args.fontFiles.front();
+    std::shared_ptr<FontStore> store = NewFontStore();
+    GlyphSheet sheet;
+    FontOutcome outcome = DrawGlyphSheet(*store, NamedFont(name, args.size), first, last, sheet);
+    if (!outcome.ok) {
+        Complain(name, outcome.why);
+        return kExitUnreadable;
+    }
+    int status = WriteOutput(args.sheet, InkPngBytes(sheet.width, sheet.height, sheet.ink), false);
+    if (status == kExitDone && sheet.cells.size() < sheet.total)
+        Complain(name, "the sheet shows the first " + std::to_string(sheet.cells.size()) +
+                           " of its " + std::to_string(sheet.total) + " glyphs; --range " +
+                           CodeHex(sheet.next) + "-" + CodeHex(sheet.end) + " draws the rest");
+    return status;
+}
+
 int FontsCommand(const FontsArguments& args) {
+    if (args.sheetGiven)
+        return SheetCommand(args);
     if (!args.ascii)
         UseUtf8Output();
     std::shared_ptr<FontStore> store = NewFontStore();
@@ -230,7 +298,7 @@ int FontsCommand(const FontsArguments& args) {
     }
     for (const std::string& file : args.fontFiles) {
         std::string description;
-        FontOutcome outcome = DescribeFont(*store, {"", file, args.size}, description);
+        FontOutcome outcome = DescribeFont(*store, NamedFont(file, args.size), description);
         if (!outcome.ok) {
             Complain(file, outcome.why);
             status = kExitUnreadable;
@@ -402,13 +470,33 @@ std::vector<Command> AddProjectCommands(CLI::App& app) {
     commands.push_back({command, [text] { return TextCommand(*text); }});
 
     auto fonts = std::make_shared<FontsArguments>();
-    command = app.add_subcommand("fonts", "the built-in fonts (or the font files given), each "
-                                          "with a sample");
-    command->add_option("FONT", fonts->fontFiles, "font files to look at instead");
+    command = app.add_subcommand("fonts", "the built-in fonts (or the fonts given), each with a "
+                                          "sample, or a sheet of one font's glyphs");
+    command->add_option("FONT", fonts->fontFiles,
+                        "font files (or built-in fonts by name) to look at instead");
     command->add_option("--size", fonts->size, "pixels per em, for outline fonts")
         ->type_name("N")
         ->check(CLI::Range(1, 255));
-    command->add_flag("-a,--ascii", fonts->ascii, "draw with # and . instead of half blocks");
-    commands.push_back({command, [fonts] { return FontsCommand(*fonts); }});
+    CLI::Option* sheet =
+        command
+            ->add_option("--sheet", fonts->sheet,
+                         "a PNG of one FONT's glyphs, each under its code point (- for "
+                         "standard output)")
+            ->type_name("OUT");
+    CLI::Option* range =
+        command
+            ->add_option("--range", fonts->range,
+                         "the code points for --sheet, in hex, e.g. 20-7E (default: the font's "
+                         "first " +
+                             std::to_string(kMaxSheetGlyphs) + " glyphs, fewer at large sizes)")
+            ->type_name("A-B")
+            ->needs(sheet);
+    command->add_flag("-a,--ascii", fonts->ascii, "draw with # and . instead of half blocks")
+        ->excludes(sheet);
+    commands.push_back({command, [fonts, sheet, range] {
+                            fonts->sheetGiven = sheet->count() > 0;
+                            fonts->rangeGiven = range->count() > 0;
+                            return FontsCommand(*fonts);
+                        }});
     return commands;
 }

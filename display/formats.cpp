@@ -131,25 +131,39 @@ bool ReadHexLine(std::string line, std::vector<std::uint8_t>& values, std::strin
     return true;
 }
 
-} // namespace
-
-std::string GreyPngBytes(int width, int height, const std::vector<std::uint8_t>& grey) {
+// A PNG of one byte a pixel, grey or (with a colour map) its indices.
+std::string PngBytes(int width, int height, std::uint32_t format, const std::uint8_t* pixels,
+                     const std::uint8_t* colormap, std::uint32_t entries) {
     png_image info;
     std::memset(&info, 0, sizeof info);
     info.version = PNG_IMAGE_VERSION;
     info.width = static_cast<png_uint_32>(width);
     info.height = static_cast<png_uint_32>(height);
-    info.format = PNG_FORMAT_GRAY;
+    info.format = format;
+    info.colormap_entries = entries;
     png_alloc_size_t size = 0;
     std::string bytes;
     // libpng fails only for want of memory; then the bytes are empty.
-    if (png_image_write_to_memory(&info, nullptr, &size, 0, grey.data(), 0, nullptr)) {
+    if (png_image_write_to_memory(&info, nullptr, &size, 0, pixels, 0, colormap)) {
         bytes.assign(size, '\0');
-        if (!png_image_write_to_memory(&info, &bytes[0], &size, 0, grey.data(), 0, nullptr))
+        if (!png_image_write_to_memory(&info, &bytes[0], &size, 0, pixels, 0, colormap))
             size = 0;
         bytes.resize(size);
     }
     return bytes;
+}
+
+} // namespace
+
+std::string GreyPngBytes(int width, int height, const std::vector<std::uint8_t>& grey) {
+    return PngBytes(width, height, PNG_FORMAT_GRAY, grey.data(), nullptr, 0);
+}
+
+std::string InkPngBytes(int width, int height, const std::vector<std::uint8_t>& ink) {
+    // A colour map of two entries is written at 1 bit a pixel; the bytes
+    // are its indices, light first.
+    const std::uint8_t map[2] = {255, 0};
+    return PngBytes(width, height, PNG_FORMAT_GRAY | PNG_FORMAT_FLAG_COLORMAP, ink.data(), map, 2);
 }
 
 bool FormatNamed(const std::string& name, OutputFormat& format) {

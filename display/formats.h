@@ -31,6 +31,10 @@ std::string EncodeImage(const DisplayImageBytes& image, OutputFormat format,
 // sheet of `kpl build`); the display image's PNG is this at 120 x 32.
 std::string GreyPngBytes(int width, int height, const std::vector<std::uint8_t>& grey);
 
+// A PNG of 1 bit a pixel, dark on light, of a picture given one byte a
+// pixel row by row, 1 where dark (the glyph sheet of `kpl fonts`).
+std::string InkPngBytes(int width, int height, const std::vector<std::uint8_t>& ink);
+
 // Back from 480 raw bytes or the assembler text to an image; false, with
 // the reason in `why` (a phrase to follow the file's name, e.g. "line 3 has
 // ..."), for anything else. Line ends may be CR, LF or CR LF.

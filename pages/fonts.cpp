@@ -429,3 +429,20 @@ FontOutcome DescribeFont(FontStore& store, const FontChoice& font, std::string& 
     }
     return {true, ""};
 }
+
+FontOutcome FontCharacters(FontStore& store, const FontChoice& font, char32_t first, char32_t last,
+                           std::vector<char32_t>& characters) {
+    characters.clear();
+    ForgetChangedFont(store, font);
+    FT_Face face = nullptr;
+    FontOutcome outcome = OpenFace(store, font, face);
+    if (!outcome.ok)
+        return outcome;
+    // The character map LayOutText finds glyphs in, walked in order.
+    FT_UInt index = 0;
+    FT_ULong c =
+        first > 0 ? FT_Get_Next_Char(face, first - 1, &index) : FT_Get_First_Char(face, &index);
+    for (; index != 0 && c <= last; c = FT_Get_Next_Char(face, c, &index))
+        characters.push_back(static_cast<char32_t>(c));
+    return {true, ""};
+}

@@ -112,3 +112,8 @@ FontOutcome DrawText(FontStore& store, const FontChoice& font, const std::string
 // What a font is, for `kpl fonts`: "Terminus, bitmap, 8 x 16", "DejaVu
 // Sans, outline".
 FontOutcome DescribeFont(FontStore& store, const FontChoice& font, std::string& description);
+
+// Every character from `first` to `last` the font has a glyph for, in
+// order (`kpl fonts --sheet`).
+FontOutcome FontCharacters(FontStore& store, const FontChoice& font, char32_t first, char32_t last,
+                           std::vector<char32_t>& characters);

@@ -4,6 +4,7 @@
 // written back.
 #include "display/formats.h"
 #include "pages/fonts.h"
+#include "pages/glyphsheet.h"
 #include "pages/project.h"
 
 #include "tests/testutil.h"
@@ -1103,4 +1104,100 @@ TEST(TextLayer, PutsAMenuOfFourLinesOnThePage) {
             ink = ink || art[y].find('#') != std::string::npos;
         EXPECT_TRUE(ink) << band;
     }
+}
+
+// Each cell of a glyph sheet is what a page gets of a text layer of that
+// one character at its top left, and the page holds nothing beyond it; the
+// built-in fonts' cells are the characters pcf2bdf reads in the range, and
+// every label is its code in hex as pcf2bdf reads the small font's digits.
+TEST(GlyphSheet, DrawsEachGlyphAsATextLayerOfItUnderItsCode) {
+    const BdfFont digits = ReadBdf("spleen-5x8.pcf");
+    const struct {
+        FontChoice font;
+        char32_t first, last;
+        const char* pcf; // the built-in font's file
+    } cases[] = {
+        {{"small", "", 0}, 0x20, 0x7E, "spleen-5x8.pcf"},
+        {{"large", "", 0}, 0x370, 0x3FF, "ter-u16n_unicode.pcf"},
+        {{"", kDejaVu, 16}, 0x20, 0x17F, nullptr},
+    };
+    std::shared_ptr<FontStore> store = NewFontStore();
+    for (const auto& c : cases) {
+        GlyphSheet sheet;
+        FontOutcome outcome = DrawGlyphSheet(*store, c.font, c.first, c.last, sheet);
+        ASSERT_TRUE(outcome.ok) << outcome.why;
+        ASSERT_EQ(sheet.ink.size(), std::size_t(sheet.width) * std::size_t(sheet.height));
+        auto rows = [&](int left, int top, int width, int height) {
+            std::vector<std::string> art(std::size_t(height), std::string(std::size_t(width), '.'));
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x)
+                    if (sheet.ink.at(std::size_t(top + y) * std::size_t(sheet.width) +
+                                     std::size_t(left + x)))
+                        art[std::size_t(y)][std::size_t(x)] = '#';
+            return art;
+        };
+        std::vector<char32_t> codes, want;
+        for (const GlyphCell& cell : sheet.cells)
+            codes.push_back(cell.code);
+        if (c.pcf) {
+            for (const auto& glyph : ReadBdf(c.pcf).glyphs)
+                if (char32_t(glyph.first) >= c.first && char32_t(glyph.first) <= c.last)
+                    want.push_back(char32_t(glyph.first));
+            EXPECT_EQ(codes, want) << c.font.builtin;
+        }
+        EXPECT_EQ(sheet.total, sheet.cells.size());
+        const std::string font = c.font.builtin.empty()
+                                     ? "[[font]]\nname = \"f\"\nfile = \"" + c.font.path +
+                                           "\"\nsize = " + std::to_string(c.font.size) + "\n"
+                                     : "";
+        RenderCache cache;
+        for (const GlyphCell& cell : sheet.cells) {
+            char escape[16];
+            std::snprintf(escape, sizeof escape, "\\U%08X", unsigned(cell.code));
+            Project project =
+                Parsed(font +
+                       "[[page]]\nnumber = 0\nname = \"p\"\n[[page.layer]]\nkind = "
+                       "\"text\"\nfont = \"" +
+                       (font.empty() ? c.font.builtin : "f") + "\"\ntext = \"" + escape + "\"\n");
+            DisplayImageBytes image{};
+            ASSERT_TRUE(RenderPage(project, project.pages[0], cache, image).ok);
+            std::vector<std::string> page(kDisplayHeight, std::string(kDisplayWidth, '.'));
+            std::vector<std::string> block = rows(cell.left, cell.top, cell.width, cell.height);
+            for (std::size_t y = 0; y < block.size(); ++y)
+                page.at(y).replace(0, block[y].size(), block[y]);
+            EXPECT_EQ(Art(image), page) << escape;
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "%02X", unsigned(cell.code));
+            std::vector<std::string> label(8);
+            for (const char* digit = hex; *digit; ++digit) {
+                std::vector<std::string> glyph = BdfCell(digits, digits.glyphs.at(*digit));
+                for (std::size_t y = 0; y < label.size(); ++y)
+                    label[y] += glyph.at(y);
+            }
+            EXPECT_EQ(rows(cell.left, cell.top - 9, int(label[0].size()), 8), label) << hex;
+        }
+    }
+}
+
+// At 255 pixels a em a sheet holds fewer than kMaxSheetGlyphs of DejaVu
+// Sans' glyphs: the rows kMaxSheetPixels holds, and says which come next.
+TEST(GlyphSheet, HoldsTheRowsItsPixelsAllow) {
+    std::shared_ptr<FontStore> store = NewFontStore();
+    std::vector<char32_t> all;
+    ASSERT_TRUE(FontCharacters(*store, {"", kDejaVu, 255}, 0, 0x10FFFF, all).ok);
+    GlyphSheet sheet;
+    ASSERT_TRUE(DrawGlyphSheet(*store, {"", kDejaVu, 255}, 0, 0x10FFFF, sheet).ok);
+    ASSERT_LT(sheet.cells.size(), kMaxSheetGlyphs);
+    const std::int64_t pixels = std::int64_t(sheet.width) * sheet.height;
+    auto second = std::find_if(sheet.cells.begin(), sheet.cells.end(), [&](const GlyphCell& cell) {
+        return cell.top != sheet.cells[0].top;
+    });
+    ASSERT_NE(second, sheet.cells.end());
+    const int rows =
+        (sheet.cells.back().top - sheet.cells[0].top) / (second->top - sheet.cells[0].top) + 1;
+    EXPECT_LE(pixels, kMaxSheetPixels);
+    EXPECT_GT(pixels + pixels / rows, kMaxSheetPixels);
+    EXPECT_EQ(sheet.total, all.size());
+    EXPECT_EQ(sheet.next, all.at(sheet.cells.size()));
+    EXPECT_EQ(sheet.end, all.back());
 }
