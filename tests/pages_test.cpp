@@ -371,6 +371,10 @@ TEST(Project, NamesTheLineOfEveryProblem) {
         {"[[page]]\nnumber = 0\nname = \"a\"\n[[page.layer]]\nkind = \"text\"\n"
          "font = \"huge\"\n",
          {"p.toml:4: a text layer needs a text", "p.toml:4: no font named \"huge\""}},
+        // Both given, even at the threshold's default.
+        {"[[page]]\nnumber = 0\nname = \"a\"\n[[page.layer]]\nkind = \"picture\"\n"
+         "file = \"a.png\"\nthreshold = 128\ndither = \"bayer\"\n",
+         {"p.toml:8: a picture takes threshold or dither, not both"}},
         {"[[page]]\nnumber = 0\nname = \"a\"\n[[page.layer]]\nkind = \"text\"\ntext = \"a\"\n"
          "font = \"small\"\nwrap = true\nclip = true\nheight = 9\n",
          {"p.toml:4: wrap needs width", "p.toml:4: clip needs width"}},
