@@ -58,6 +58,17 @@ void Visible(Coordinate start, Coordinate length, int limit, int& from, int& to)
         static_cast<int>(std::clamp<Coordinate>(start + std::max<Coordinate>(length, 0), 0, limit));
 }
 
+// The largest whole number whose square is at most `square` (0 or more);
+// the floating-point root is a first guess only.
+Coordinate Root(Coordinate square) {
+    Coordinate root = Coordinate(std::sqrt(double(square)));
+    while (root * root > square)
+        --root;
+    while ((root + 1) * (root + 1) <= square)
+        ++root;
+    return root;
+}
+
 struct Painter {
     const Project& project;
     RenderCache& cache;
@@ -134,6 +145,34 @@ struct Painter {
         }
     }
 
+    // A shape of rows each centred in its box at (left, top): `inset(row)`
+    // is how far in from both sides the box's row `row` (0 at the top)
+    // starts; half the width or more when it has no pixels. The outline is
+    // the pixels with a neighbour (left, right, above, below) outside. Row by
+    // row, each pixel once, only the page's rows.
+    template <typename Inset>
+    void Rows(const Layer& layer, Coordinate left, Coordinate top, Coordinate width,
+              Coordinate height, Inset inset) {
+        auto side = [&](Coordinate row) {
+            return row < 0 || row >= height ? width : std::min(inset(row), width);
+        };
+        int y0, y1;
+        Visible(top, height, kDisplayHeight, y0, y1);
+        for (int y = y0; y < y1 && !stopped; ++y) {
+            const Coordinate row = y - top, from = side(row);
+            // Columns `inner` or more in from both sides have all four
+            // neighbours inside: they are not outline.
+            const Coordinate inner =
+                layer.filled ? width : std::max({from + 1, side(row - 1), side(row + 1)});
+            if (2 * inner >= width) {
+                Fill(layer.line, left + from, y, width - 2 * from, 1, layer.ink);
+            } else {
+                Fill(layer.line, left + from, y, inner - from, 1, layer.ink);
+                Fill(layer.line, left + width - inner, y, inner - from, 1, layer.ink);
+            }
+        }
+    }
+
     void Rectangle(const Layer& layer, Coordinate dx, Coordinate dy) {
         Coordinate left = layer.x + dx;
         Coordinate top = layer.y + dy;
@@ -148,38 +187,11 @@ struct Painter {
         Fill(layer.line, left + width - 1, top + 1, 1, height - 2, layer.ink);
     }
 
-    // The pixels whose centres lie within the radius of the centre pixel's;
-    // the outline, those of them with a neighbour (left, right, above,
-    // below) outside. Row by row, each pixel once, only the page's rows.
+    // The pixels whose centres lie within the radius of the centre pixel's.
     void Circle(const Layer& layer, Coordinate dx, Coordinate dy) {
-        const Coordinate cx = layer.x + dx, cy = layer.y + dy, r = layer.radius;
-        // The half-width of the row `row` away from the centre; -1 beyond the circle.
-        auto half = [r](Coordinate row) {
-            if (row < -r || row > r)
-                return Coordinate(-1);
-            const Coordinate square = r * r - row * row;
-            Coordinate h = Coordinate(std::sqrt(double(square)));
-            while (h * h > square)
-                --h;
-            while ((h + 1) * (h + 1) <= square)
-                ++h;
-            return h;
-        };
-        int y0, y1;
-        Visible(cy - r, 2 * r + 1, kDisplayHeight, y0, y1);
-        for (int y = y0; y < y1 && !stopped; ++y) {
-            const Coordinate h = half(y - cy);
-            // Columns nearer the centre than `inner` have both neighbours
-            // in the rows above and below inside: they are not outline.
-            Coordinate inner = layer.filled ? -1 : std::min(half(y - cy - 1), half(y - cy + 1));
-            inner = std::min(inner, h - 1);
-            if (inner < 0) {
-                Fill(layer.line, cx - h, y, 2 * h + 1, 1, layer.ink);
-            } else {
-                Fill(layer.line, cx - h, y, h - inner, 1, layer.ink);
-                Fill(layer.line, cx + inner + 1, y, h - inner, 1, layer.ink);
-            }
-        }
+        const Coordinate r = layer.radius;
+        Rows(layer, layer.x + dx - r, layer.y + dy - r, 2 * r + 1, 2 * r + 1,
+             [r](Coordinate row) { return r - Root(r * r - (row - r) * (row - r)); });
     }
 
     void Pixels(const Layer& layer, Coordinate dx, Coordinate dy) {
