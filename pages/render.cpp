@@ -194,6 +194,21 @@ struct Painter {
              [r](Coordinate row) { return r - Root(r * r - (row - r) * (row - r)); });
     }
 
+    // The pixels whose centres lie inside the ellipse inscribed in the box:
+    // with u and v twice a centre's offset from the box's centre,
+    // u² h² + v² w² <= w² h² (each product below 10^17).
+    void Ellipse(const Layer& layer, Coordinate dx, Coordinate dy) {
+        const Coordinate w = layer.width, h = layer.height;
+        Rows(layer, layer.x + dx, layer.y + dy, w, h, [w, h](Coordinate row) {
+            const Coordinate v = 2 * row + 1 - h;
+            // The largest u within, of the parity of the row's u (w - 1's).
+            Coordinate u = Root(w * w * (h * h - v * v) / (h * h));
+            if ((w - 1 - u) % 2 != 0)
+                --u;
+            return (w - 1 - u) / 2;
+        });
+    }
+
     void Pixels(const Layer& layer, Coordinate dx, Coordinate dy) {
         Coordinate left = layer.x + dx;
         Coordinate top = layer.y + dy;
@@ -468,6 +483,9 @@ struct Painter {
             break;
         case LayerKind::Circle:
             Circle(layer, dx, dy);
+            break;
+        case LayerKind::Ellipse:
+            Ellipse(layer, dx, dy);
             break;
         case LayerKind::Group:
             if (inGroup) {
