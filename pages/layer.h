@@ -303,6 +303,9 @@ inline constexpr LayerField kLayerFields[] = {
                       [](LayerField& field) {
                           field.need = "an ellipse needs a width and a height of at least 1";
                       }),
+    layerfields::Number("radius", layerfields::kRectangle, "Corner radius",
+                        "rounds its corners (0: square); beyond (shorter side - 1) / 2, as that",
+                        KPL_PLACE(radius), 0, kMaxCoordinate, Written::UnlessDefault),
     layerfields::Choice("fit", layerfields::kPicture, "Scale",
                         "how the picture is scaled into its box, as `kpl convert`'s options",
                         WordsOf(kFittingNames), KPL_CHOICE(conversion.fitting, Fitting)),

@@ -173,10 +173,21 @@ struct Painter {
         }
     }
 
+    // A radius beyond what the box allows is taken as (shorter side - 1) / 2;
+    // each corner is then cut to the circle of that radius whose centre
+    // pixel is as far in from both edges. Radius 0 as before.
     void Rectangle(const Layer& layer, Coordinate dx, Coordinate dy) {
         Coordinate left = layer.x + dx;
         Coordinate top = layer.y + dy;
         Coordinate width = layer.width, height = layer.height;
+        const Coordinate r = std::min<Coordinate>(layer.radius, (std::min(width, height) - 1) / 2);
+        if (r > 0) {
+            Rows(layer, left, top, width, height, [r, height](Coordinate row) {
+                const Coordinate off = std::max({r - row, row - (height - 1 - r), Coordinate(0)});
+                return r - Root(r * r - off * off);
+            });
+            return;
+        }
         if (layer.filled || width <= 2 || height <= 2) {
             Fill(layer.line, left, top, width, height, layer.ink);
             return;

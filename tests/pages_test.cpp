@@ -496,6 +496,7 @@ x = 5
 y = 6
 width = 7
 height = 8
+radius = 2
 filled = true
 ink = "white"
 
@@ -930,10 +931,11 @@ TEST(LayerTable, IsWhatTheDocsSay) {
     EXPECT_EQ(docs.str().substr(from + begin.size(), to - from - begin.size()), want) << want;
 }
 
-// A circle and an ellipse, each pixel of the page decided from its
-// definition in docs/page-project.md alone; the outline, those with a
-// neighbour (left, right, above, below) outside. Drawn in inverting ink
-// over a filled page, so that a pixel drawn twice shows light again.
+// A circle, an ellipse and a rounded rectangle, each pixel of the page
+// decided from its definition in docs/page-project.md alone; the outline,
+// those with a neighbour (left, right, above, below) outside. Drawn in
+// inverting ink over a filled page, so that a pixel drawn twice shows light
+// again.
 TEST(Shapes, AreThePixelsOfTheirDefinitions) {
     const struct {
         const char* kind;
@@ -973,9 +975,21 @@ TEST(Shapes, AreThePixelsOfTheirDefinitions) {
         {"ellipse", 120, 0, 10, 10, 0, true, 0},
         {"ellipse", -9940, -4984, 10000, 10000, 0, false, -1},
         {"ellipse", -4940, -9982, 10000, 10000, 0, true, -1},
+        // A square of side 2r + 1 and radius r is the circle of radius r; a
+        // larger radius is taken as the largest the box allows.
+        {"rectangle", 10, 5, 3, 3, 1, true, 5},
+        {"rectangle", 5, 5, 21, 21, 10000, true, 317},
+        {"rectangle", 5, 5, 40, 20, 5, true, 800 - 121 + 81},
+        {"rectangle", 5, 5, 40, 20, 5, false, -1},
+        {"rectangle", 5, 5, 40, 20, 0, false, 116},
+        {"rectangle", 5, 5, 2, 20, 3, false, 40},
+        {"rectangle", 5, 4, 12, 7, 9, false, -1},
+        {"rectangle", -9990, -20, 10000, 61, 30, false, -1},
     };
-    const std::map<std::string, std::vector<const char*>> keys = {{"circle", {"radius"}},
-                                                                  {"ellipse", {"width", "height"}}};
+    const std::map<std::string, std::vector<const char*>> keys = {
+        {"circle", {"radius"}},
+        {"ellipse", {"width", "height"}},
+        {"rectangle", {"width", "height", "radius"}}};
     for (const auto& c : cases) {
         const std::string kind = c.kind;
         std::string text = "[[page]]\nnumber = 0\nname = \"p\"\n[[page.layer]]\n"
@@ -987,11 +1001,18 @@ TEST(Shapes, AreThePixelsOfTheirDefinitions) {
         for (std::size_t i = 0; i < keys.at(kind).size(); ++i)
             text += std::string(keys.at(kind)[i]) + " = " + std::to_string(values[i]) + "\n";
         text += c.filled ? "filled = true\n" : "";
+        const long long r = std::min(c.c, (std::min(c.a, c.b) - 1) / 2);
         auto inside = [&](long long x, long long y) {
             if (kind == "circle")
                 return (x - c.x) * (x - c.x) + (y - c.y) * (y - c.y) <= c.a * c.a;
-            long long u = 2 * (x - c.x) + 1 - c.a, v = 2 * (y - c.y) + 1 - c.b;
-            return u * u * c.b * c.b + v * v * c.a * c.a <= c.a * c.a * c.b * c.b;
+            if (kind == "ellipse") {
+                long long u = 2 * (x - c.x) + 1 - c.a, v = 2 * (y - c.y) + 1 - c.b;
+                return u * u * c.b * c.b + v * v * c.a * c.a <= c.a * c.a * c.b * c.b;
+            }
+            long long ox = std::max({c.x + r - x, x - (c.x + c.a - 1 - r), 0LL});
+            long long oy = std::max({c.y + r - y, y - (c.y + c.b - 1 - r), 0LL});
+            return x >= c.x && y >= c.y && x < c.x + c.a && y < c.y + c.b &&
+                   ox * ox + oy * oy <= r * r;
         };
         std::vector<std::string> want(kDisplayHeight, std::string(kDisplayWidth, '#'));
         int count = 0;
