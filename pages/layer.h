@@ -75,6 +75,7 @@ struct Layer {
     int height = 0;
     int x2 = 0;
     int y2 = 0;
+    int lineWidth = 1; // a line's, in pixels
     Ink ink = Ink::Black;
     std::string file;
     ConversionOptions conversion;
@@ -306,6 +307,9 @@ inline constexpr LayerField kLayerFields[] = {
     layerfields::Number("radius", layerfields::kRectangle, "Corner radius",
                         "rounds its corners (0: square); beyond (shorter side - 1) / 2, as that",
                         KPL_PLACE(radius), 0, kMaxCoordinate, Written::UnlessDefault),
+    layerfields::Number("width", layerfields::kLine, "Width",
+                        "pixels thick, whatever its slope (1: the one-pixel line)",
+                        KPL_PLACE(lineWidth), 1, kMaxCoordinate, Written::UnlessDefault),
     layerfields::Choice("fit", layerfields::kPicture, "Scale",
                         "how the picture is scaled into its box, as `kpl convert`'s options",
                         WordsOf(kFittingNames), KPL_CHOICE(conversion.fitting, Fitting)),

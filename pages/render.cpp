@@ -117,8 +117,13 @@ struct Painter {
     // From (x0, y0) to (x1, y1), both ends drawn, each pixel once (so an
     // inverting line flips each once): one pixel for each step along the
     // longer axis, the shorter one rounded half up, as Bresenham's
-    // algorithm steps. Only the steps over the page are visited.
-    void Line(int line, Coordinate x0, Coordinate y0, Coordinate x1, Coordinate y1, Ink ink) {
+    // algorithm steps. Only the steps over the page are visited. A wider
+    // line is, at each step, a run across the longer axis centred on that
+    // pixel (an even run's extra pixel before it): the width times the
+    // line's length over its extent along that axis, rounded half up, so
+    // that a slope is as thick as a level line; 1 for a width of 1.
+    void Line(int line, Coordinate x0, Coordinate y0, Coordinate x1, Coordinate y1,
+              Coordinate width, Ink ink) {
         const bool alongX = std::abs(x1 - x0) >= std::abs(y1 - y0);
         const Coordinate major = alongX ? std::abs(x1 - x0) : std::abs(y1 - y0);
         const Coordinate minor = alongX ? std::abs(y1 - y0) : std::abs(x1 - x0);
@@ -132,6 +137,13 @@ struct Painter {
         last = std::min(last, major);
         if (!Spend(line, 1 + std::max<Coordinate>(last - first + 1, 0)))
             return;
+        // w L / major rounded half up: half of 1 + the root of 4 w² L² / major²
+        // rounded down (below 2^61: w is at most 10000, major and minor 40000).
+        Coordinate run = width;
+        if (major > 0) {
+            const Coordinate squared = major * major + minor * minor; // L²
+            run = (1 + Root(4 * width * width * squared / (major * major))) / 2;
+        }
         const int minorStep = (alongX ? y1 > y0 : x1 > x0) ? 1 : -1;
         const Coordinate minorStart = alongX ? y0 : x0;
         for (Coordinate j = first; j <= last; ++j) {
@@ -140,7 +152,11 @@ struct Painter {
             Coordinate other = minorStart + minorStep * across;
             Coordinate x = alongX ? along : other;
             Coordinate y = alongX ? other : along;
-            if (x >= 0 && y >= 0 && x < kDisplayWidth && y < kDisplayHeight)
+            if (run > 1 && alongX)
+                Fill(line, x, y - run / 2, 1, run, ink);
+            else if (run > 1)
+                Fill(line, x - run / 2, y, run, 1, ink);
+            else if (x >= 0 && y >= 0 && x < kDisplayWidth && y < kDisplayHeight)
                 Mark(static_cast<int>(x), static_cast<int>(y), ink);
         }
     }
@@ -484,7 +500,8 @@ struct Painter {
             Text(layer, dx, dy);
             break;
         case LayerKind::Line:
-            Line(layer.line, layer.x + dx, layer.y + dy, layer.x2 + dx, layer.y2 + dy, layer.ink);
+            Line(layer.line, layer.x + dx, layer.y + dy, layer.x2 + dx, layer.y2 + dy,
+                 layer.lineWidth, layer.ink);
             break;
         case LayerKind::Rectangle:
             Rectangle(layer, dx, dy);

@@ -501,6 +501,14 @@ filled = true
 ink = "white"
 
 [[page.layer]]
+kind = "line"
+x = 0
+y = 1
+x2 = 20
+y2 = 5
+width = 3
+
+[[page.layer]]
 kind = "ellipse"
 x = 2
 y = 3
@@ -931,11 +939,11 @@ TEST(LayerTable, IsWhatTheDocsSay) {
     EXPECT_EQ(docs.str().substr(from + begin.size(), to - from - begin.size()), want) << want;
 }
 
-// A circle, an ellipse and a rounded rectangle, each pixel of the page
-// decided from its definition in docs/page-project.md alone; the outline,
-// those with a neighbour (left, right, above, below) outside. Drawn in
-// inverting ink over a filled page, so that a pixel drawn twice shows light
-// again.
+// A circle, an ellipse, a rounded rectangle and a wide line, each pixel of
+// the page decided from its definition in docs/page-project.md alone; the
+// outline, those with a neighbour (left, right, above, below) outside.
+// Drawn in inverting ink over a filled page, so that a pixel drawn twice
+// shows light again.
 TEST(Shapes, AreThePixelsOfTheirDefinitions) {
     const struct {
         const char* kind;
@@ -985,13 +993,26 @@ TEST(Shapes, AreThePixelsOfTheirDefinitions) {
         {"rectangle", 5, 5, 2, 20, 3, false, 40},
         {"rectangle", 5, 4, 12, 7, 9, false, -1},
         {"rectangle", -9990, -20, 10000, 61, 30, false, -1},
+        // Runs across the longer axis: w, or round(w * 1.414) at 45 degrees.
+        {"line", 10, 10, 50, 10, 1, true, 41},
+        {"line", 10, 10, 50, 10, 2, true, 82},
+        {"line", 60, 2, 60, 29, 4, true, 112},
+        {"line", 10, 5, 30, 25, 3, true, 84},
+        {"line", 50, 16, 50, 16, 5, true, 5},
+        {"line", 10, 2, 40, 29, 3, true, -1},
+        {"line", 30, 31, 20, 0, 6, true, -1},
+        {"line", -10000, 16, 10000, 17, 5, true, -1},
+        {"line", 9999, -10000, -20, 40, 7, true, -1},
+        {"line", -10000, -10000, 10000, 10000, 10000, true, 3840},
     };
     const std::map<std::string, std::vector<const char*>> keys = {
         {"circle", {"radius"}},
         {"ellipse", {"width", "height"}},
-        {"rectangle", {"width", "height", "radius"}}};
+        {"rectangle", {"width", "height", "radius"}},
+        {"line", {"x2", "y2", "width"}}};
     for (const auto& c : cases) {
         const std::string kind = c.kind;
+        const bool line = kind == "line";
         std::string text = "[[page]]\nnumber = 0\nname = \"p\"\n[[page.layer]]\n"
                            "kind = \"rectangle\"\nwidth = 120\nheight = 32\nfilled = true\n"
                            "[[page.layer]]\nink = \"invert\"\nkind = \"" +
@@ -1000,7 +1021,16 @@ TEST(Shapes, AreThePixelsOfTheirDefinitions) {
         const long long values[] = {c.a, c.b, c.c};
         for (std::size_t i = 0; i < keys.at(kind).size(); ++i)
             text += std::string(keys.at(kind)[i]) + " = " + std::to_string(values[i]) + "\n";
-        text += c.filled ? "filled = true\n" : "";
+        text += c.filled && !line ? "filled = true\n" : "";
+        // A line's run: w L / major rounded half up (w for a single pixel).
+        const long long dx = c.a - c.x, dy = c.b - c.y;
+        const long long major = std::max(std::llabs(dx), std::llabs(dy));
+        const long long minor = std::min(std::llabs(dx), std::llabs(dy));
+        long long run = 1;
+        while (line && (major == 0 ? run < c.c
+                                   : (2 * run + 1) * (2 * run + 1) * major * major <=
+                                         4 * c.c * c.c * (dx * dx + dy * dy)))
+            ++run;
         const long long r = std::min(c.c, (std::min(c.a, c.b) - 1) / 2);
         auto inside = [&](long long x, long long y) {
             if (kind == "circle")
@@ -1009,10 +1039,22 @@ TEST(Shapes, AreThePixelsOfTheirDefinitions) {
                 long long u = 2 * (x - c.x) + 1 - c.a, v = 2 * (y - c.y) + 1 - c.b;
                 return u * u * c.b * c.b + v * v * c.a * c.a <= c.a * c.a * c.b * c.b;
             }
-            long long ox = std::max({c.x + r - x, x - (c.x + c.a - 1 - r), 0LL});
-            long long oy = std::max({c.y + r - y, y - (c.y + c.b - 1 - r), 0LL});
-            return x >= c.x && y >= c.y && x < c.x + c.a && y < c.y + c.b &&
-                   ox * ox + oy * oy <= r * r;
+            if (kind == "rectangle") {
+                long long ox = std::max({c.x + r - x, x - (c.x + c.a - 1 - r), 0LL});
+                long long oy = std::max({c.y + r - y, y - (c.y + c.b - 1 - r), 0LL});
+                return x >= c.x && y >= c.y && x < c.x + c.a && y < c.y + c.b &&
+                       ox * ox + oy * oy <= r * r;
+            }
+            // Step j's pixel: j along the longer axis, the other rounded half up.
+            const bool alongX = std::llabs(dx) >= std::llabs(dy);
+            const long long step = (alongX ? dx : dy) < 0 ? -1 : 1;
+            const long long sign = (alongX ? dy : dx) < 0 ? -1 : 1;
+            const long long j = step * (alongX ? x - c.x : y - c.y);
+            const long long across = alongX ? y - c.y : x - c.x;
+            if (j < 0 || j > major)
+                return false;
+            long long centre = major == 0 ? 0 : sign * ((2 * j * minor + major) / (2 * major));
+            return across >= centre - run / 2 && across < centre - run / 2 + run;
         };
         std::vector<std::string> want(kDisplayHeight, std::string(kDisplayWidth, '#'));
         int count = 0;
@@ -1031,7 +1073,7 @@ TEST(Shapes, AreThePixelsOfTheirDefinitions) {
         // Mirrored about the middle row and column of the shape's box.
         const long long middleX2 = kind == "circle" ? 2 * c.x : 2 * c.x + c.a - 1;
         const long long middleY2 = kind == "circle" ? 2 * c.y : 2 * c.y + c.b - 1;
-        for (int y = 0; y < kDisplayHeight; ++y)
+        for (int y = 0; !line && y < kDisplayHeight; ++y)
             for (int x = 0; x < kDisplayWidth; ++x) {
                 long long mx = middleX2 - x, my = middleY2 - y;
                 if (mx >= 0 && mx < kDisplayWidth && my >= 0 && my < kDisplayHeight) {
