@@ -23,7 +23,8 @@
     X(Rectangle, "rectangle")                                                                      \
     X(Pixels, "pixels")                                                                            \
     X(Group, "group")                                                                              \
-    X(Circle, "circle")
+    X(Circle, "circle")                                                                            \
+    X(Ellipse, "ellipse")
 #define KPL_ANCHORS(X)                                                                             \
     X(TopLeft, "top-left")                                                                         \
     X(Top, "top")                                                                                  \
@@ -83,6 +84,7 @@ struct Layer {
     int height = 0;
     int x2 = 0;
     int y2 = 0;
+    int lineWidth = 1; // a line's, in pixels
     Ink ink = Ink::Black;
     std::string file;
     ConversionOptions conversion;
@@ -235,6 +237,7 @@ constexpr std::uint32_t kRectangle = KindBit(LayerKind::Rectangle);
 constexpr std::uint32_t kPixels = KindBit(LayerKind::Pixels);
 constexpr std::uint32_t kGroup = KindBit(LayerKind::Group);
 constexpr std::uint32_t kCircle = KindBit(LayerKind::Circle);
+constexpr std::uint32_t kEllipse = KindBit(LayerKind::Ellipse);
 
 } // namespace layerfields
 
@@ -307,6 +310,22 @@ inline constexpr LayerField kLayerFields[] = {
                       [](LayerField& field) {
                           field.need = "a rectangle needs a width and a height of at least 1";
                       }),
+    layerfields::With(layerfields::Number("width", layerfields::kEllipse, "Width",
+                                          "its box's width", KPL_PLACE(width), 1, kMaxCoordinate),
+                      [](LayerField& field) {
+                          field.need = "an ellipse needs a width and a height of at least 1";
+                      }),
+    layerfields::With(layerfields::Number("height", layerfields::kEllipse, "Height",
+                                          "its box's height", KPL_PLACE(height), 1, kMaxCoordinate),
+                      [](LayerField& field) {
+                          field.need = "an ellipse needs a width and a height of at least 1";
+                      }),
+    layerfields::Number("radius", layerfields::kRectangle, "Corner radius",
+                        "rounds its corners (0: square); beyond (shorter side - 1) / 2, as that",
+                        KPL_PLACE(radius), 0, kMaxCoordinate, Written::UnlessDefault),
+    layerfields::Number("width", layerfields::kLine, "Width",
+                        "pixels thick, whatever its slope (1: the one-pixel line)",
+                        KPL_PLACE(lineWidth), 1, kMaxCoordinate, Written::UnlessDefault),
     layerfields::Choice("fit", layerfields::kPicture, "Scale",
                         "how the picture is scaled into its box, as `kpl convert`'s options",
                         WordsOf(kFittingNames), KPL_CHOICE(conversion.fitting, Fitting)),
@@ -351,8 +370,9 @@ inline constexpr LayerField kLayerFields[] = {
     layerfields::With(layerfields::Flag("clip", layerfields::kText, "Clip",
                                         "nothing drawn outside the box", KPL_PLACE(clip)),
                       [](LayerField& field) { field.requires = "width height"; }),
-    layerfields::Flag("filled", layerfields::kRectangle | layerfields::kCircle, "Filled",
-                      "filled, not an outline", KPL_PLACE(filled)),
+    layerfields::Flag("filled",
+                      layerfields::kRectangle | layerfields::kCircle | layerfields::kEllipse,
+                      "Filled", "filled, not an outline", KPL_PLACE(filled)),
     [] {
         LayerField field{"rows",
                          FieldType::Rows,
@@ -383,6 +403,8 @@ inline constexpr LayerKindInfo kLayerKindInfo[] = {
     {LayerKind::Group, "the named group's layers, moved by (x, y)", "group {group}", "x=0; y=0"},
     {LayerKind::Circle, "an outline or filled circle around (x, y)", "circle {radius} at {x},{y}",
      "x=60; y=16; radius=10"},
+    {LayerKind::Ellipse, "an outline or filled ellipse in the box at (x, y)",
+     "ellipse {width} x {height}", "x=30; y=6; width=60; height=20"},
 };
 static_assert(std::size(kLayerKindInfo) == std::size(kLayerKindNames),
               "every kind of layer has its entry");

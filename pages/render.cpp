@@ -61,6 +61,17 @@ void Visible(Coordinate start, Coordinate length, int limit, int& from, int& to)
         static_cast<int>(std::clamp<Coordinate>(start + std::max<Coordinate>(length, 0), 0, limit));
 }
 
+// The largest whole number whose square is at most `square` (0 or more);
+// the floating-point root is a first guess only.
+Coordinate Root(Coordinate square) {
+    Coordinate root = Coordinate(std::sqrt(double(square)));
+    while (root * root > square)
+        --root;
+    while ((root + 1) * (root + 1) <= square)
+        ++root;
+    return root;
+}
+
 struct Painter {
     const Project& project;
     RenderCache& cache;
@@ -115,8 +126,13 @@ struct Painter {
     // From (x0, y0) to (x1, y1), both ends drawn, each pixel once (so an
     // inverting line flips each once): one pixel for each step along the
     // longer axis, the shorter one rounded half up, as Bresenham's
-    // algorithm steps. Only the steps over the page are visited.
-    void Line(int line, Coordinate x0, Coordinate y0, Coordinate x1, Coordinate y1, Ink ink) {
+    // algorithm steps. Only the steps over the page are visited. A wider
+    // line is, at each step, a run across the longer axis centred on that
+    // pixel (an even run's extra pixel before it): the width times the
+    // line's length over its extent along that axis, rounded half up, so
+    // that a slope is as thick as a level line; 1 for a width of 1.
+    void Line(int line, Coordinate x0, Coordinate y0, Coordinate x1, Coordinate y1,
+              Coordinate width, Ink ink) {
         const bool alongX = std::abs(x1 - x0) >= std::abs(y1 - y0);
         const Coordinate major = alongX ? std::abs(x1 - x0) : std::abs(y1 - y0);
         const Coordinate minor = alongX ? std::abs(y1 - y0) : std::abs(x1 - x0);
@@ -130,6 +146,13 @@ struct Painter {
         last = std::min(last, major);
         if (!Spend(line, 1 + std::max<Coordinate>(last - first + 1, 0)))
             return;
+        // w L / major rounded half up: half of 1 + the root of 4 w² L² / major²
+        // rounded down (below 2^61: w is at most 10000, major and minor 40000).
+        Coordinate run = width;
+        if (major > 0) {
+            const Coordinate squared = major * major + minor * minor; // L²
+            run = (1 + Root(4 * width * width * squared / (major * major))) / 2;
+        }
         const int minorStep = (alongX ? y1 > y0 : x1 > x0) ? 1 : -1;
         const Coordinate minorStart = alongX ? y0 : x0;
         for (Coordinate j = first; j <= last; ++j) {
@@ -138,15 +161,58 @@ struct Painter {
             Coordinate other = minorStart + minorStep * across;
             Coordinate x = alongX ? along : other;
             Coordinate y = alongX ? other : along;
-            if (x >= 0 && y >= 0 && x < kDisplayWidth && y < kDisplayHeight)
+            if (run > 1 && alongX)
+                Fill(line, x, y - run / 2, 1, run, ink);
+            else if (run > 1)
+                Fill(line, x - run / 2, y, run, 1, ink);
+            else if (x >= 0 && y >= 0 && x < kDisplayWidth && y < kDisplayHeight)
                 Mark(static_cast<int>(x), static_cast<int>(y), ink);
         }
     }
 
+    // A shape of rows each centred in its box at (left, top): `inset(row)`
+    // is how far in from both sides the box's row `row` (0 at the top)
+    // starts; half the width or more when it has no pixels. The outline is
+    // the pixels with a neighbour (left, right, above, below) outside. Row by
+    // row, each pixel once, only the page's rows.
+    template <typename Inset>
+    void Rows(const Layer& layer, Coordinate left, Coordinate top, Coordinate width,
+              Coordinate height, Inset inset) {
+        auto side = [&](Coordinate row) {
+            return row < 0 || row >= height ? width : std::min(inset(row), width);
+        };
+        int y0, y1;
+        Visible(top, height, kDisplayHeight, y0, y1);
+        for (int y = y0; y < y1 && !stopped; ++y) {
+            const Coordinate row = y - top, from = side(row);
+            // Columns `inner` or more in from both sides have all four
+            // neighbours inside: they are not outline.
+            const Coordinate inner =
+                layer.filled ? width : std::max({from + 1, side(row - 1), side(row + 1)});
+            if (2 * inner >= width) {
+                Fill(layer.line, left + from, y, width - 2 * from, 1, layer.ink);
+            } else {
+                Fill(layer.line, left + from, y, inner - from, 1, layer.ink);
+                Fill(layer.line, left + width - inner, y, inner - from, 1, layer.ink);
+            }
+        }
+    }
+
+    // A radius beyond what the box allows is taken as (shorter side - 1) / 2;
+    // each corner is then cut to the circle of that radius whose centre
+    // pixel is as far in from both edges. Radius 0 as before.
     void Rectangle(const Layer& layer, Coordinate dx, Coordinate dy) {
         Coordinate left = layer.x + dx;
         Coordinate top = layer.y + dy;
         Coordinate width = layer.width, height = layer.height;
+        const Coordinate r = std::min<Coordinate>(layer.radius, (std::min(width, height) - 1) / 2);
+        if (r > 0) {
+            Rows(layer, left, top, width, height, [r, height](Coordinate row) {
+                const Coordinate off = std::max({r - row, row - (height - 1 - r), Coordinate(0)});
+                return r - Root(r * r - off * off);
+            });
+            return;
+        }
         if (layer.filled || width <= 2 || height <= 2) {
             Fill(layer.line, left, top, width, height, layer.ink);
             return;
@@ -157,38 +223,26 @@ struct Painter {
         Fill(layer.line, left + width - 1, top + 1, 1, height - 2, layer.ink);
     }
 
-    // The pixels whose centres lie within the radius of the centre pixel's;
-    // the outline, those of them with a neighbour (left, right, above,
-    // below) outside. Row by row, each pixel once, only the page's rows.
+    // The pixels whose centres lie within the radius of the centre pixel's.
     void Circle(const Layer& layer, Coordinate dx, Coordinate dy) {
-        const Coordinate cx = layer.x + dx, cy = layer.y + dy, r = layer.radius;
-        // The half-width of the row `row` away from the centre; -1 beyond the circle.
-        auto half = [r](Coordinate row) {
-            if (row < -r || row > r)
-                return Coordinate(-1);
-            const Coordinate square = r * r - row * row;
-            Coordinate h = Coordinate(std::sqrt(double(square)));
-            while (h * h > square)
-                --h;
-            while ((h + 1) * (h + 1) <= square)
-                ++h;
-            return h;
-        };
-        int y0, y1;
-        Visible(cy - r, 2 * r + 1, kDisplayHeight, y0, y1);
-        for (int y = y0; y < y1 && !stopped; ++y) {
-            const Coordinate h = half(y - cy);
-            // Columns nearer the centre than `inner` have both neighbours
-            // in the rows above and below inside: they are not outline.
-            Coordinate inner = layer.filled ? -1 : std::min(half(y - cy - 1), half(y - cy + 1));
-            inner = std::min(inner, h - 1);
-            if (inner < 0) {
-                Fill(layer.line, cx - h, y, 2 * h + 1, 1, layer.ink);
-            } else {
-                Fill(layer.line, cx - h, y, h - inner, 1, layer.ink);
-                Fill(layer.line, cx + inner + 1, y, h - inner, 1, layer.ink);
-            }
-        }
+        const Coordinate r = layer.radius;
+        Rows(layer, layer.x + dx - r, layer.y + dy - r, 2 * r + 1, 2 * r + 1,
+             [r](Coordinate row) { return r - Root(r * r - (row - r) * (row - r)); });
+    }
+
+    // The pixels whose centres lie inside the ellipse inscribed in the box:
+    // with u and v twice a centre's offset from the box's centre,
+    // u² h² + v² w² <= w² h² (each product below 10^17).
+    void Ellipse(const Layer& layer, Coordinate dx, Coordinate dy) {
+        const Coordinate w = layer.width, h = layer.height;
+        Rows(layer, layer.x + dx, layer.y + dy, w, h, [w, h](Coordinate row) {
+            const Coordinate v = 2 * row + 1 - h;
+            // The largest u within, of the parity of the row's u (w - 1's).
+            Coordinate u = Root(w * w * (h * h - v * v) / (h * h));
+            if ((w - 1 - u) % 2 != 0)
+                --u;
+            return (w - 1 - u) / 2;
+        });
     }
 
     void Pixels(const Layer& layer, Coordinate dx, Coordinate dy) {
@@ -673,7 +727,8 @@ struct Painter {
             Text(layer, dx, dy);
             break;
         case LayerKind::Line:
-            Line(layer.line, layer.x + dx, layer.y + dy, layer.x2 + dx, layer.y2 + dy, layer.ink);
+            Line(layer.line, layer.x + dx, layer.y + dy, layer.x2 + dx, layer.y2 + dy,
+                 layer.lineWidth, layer.ink);
             break;
         case LayerKind::Rectangle:
             Rectangle(layer, dx, dy);
@@ -683,6 +738,9 @@ struct Painter {
             break;
         case LayerKind::Circle:
             Circle(layer, dx, dy);
+            break;
+        case LayerKind::Ellipse:
+            Ellipse(layer, dx, dy);
             break;
         case LayerKind::Group:
             if (inGroup) {

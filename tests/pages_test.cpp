@@ -378,9 +378,9 @@ TEST(Project, NamesTheLineOfEveryProblem) {
         {"[[page]]\nnumber = 0\nname = \"a\"\n[[page.layer]]\nkind = \"text\"\ntext = \"a\"\n"
          "font = \"small\"\nwrap = true\nclip = true\nheight = 9\n",
          {"p.toml:4: wrap needs width", "p.toml:4: clip needs width"}},
-        {"[[page]]\nnumber = 0\nname = \"a\"\n[[page.layer]]\nkind = \"ellipse\"\n",
+        {"[[page]]\nnumber = 0\nname = \"a\"\n[[page.layer]]\nkind = \"star\"\n",
          {"p.toml:5: kind must be \"picture\", \"text\", \"line\", \"rectangle\", \"pixels\", "
-          "\"group\" or \"circle\""}},
+          "\"group\", \"circle\" or \"ellipse\""}},
         {"[[page]]\nnumber = 0\nname = \"a\"\n[[page.layer]]\nkind = \"pixels\"\n"
          "rows = [\"#x\"]\n",
          {"p.toml:4: a row holds only '#' (drawn) and '.' (left): \"#x\""}},
@@ -504,8 +504,25 @@ x = 5
 y = 6
 width = 7
 height = 8
+radius = 2
 filled = true
 ink = "white"
+
+[[page.layer]]
+kind = "line"
+x = 0
+y = 1
+x2 = 20
+y2 = 5
+width = 3
+
+[[page.layer]]
+kind = "ellipse"
+x = 2
+y = 3
+width = 4
+height = 5
+filled = true
 
 [[page.layer]]
 kind = "pixels"
@@ -930,32 +947,122 @@ TEST(LayerTable, IsWhatTheDocsSay) {
     EXPECT_EQ(docs.str().substr(from + begin.size(), to - from - begin.size()), want) << want;
 }
 
-// A circle is the pixels whose centres lie within its radius of the centre
-// pixel's; its outline, those with a neighbour (left, right, above, below)
-// outside. Drawn over a filled page in inverting ink, so that a pixel drawn
-// twice would show light again.
-TEST(Circle, IsThePixelsWithinItsRadius) {
+// A circle, an ellipse, a rounded rectangle and a wide line, each pixel of
+// the page decided from its definition in docs/page-project.md alone; the
+// outline, those with a neighbour (left, right, above, below) outside.
+// Drawn in inverting ink over a filled page, so that a pixel drawn twice
+// shows light again.
+TEST(Shapes, AreThePixelsOfTheirDefinitions) {
     const struct {
-        int x, y, radius;
+        const char* kind;
+        long long x, y, a, b, c; // the kind's keys below, in their order
         bool filled;
         int count; // dark pixels; -1: not counted here
     } cases[] = {
         // Points within a radius of a lattice point (Gauss): 1, 5, 13, 29, 81, 317.
-        {60, 16, 0, true, 1},     {60, 16, 1, true, 5},          {60, 16, 2, true, 13},
-        {60, 16, 3, true, 29},    {60, 16, 5, true, 81},         {60, 15, 10, true, 317},
-        {60, 16, 0, false, 1},    {60, 16, 1, false, 4},         {60, 16, 5, false, -1},
-        {60, 16, 15, false, -1},  {0, 0, 7, false, -1},          {119, 31, 20, true, -1},
-        {-30, 10, 45, false, -1}, {60, 10000, 10000, false, -1}, {60, -9990, 10000, true, -1},
+        {"circle", 60, 16, 0, 0, 0, true, 1},
+        {"circle", 60, 16, 1, 0, 0, true, 5},
+        {"circle", 60, 16, 2, 0, 0, true, 13},
+        {"circle", 60, 16, 3, 0, 0, true, 29},
+        {"circle", 60, 16, 5, 0, 0, true, 81},
+        {"circle", 60, 15, 10, 0, 0, true, 317},
+        {"circle", 60, 16, 0, 0, 0, false, 1},
+        {"circle", 60, 16, 1, 0, 0, false, 4},
+        {"circle", 60, 16, 5, 0, 0, false, -1},
+        {"circle", 60, 16, 15, 0, 0, false, -1},
+        {"circle", 0, 0, 7, 0, 0, false, -1},
+        {"circle", 119, 31, 20, 0, 0, true, -1},
+        {"circle", -30, 10, 45, 0, 0, false, -1},
+        {"circle", 60, 10000, 10000, 0, 0, false, -1},
+        {"circle", 60, -9990, 10000, 0, 0, true, -1},
+        // Pixel centres within half the box of its centre: 3 x 3 is the
+        // square (its corners at 1.41 of 1.5), 4 x 4 and 5 x 5 leave corners.
+        {"ellipse", 10, 5, 1, 1, 0, true, 1},
+        {"ellipse", 10, 5, 2, 2, 0, false, 4},
+        {"ellipse", 10, 5, 3, 3, 0, true, 9},
+        {"ellipse", 10, 5, 4, 4, 0, true, 12},
+        {"ellipse", 10, 5, 5, 5, 0, true, 21},
+        {"ellipse", 10, 5, 1, 20, 0, false, 20},
+        {"ellipse", 10, 5, 30, 1, 0, true, 30},
+        {"ellipse", 3, 2, 100, 2, 0, true, -1},
+        {"ellipse", 50, 0, 2, 32, 0, false, -1},
+        {"ellipse", 7, 3, 40, 25, 0, false, -1},
+        {"ellipse", 8, 2, 41, 26, 0, true, -1},
+        {"ellipse", 120, 0, 10, 10, 0, true, 0},
+        {"ellipse", -9940, -4984, 10000, 10000, 0, false, -1},
+        {"ellipse", -4940, -9982, 10000, 10000, 0, true, -1},
+        // A square of side 2r + 1 and radius r is the circle of radius r; a
+        // larger radius is taken as the largest the box allows.
+        {"rectangle", 10, 5, 3, 3, 1, true, 5},
+        {"rectangle", 5, 5, 21, 21, 10000, true, 317},
+        {"rectangle", 5, 5, 40, 20, 5, true, 800 - 121 + 81},
+        {"rectangle", 5, 5, 40, 20, 5, false, -1},
+        {"rectangle", 5, 5, 40, 20, 0, false, 116},
+        {"rectangle", 5, 5, 2, 20, 3, false, 40},
+        {"rectangle", 5, 4, 12, 7, 9, false, -1},
+        {"rectangle", -9990, -20, 10000, 61, 30, false, -1},
+        // Runs across the longer axis: w, or round(w * 1.414) at 45 degrees.
+        {"line", 10, 10, 50, 10, 1, true, 41},
+        {"line", 10, 10, 50, 10, 2, true, 82},
+        {"line", 60, 2, 60, 29, 4, true, 112},
+        {"line", 10, 5, 30, 25, 3, true, 84},
+        {"line", 50, 16, 50, 16, 5, true, 5},
+        {"line", 10, 2, 40, 29, 3, true, -1},
+        {"line", 30, 31, 20, 0, 6, true, -1},
+        {"line", -10000, 16, 10000, 17, 5, true, -1},
+        {"line", 9999, -10000, -20, 40, 7, true, -1},
+        {"line", -10000, -10000, 10000, 10000, 10000, true, 3840},
     };
+    const std::map<std::string, std::vector<const char*>> keys = {
+        {"circle", {"radius"}},
+        {"ellipse", {"width", "height"}},
+        {"rectangle", {"width", "height", "radius"}},
+        {"line", {"x2", "y2", "width"}}};
     for (const auto& c : cases) {
+        const std::string kind = c.kind;
+        const bool line = kind == "line";
         std::string text = "[[page]]\nnumber = 0\nname = \"p\"\n[[page.layer]]\n"
                            "kind = \"rectangle\"\nwidth = 120\nheight = 32\nfilled = true\n"
-                           "[[page.layer]]\nkind = \"circle\"\nink = \"invert\"\nx = " +
-                           std::to_string(c.x) + "\ny = " + std::to_string(c.y) +
-                           "\nradius = " + std::to_string(c.radius) +
-                           (c.filled ? "\nfilled = true\n" : "\n");
-        auto inside = [&c](long long x, long long y) {
-            return (x - c.x) * (x - c.x) + (y - c.y) * (y - c.y) <= (long long)c.radius * c.radius;
+                           "[[page.layer]]\nink = \"invert\"\nkind = \"" +
+                           kind + "\"\nx = " + std::to_string(c.x) +
+                           "\ny = " + std::to_string(c.y) + "\n";
+        const long long values[] = {c.a, c.b, c.c};
+        for (std::size_t i = 0; i < keys.at(kind).size(); ++i)
+            text += std::string(keys.at(kind)[i]) + " = " + std::to_string(values[i]) + "\n";
+        text += c.filled && !line ? "filled = true\n" : "";
+        // A line's run: w L / major rounded half up (w for a single pixel).
+        const long long dx = c.a - c.x, dy = c.b - c.y;
+        const long long major = std::max(std::llabs(dx), std::llabs(dy));
+        const long long minor = std::min(std::llabs(dx), std::llabs(dy));
+        long long run = 1;
+        while (line && (major == 0 ? run < c.c
+                                   : (2 * run + 1) * (2 * run + 1) * major * major <=
+                                         4 * c.c * c.c * (dx * dx + dy * dy)))
+            ++run;
+        const long long r = std::min(c.c, (std::min(c.a, c.b) - 1) / 2);
+        auto inside = [&](long long x, long long y) {
+            if (kind == "circle")
+                return (x - c.x) * (x - c.x) + (y - c.y) * (y - c.y) <= c.a * c.a;
+            if (kind == "ellipse") {
+                long long u = 2 * (x - c.x) + 1 - c.a, v = 2 * (y - c.y) + 1 - c.b;
+                return u * u * c.b * c.b + v * v * c.a * c.a <= c.a * c.a * c.b * c.b;
+            }
+            if (kind == "rectangle") {
+                long long ox = std::max({c.x + r - x, x - (c.x + c.a - 1 - r), 0LL});
+                long long oy = std::max({c.y + r - y, y - (c.y + c.b - 1 - r), 0LL});
+                return x >= c.x && y >= c.y && x < c.x + c.a && y < c.y + c.b &&
+                       ox * ox + oy * oy <= r * r;
+            }
+            // Step j's pixel: j along the longer axis, the other rounded half up.
+            const bool alongX = std::llabs(dx) >= std::llabs(dy);
+            const long long step = (alongX ? dx : dy) < 0 ? -1 : 1;
+            const long long sign = (alongX ? dy : dx) < 0 ? -1 : 1;
+            const long long j = step * (alongX ? x - c.x : y - c.y);
+            const long long across = alongX ? y - c.y : x - c.x;
+            if (j < 0 || j > major)
+                return false;
+            long long centre = major == 0 ? 0 : sign * ((2 * j * minor + major) / (2 * major));
+            return across >= centre - run / 2 && across < centre - run / 2 + run;
         };
         std::vector<std::string> want(kDisplayHeight, std::string(kDisplayWidth, '#'));
         int count = 0;
@@ -971,10 +1078,12 @@ TEST(Circle, IsThePixelsWithinItsRadius) {
         if (c.count >= 0) {
             EXPECT_EQ(count, c.count) << text;
         }
-        // Mirrored about the centre's row and column, where both lie on the page.
-        for (int y = 0; y < kDisplayHeight; ++y)
+        // Mirrored about the middle row and column of the shape's box.
+        const long long middleX2 = kind == "circle" ? 2 * c.x : 2 * c.x + c.a - 1;
+        const long long middleY2 = kind == "circle" ? 2 * c.y : 2 * c.y + c.b - 1;
+        for (int y = 0; !line && y < kDisplayHeight; ++y)
             for (int x = 0; x < kDisplayWidth; ++x) {
-                int mx = 2 * c.x - x, my = 2 * c.y - y;
+                long long mx = middleX2 - x, my = middleY2 - y;
                 if (mx >= 0 && mx < kDisplayWidth && my >= 0 && my < kDisplayHeight) {
                     ASSERT_EQ(got[std::size_t(y)][std::size_t(x)],
                               got[std::size_t(my)][std::size_t(mx)])
