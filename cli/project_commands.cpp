@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 
@@ -85,15 +86,19 @@ struct BuildArguments {
     std::string output;
     bool arrays = false;
     bool prune = false;
+    std::vector<std::string> set;
 };
 
 int BuildCommand(const BuildArguments& args) {
+    Placeholders placeholders;
+    if (!SetValues(args.set, placeholders.values))
+        return kExitUsage;
     Project project;
     if (!Read(args.input, project))
         return kExitUnreadable;
     RenderCache cache;
     std::vector<RenderedPage> pages;
-    ProjectOutcome outcome = RenderProject(project, cache, pages);
+    ProjectOutcome outcome = RenderProject(project, cache, pages, placeholders);
     ComplainAll(outcome);
     if (!outcome.ok)
         return kExitUnreadable;
@@ -124,7 +129,8 @@ int BuildCommand(const BuildArguments& args) {
 Project TextProject(const std::string& font, int size, const std::string& text, Anchor anchor) {
     Project project;
     Layer layer;
-    layer.text = text;
+    for (char c : text) // drawn as given: a brace is no placeholder here
+        layer.text += c == '{' || c == '}' ? std::string(2, c) : std::string(1, c);
     layer.size = size;
     layer.anchor = anchor;
     if (FindBuiltinFont(font)) {
@@ -345,14 +351,23 @@ struct StoreArguments {
     std::string port;
     std::string pages; // "2,5-7"
     bool pagesGiven = false;
+    std::vector<std::string> set;
 };
 
 int StoreCommand(const StoreArguments& args) {
     std::vector<bool> chosen;
-    if (!ChosenPages(args.pages, args.pagesGiven, chosen))
+    Placeholders placeholders;
+    if (!ChosenPages(args.pages, args.pagesGiven, chosen) ||
+        !SetValues(args.set, placeholders.values))
         return kExitUsage;
+    if (!placeholders.values.count("date"))
+        placeholders.values["date"] = Today();
+    Project project;
+    ProjectOutcome outcome = ReadProject(args.input, project);
+    RenderCache cache;
     std::vector<RenderedPage> pages;
-    ProjectOutcome outcome = RenderProjectFile(args.input, pages);
+    if (outcome.ok)
+        outcome = RenderProject(project, cache, pages, placeholders);
     ComplainAll(outcome);
     if (!outcome.ok)
         return kExitUnreadable;
@@ -385,7 +400,49 @@ bool IsProjectPath(const std::string& path) {
                                path.compare(path.size() - 5, 5, ".TOML") == 0);
 }
 
-int ShowProjectCommand(const std::string& path, long long number, bool ascii) {
+CLI::Option* AddSetValues(CLI::App& command, std::vector<std::string>& given) {
+    return command
+        .add_option("--set", given,
+                    "a value for the project's placeholder {NAME}; may be given many times")
+        ->type_name("NAME=VALUE");
+}
+
+bool SetValues(const std::vector<std::string>& given, PlaceholderValues& values) {
+    for (const std::string& item : given) {
+        std::size_t equals = item.find('=');
+        std::string name = item.substr(0, equals);
+        if (equals == std::string::npos || !IsPlaceholderName(name)) {
+            Complain("--set", "\"" + item +
+                                  "\" is not NAME=VALUE with a name of letters, digits and _, "
+                                  "such as --set model=KX-2");
+            return false;
+        }
+        if (!values.emplace(name, ArgumentText(item.substr(equals + 1))).second) {
+            Complain("--set", name + " is given twice");
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string Today() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    char text[16];
+    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+    return text;
+}
+
+int ShowProjectCommand(const std::string& path, long long number, bool ascii,
+                       const std::vector<std::string>& set) {
+    Placeholders placeholders;
+    if (!SetValues(set, placeholders.values))
+        return kExitUsage;
     Project project;
     if (!Read(path, project))
         return kExitUnreadable;
@@ -399,7 +456,7 @@ int ShowProjectCommand(const std::string& path, long long number, bool ascii) {
     }
     RenderCache cache;
     DisplayImageBytes image;
-    ProjectOutcome outcome = RenderPage(project, *page, cache, image);
+    ProjectOutcome outcome = RenderPage(project, *page, cache, image, placeholders);
     ComplainAll(outcome);
     if (!outcome.ok)
         return kExitUnreadable;
@@ -428,6 +485,7 @@ std::vector<Command> AddProjectCommands(CLI::App& app) {
     command->add_flag("--arrays", build->arrays, "the C header also holds each page's 480 bytes");
     command->add_flag("--prune", build->prune,
                       "remove the files an earlier build wrote for pages that are gone");
+    AddSetValues(*command, build->set);
     commands.push_back({command, [build] { return BuildCommand(*build); }});
 
     auto store = std::make_shared<StoreArguments>();
@@ -438,6 +496,7 @@ std::vector<Command> AddProjectCommands(CLI::App& app) {
     CLI::Option* pages =
         command->add_option("--pages", store->pages, "only these pages, e.g. 2,5-7")
             ->type_name("LIST");
+    AddSetValues(*command, store->set);
     commands.push_back({command, [store, pages] {
                             store->pagesGiven = pages->count() > 0;
                             return StoreCommand(*store);
