@@ -5,6 +5,7 @@
 #include "cli/files.h"
 #include "cli/paths.h"
 #include "cli/report.h"
+#include "cli/station.h"
 #include "common/pathparts.h"
 #include "common/wholenumber.h"
 #include "display/formats.h"
@@ -21,11 +22,14 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <memory>
+#include <set>
 
 namespace {
+
+// Serial numbers go up to twelve digits.
+constexpr std::int64_t kLargestSerial = 999999999999;
 
 // A file of many mistakes is told by its first ones and how many more.
 constexpr std::size_t kProblemsTold = 20;
@@ -348,49 +352,83 @@ bool ChosenPages(const std::string& text, bool given, std::vector<bool>& chosen)
 
 struct StoreArguments {
     std::string input;
-    std::string port;
     std::string pages; // "2,5-7"
     bool pagesGiven = false;
     std::vector<std::string> set;
+    StationOptions station;
 };
+
+// The project's pages that --pages chose, in the order of their numbers.
+std::vector<RenderedPage> Chosen(const std::vector<RenderedPage>& pages,
+                                 const std::vector<bool>& chosen) {
+    std::vector<RenderedPage> kept;
+    for (int number = 0; number < kFlashPages; ++number) {
+        auto page = std::find_if(pages.begin(), pages.end(),
+                                 [number](const RenderedPage& p) { return p.number == number; });
+        if (chosen[std::size_t(number)] && page != pages.end())
+            kept.push_back(*page);
+    }
+    return kept;
+}
 
 int StoreCommand(const StoreArguments& args) {
     std::vector<bool> chosen;
-    Placeholders placeholders;
-    if (!ChosenPages(args.pages, args.pagesGiven, chosen) ||
-        !SetValues(args.set, placeholders.values))
+    PlaceholderValues set;
+    if (!ChosenPages(args.pages, args.pagesGiven, chosen) || !SetValues(args.set, set))
         return kExitUsage;
-    if (!placeholders.values.count("date"))
-        placeholders.values["date"] = Today();
+    if (args.station.serialGiven && set.count("serial")) {
+        Complain("--serial", "numbers the units: leave --set serial out");
+        return kExitUsage;
+    }
     Project project;
     ProjectOutcome outcome = ReadProject(args.input, project);
-    RenderCache cache;
-    std::vector<RenderedPage> pages;
-    if (outcome.ok)
-        outcome = RenderProject(project, cache, pages, placeholders);
     ComplainAll(outcome);
     if (!outcome.ok)
         return kExitUnreadable;
+    // Drawn for each unit with its values; warnings said once each.
+    RenderCache cache;
+    std::set<std::string> warned;
+    UnitPages draw = [&](const PlaceholderValues& values, std::vector<RenderedPage>& pages,
+                         std::string& why) {
+        std::vector<RenderedPage> all;
+        ProjectOutcome drawn = RenderProject(project, cache, all, {values, false});
+        ComplainAll(drawn.problems);
+        std::vector<ProjectProblem> fresh;
+        for (const ProjectProblem& warning : drawn.warnings)
+            if (warned.insert(ProblemText(warning)).second)
+                fresh.push_back(warning);
+        ComplainAll(fresh, true);
+        pages = Chosen(all, chosen);
+        if (!drawn.ok) {
+            why = ProblemText(drawn.problems.front());
+            return false;
+        }
+        if (pages.empty()) {
+            why = args.pages.empty() ? "has no pages" : "has none of the pages " + args.pages;
+            Complain(args.input, why);
+            return false;
+        }
+        return true;
+    };
+    if (IsStation(args.station))
+        return RunStation(args.station, set, args.input, draw);
+    PlaceholderValues values = set;
+    if (!values.count("date"))
+        values["date"] = Today();
+    std::vector<RenderedPage> pages;
+    std::string why;
+    if (!draw(values, pages, why))
+        return kExitUnreadable;
     std::vector<PageEntry> entries;
-    for (int number = 0; number < kFlashPages; ++number) {
-        if (!chosen[std::size_t(number)])
-            continue;
-        auto page = std::find_if(pages.begin(), pages.end(),
-                                 [number](const RenderedPage& p) { return p.number == number; });
-        if (page == pages.end())
-            continue; // --pages chooses among the project's pages
-        DisplayImageBytes image = page->image;
-        entries.push_back({number, page->name, [image](DisplayImageBytes& out) {
+    for (const RenderedPage& page : pages) {
+        DisplayImageBytes image = page.image;
+        entries.push_back({page.number, page.name, [image](DisplayImageBytes& out) {
                                out = image;
                                return true;
                            }});
     }
-    if (entries.empty()) {
-        Complain(args.input,
-                 args.pages.empty() ? "has no pages" : "has none of the pages " + args.pages);
-        return kExitUnreadable;
-    }
-    return StorePages(args.port, entries, args.input);
+    return StorePages(args.station.ports.empty() ? "" : args.station.ports.front(), entries,
+                      args.input);
 }
 
 } // namespace
@@ -423,19 +461,6 @@ bool SetValues(const std::vector<std::string>& given, PlaceholderValues& values)
         }
     }
     return true;
-}
-
-std::string Today() {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char text[16];
-    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
-    return text;
 }
 
 int ShowProjectCommand(const std::string& path, long long number, bool ascii,
@@ -492,13 +517,32 @@ std::vector<Command> AddProjectCommands(CLI::App& app) {
     command = app.add_subcommand(
         "store", "every page of a project (or those of --pages) into its flash page");
     command->add_option("PROJECT", store->input, "the project file (.toml)")->required();
-    AddPort(*command, store->port);
+    command
+        ->add_option("-p,--port", store->station.ports,
+                     "the display's serial port; given many times, every display at once")
+        ->type_name("PORT")
+        ->envname("KPL_PORT");
+    CLI::Option* serial =
+        command
+            ->add_option_function<std::string>(
+                "--serial",
+                [store](const std::string& text) {
+                    std::optional<std::int64_t> first = WholeNumber(text, 0, kLargestSerial);
+                    if (!first)
+                        throw CLI::ValidationError("--serial", "\"" + text +
+                                                                   "\" is not a number from 0 to " +
+                                                                   std::to_string(kLargestSerial));
+                    store->station.serial = std::uint64_t(*first);
+                },
+                "number the units from N, each its own: {serial} in the project's texts")
+            ->type_name("N");
     CLI::Option* pages =
         command->add_option("--pages", store->pages, "only these pages, e.g. 2,5-7")
             ->type_name("LIST");
     AddSetValues(*command, store->set);
-    commands.push_back({command, [store, pages] {
+    commands.push_back({command, [store, pages, serial] {
                             store->pagesGiven = pages->count() > 0;
+                            store->station.serialGiven = serial->count() > 0;
                             return StoreCommand(*store);
                         }});
 

@@ -24,6 +24,3 @@ CLI::Option* AddSetValues(CLI::App& command, std::vector<std::string>& given);
 
 // The values --set gave; false after telling why.
 bool SetValues(const std::vector<std::string>& given, PlaceholderValues& values);
-
-// The day of storing as {date} takes it, YYYY-MM-DD in local time.
-std::string Today();
