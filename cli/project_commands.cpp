@@ -540,6 +540,8 @@ std::vector<Command> AddProjectCommands(CLI::App& app) {
         command->add_option("--pages", store->pages, "only these pages, e.g. 2,5-7")
             ->type_name("LIST");
     AddSetValues(*command, store->set);
+    command->add_option("--log", store->station.log, "add a line for each unit to this CSV file")
+        ->type_name("FILE");
     commands.push_back({command, [store, pages, serial] {
                             store->pagesGiven = pages->count() > 0;
                             store->station.serialGiven = serial->count() > 0;

@@ -1,11 +1,13 @@
 #include "cli/station.h"
 
 #include "cli/report.h"
+#include "cli/unitlog.h"
 #include "display/lineproblem.h"
 #include "display/portname.h"
 #include "display/transaction.h"
 #include "platform/interrupt.h"
 #include "platform/pause.h"
+#include "platform/portlist.h"
 #include "platform/userfiles.h"
 
 #include <chrono>
@@ -14,6 +16,7 @@
 #include <ctime>
 #include <list>
 #include <mutex>
+#include <set>
 #include <thread>
 
 namespace {
@@ -24,6 +27,8 @@ constexpr std::chrono::milliseconds kTick(100);
 // One display stored, or being stored, by a thread of its own.
 struct Unit {
     PortName port;
+    SerialPortEntry adapter; // what the system knows of the port
+    std::string started;     // the time, as the log writes it
     bool numbered = false;
     std::uint64_t serial = 0;
     PlaceholderValues values;
@@ -86,6 +91,25 @@ void StoreUnit(Station& station, Unit& unit) {
     station.changed.notify_all();
 }
 
+// The unit's line of the log.
+UnitRecord RecordOf(const Unit& unit) {
+    UnitRecord record;
+    record.time = unit.started;
+    record.port = unit.port.label;
+    record.adapterSerial = unit.adapter.usbSerial;
+    record.adapter = unit.adapter.description;
+    record.serial = unit.numbered ? std::to_string(unit.serial) : "";
+    for (const auto& value : unit.values)
+        if (!(unit.numbered && value.first == "serial"))
+            record.values += (record.values.empty() ? "" : "; ") + value.first + "=" + value.second;
+    for (int page : unit.stored)
+        record.pages += (record.pages.empty() ? "" : " ") + TwoDigits(page);
+    record.bytes = unit.bytes;
+    record.stored = unit.why.empty();
+    record.reason = unit.why;
+    return record;
+}
+
 // Says how a unit ended and counts it; its thread has ended.
 void Finish(Station& station, Unit& unit) {
     if (unit.thread.joinable())
@@ -106,6 +130,7 @@ void Finish(Station& station, Unit& unit) {
 } // namespace
 
 bool IsStation(const StationOptions& options) {
+    return options.ports.size() > 1 || options.serialGiven || !options.log.empty();
     return options.ports.size() > 1 || options.serialGiven;
 }
 
@@ -143,7 +168,18 @@ int RunStation(const StationOptions& options, const PlaceholderValues& values,
         Complain("--port", "no port given: give --port PORT or set KPL_PORT");
         return kExitUsage;
     }
+    // Every number is used once, also by a unit that failed, and across
+    // runs when the log holds those it used.
+    std::set<std::uint64_t> used;
+    if (!options.log.empty() && !OpenUnitLog(options.log, used))
+        return kExitUnreadable;
     std::uint64_t next = options.serial;
+    while (used.count(next))
+        ++next;
+    if (options.serialGiven && next != options.serial)
+        Complain(options.log, "holds serial " + std::to_string(options.serial) +
+                                  " and those up to " + std::to_string(next - 1) +
+                                  ": numbering from " + std::to_string(next));
     auto valuesOf = [&](Unit& unit) {
         unit.values = values;
         if (options.serialGiven) {
@@ -153,6 +189,14 @@ int RunStation(const StationOptions& options, const PlaceholderValues& values,
         }
         if (!values.count("date"))
             unit.values["date"] = Today();
+    };
+    // Takes the number valuesOf gave.
+    auto useNumber = [&] {
+        if (!options.serialGiven)
+            return;
+        used.insert(next);
+        while (used.count(next))
+            ++next;
     };
     // The first unit's pages are drawn before any port is opened: a project
     // that cannot be drawn stores nothing.
@@ -165,11 +209,14 @@ int RunStation(const StationOptions& options, const PlaceholderValues& values,
     }
     NoteInterruptions();
     Station station;
+    bool logged = true;
     for (const PortName& port : ports) {
         Unit& unit = station.units.emplace_back();
         unit.port = port;
+        unit.adapter = DescribeSerialPort(port.device);
+        unit.started = LogTime();
         valuesOf(unit);
-        ++next; // used once, also by a unit that fails
+        useNumber();
         if (!pages(unit.values, unit.pages, unit.why)) {
             unit.done = true;
             continue;
@@ -192,6 +239,8 @@ int RunStation(const StationOptions& options, const PlaceholderValues& values,
                 continue;
             }
             Finish(station, *unit);
+            if (!options.log.empty())
+                logged = LogUnit(options.log, RecordOf(*unit)) && logged;
             unit = station.units.erase(unit);
         }
     }
@@ -202,5 +251,5 @@ int RunStation(const StationOptions& options, const PlaceholderValues& values,
         Complain(project, "interrupted; the units in flight were stored to their end");
         return kExitInterrupted;
     }
-    return station.failed > 0 ? kExitWrite : kExitDone;
+    return station.failed > 0 ? kExitWrite : logged ? kExitDone : kExitUnreadable;
 }

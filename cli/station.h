@@ -16,6 +16,7 @@ struct StationOptions {
     std::vector<std::string> ports; // --port: a display on each, all at once
     bool serialGiven = false;
     std::uint64_t serial = 0; // --serial: the first unit's number
+    std::string log;          // --log FILE: a line per unit
 };
 
 // Whether the options ask for a station rather than one display's store.
