@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <set>
@@ -517,11 +518,26 @@ std::vector<Command> AddProjectCommands(CLI::App& app) {
     command = app.add_subcommand(
         "store", "every page of a project (or those of --pages) into its flash page");
     command->add_option("PROJECT", store->input, "the project file (.toml)")->required();
+    // KPL_PORT is read by hand: --watch takes no --port, but may be given
+    // where KPL_PORT is set.
+    CLI::Option* port =
+        command
+            ->add_option("-p,--port", store->station.ports,
+                         "the display's serial port (default: KPL_PORT); given many times, every "
+                         "display at once")
+            ->type_name("PORT");
+    CLI::Option* watch =
+        command
+            ->add_option("--watch", store->station.watch,
+                         "store into every port PATTERN matches as it comes (e.g. '/dev/ttyUSB*'; "
+                         "on Windows 'COM*'), once until it goes, several at once")
+            ->type_name("PATTERN")
+            ->excludes(port);
     command
-        ->add_option("-p,--port", store->station.ports,
-                     "the display's serial port; given many times, every display at once")
-        ->type_name("PORT")
-        ->envname("KPL_PORT");
+        ->add_flag("--each-enter", store->station.eachEnter,
+                   "after storing, wait for Enter and store again: the displays are swapped on "
+                   "the ports")
+        ->excludes(watch);
     CLI::Option* serial =
         command
             ->add_option_function<std::string>(
@@ -545,6 +561,10 @@ std::vector<Command> AddProjectCommands(CLI::App& app) {
     commands.push_back({command, [store, pages, serial] {
                             store->pagesGiven = pages->count() > 0;
                             store->station.serialGiven = serial->count() > 0;
+                            const char* fallback = std::getenv("KPL_PORT");
+                            if (store->station.ports.empty() && store->station.watch.empty() &&
+                                fallback && *fallback)
+                                store->station.ports.push_back(fallback);
                             return StoreCommand(*store);
                         }});
 

@@ -10,11 +10,14 @@
 #include "platform/portlist.h"
 #include "platform/userfiles.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <ctime>
 #include <list>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -130,7 +133,8 @@ void Finish(Station& station, Unit& unit) {
 } // namespace
 
 bool IsStation(const StationOptions& options) {
-    return options.ports.size() > 1 || options.serialGiven || !options.log.empty();
+    return options.ports.size() > 1 || options.serialGiven || !options.log.empty() ||
+           !options.watch.empty() || options.eachEnter;
     return options.ports.size() > 1 || options.serialGiven;
 }
 
@@ -147,103 +151,237 @@ std::string Today() {
     return text;
 }
 
-int RunStation(const StationOptions& options, const PlaceholderValues& values,
-               const std::string& project, const UnitPages& pages) {
-    std::vector<PortName> ports;
-    for (const std::string& text : options.ports) {
+namespace {
+
+bool ResolvePorts(const std::vector<std::string>& texts, std::vector<PortName>& ports) {
+    for (const std::string& text : texts) {
         PortName port;
         std::string why;
         if (!ResolvePort(text, port, why)) {
             Complain(text, why);
-            return kExitUsage;
+            return false;
         }
         for (const PortName& earlier : ports)
             if (earlier.device == port.device) {
                 Complain(text, "is given twice as --port");
-                return kExitUsage;
+                return false;
             }
         ports.push_back(port);
     }
-    if (ports.empty()) {
-        Complain("--port", "no port given: give --port PORT or set KPL_PORT");
-        return kExitUsage;
-    }
-    // Every number is used once, also by a unit that failed, and across
-    // runs when the log holds those it used.
+    return true;
+}
+
+// The Enter key (--each-enter), read by a thread of its own so that Ctrl-C
+// is seen while it waits. Shared with that thread, which may outlive the
+// station, blocked in its read.
+struct EnterKeys {
+    std::mutex lock;
+    int pressed = 0;
+    bool ended = false; // end of input
+};
+
+std::shared_ptr<EnterKeys> ReadEnterKeys() {
+    auto keys = std::make_shared<EnterKeys>();
+    std::thread([keys] {
+        int c;
+        while ((c = std::getchar()) != EOF)
+            if (c == '\n') {
+                std::lock_guard<std::mutex> hold(keys->lock);
+                ++keys->pressed;
+            }
+        std::lock_guard<std::mutex> hold(keys->lock);
+        keys->ended = true;
+    }).detach();
+    return keys;
+}
+
+// Every number is used once, also by a unit that failed, and across runs
+// when the log holds those it used.
+struct Numbering {
+    bool on = false;
+    std::uint64_t next = 0;
     std::set<std::uint64_t> used;
-    if (!options.log.empty() && !OpenUnitLog(options.log, used))
-        return kExitUnreadable;
-    std::uint64_t next = options.serial;
-    while (used.count(next))
-        ++next;
-    if (options.serialGiven && next != options.serial)
-        Complain(options.log, "holds serial " + std::to_string(options.serial) +
-                                  " and those up to " + std::to_string(next - 1) +
-                                  ": numbering from " + std::to_string(next));
-    auto valuesOf = [&](Unit& unit) {
-        unit.values = values;
-        if (options.serialGiven) {
-            unit.numbered = true;
-            unit.serial = next;
-            unit.values["serial"] = std::to_string(next);
-        }
-        if (!values.count("date"))
-            unit.values["date"] = Today();
-    };
-    // Takes the number valuesOf gave.
-    auto useNumber = [&] {
-        if (!options.serialGiven)
-            return;
-        used.insert(next);
-        while (used.count(next))
-            ++next;
-    };
-    // The first unit's pages are drawn before any port is opened: a project
-    // that cannot be drawn stores nothing.
-    {
-        Unit first;
-        valuesOf(first);
-        std::string why;
-        if (!pages(first.values, first.pages, why))
-            return kExitUnreadable;
-    }
-    NoteInterruptions();
+};
+
+std::uint64_t TakeNumber(Numbering& numbers) {
+    while (numbers.used.count(numbers.next))
+        ++numbers.next;
+    numbers.used.insert(numbers.next);
+    return numbers.next;
+}
+
+// What a station run is given, and keeps between its units.
+struct Run {
+    const StationOptions& options;
+    const PlaceholderValues& values;
+    const UnitPages& pages;
+    Numbering numbers;
     Station station;
-    bool logged = true;
-    for (const PortName& port : ports) {
-        Unit& unit = station.units.emplace_back();
-        unit.port = port;
-        unit.adapter = DescribeSerialPort(port.device);
-        unit.started = LogTime();
-        valuesOf(unit);
-        useNumber();
-        if (!pages(unit.values, unit.pages, unit.why)) {
-            unit.done = true;
+    bool logged = true; // every unit's line went into the log
+};
+
+PlaceholderValues UnitValues(const Run& run, std::uint64_t serial) {
+    PlaceholderValues values = run.values;
+    if (run.numbers.on)
+        values["serial"] = std::to_string(serial);
+    if (!values.count("date"))
+        values["date"] = Today();
+    return values;
+}
+
+void StartUnit(Run& run, const PortName& port) {
+    Unit& unit = run.station.units.emplace_back();
+    unit.port = port;
+    unit.adapter = DescribeSerialPort(port.device);
+    unit.started = LogTime();
+    unit.numbered = run.numbers.on;
+    if (unit.numbered)
+        unit.serial = TakeNumber(run.numbers);
+    unit.values = UnitValues(run, unit.serial);
+    if (!run.pages(unit.values, unit.pages, unit.why)) {
+        unit.done = true;
+        return;
+    }
+    unit.thread = std::thread(StoreUnit, std::ref(run.station), std::ref(unit));
+}
+
+// Waits a tick for units to end, then says and logs those that did; the
+// ports (as labelled) of those ended.
+std::vector<std::string> EndUnits(Run& run) {
+    {
+        std::unique_lock<std::mutex> hold(run.station.lock);
+        run.station.changed.wait_for(hold, kTick);
+    }
+    std::vector<std::string> ended;
+    for (auto unit = run.station.units.begin(); unit != run.station.units.end();) {
+        bool done;
+        {
+            std::lock_guard<std::mutex> hold(run.station.lock);
+            done = unit->done;
+        }
+        if (!done) {
+            ++unit;
             continue;
         }
-        unit.thread = std::thread(StoreUnit, std::ref(station), std::ref(unit));
+        Finish(run.station, *unit);
+        if (!run.options.log.empty())
+            run.logged = LogUnit(run.options.log, RecordOf(*unit)) && run.logged;
+        ended.push_back(unit->port.label);
+        unit = run.station.units.erase(unit);
     }
-    while (!station.units.empty()) {
-        {
-            std::unique_lock<std::mutex> hold(station.lock);
-            station.changed.wait_for(hold, kTick);
-        }
-        for (auto unit = station.units.begin(); unit != station.units.end();) {
-            bool done;
-            {
-                std::lock_guard<std::mutex> hold(station.lock);
-                done = unit->done;
-            }
-            if (!done) {
-                ++unit;
+    return ended;
+}
+
+// No unit is started after Ctrl-C or a line the log did not take.
+bool Stopping(const Run& run) {
+    return Interrupted() || !run.logged;
+}
+
+// --watch: every port the pattern matches is served once, those there at
+// the start too, and again only after it has gone and come back.
+void Watch(Run& run) {
+    // The ports served or in flight, by label: whether in flight.
+    std::map<std::string, bool> known;
+    while (!Stopping(run) || !run.station.units.empty()) {
+        for (const std::string& label : EndUnits(run))
+            known[label] = false;
+        if (Stopping(run))
+            continue;
+        std::vector<std::string> present = MatchingPorts(run.options.watch);
+        for (auto port = known.begin(); port != known.end();) {
+            if (port->second ||
+                std::find(present.begin(), present.end(), port->first) != present.end()) {
+                ++port;
                 continue;
             }
-            Finish(station, *unit);
-            if (!options.log.empty())
-                logged = LogUnit(options.log, RecordOf(*unit)) && logged;
-            unit = station.units.erase(unit);
+            Say(run.station, Printable(port->first) + ": gone");
+            port = known.erase(port);
+        }
+        for (const std::string& text : present) {
+            PortName port;
+            std::string why;
+            if (!ResolvePort(text, port, why) || known.count(port.label))
+                continue;
+            known[port.label] = true;
+            StartUnit(run, port);
         }
     }
+}
+
+// The ports given, all at once; with --each-enter again after each Enter.
+void StoreRounds(Run& run, const std::vector<PortName>& ports) {
+    std::shared_ptr<EnterKeys> keys = run.options.eachEnter ? ReadEnterKeys() : nullptr;
+    for (;;) {
+        for (const PortName& port : ports)
+            StartUnit(run, port);
+        while (!run.station.units.empty())
+            EndUnits(run);
+        if (!keys || Stopping(run))
+            return;
+        int seen;
+        {
+            std::lock_guard<std::mutex> hold(keys->lock);
+            seen = keys->pressed; // Enter pressed while storing counts for nothing
+        }
+        PrintText(std::string("Enter stores the next ") +
+                  (ports.size() == 1 ? "display" : "displays") +
+                  " (Ctrl-C or the end of input ends)\n");
+        for (;;) {
+            {
+                std::lock_guard<std::mutex> hold(keys->lock);
+                if (keys->pressed > seen)
+                    break;
+                if (keys->ended)
+                    return;
+            }
+            if (Interrupted())
+                return;
+            Pause(unsigned(kTick.count()));
+        }
+    }
+}
+
+} // namespace
+
+int RunStation(const StationOptions& options, const PlaceholderValues& values,
+               const std::string& project, const UnitPages& pages) {
+    std::vector<PortName> ports;
+    if (!ResolvePorts(options.ports, ports))
+        return kExitUsage;
+    if (ports.empty() == options.watch.empty()) {
+        Complain("--port", options.watch.empty()
+                               ? "no port given: give --port PORT, set KPL_PORT or give --watch"
+                               : "--watch serves the ports it finds: give no --port with it");
+        return kExitUsage;
+    }
+    if (options.eachEnter && ports.empty()) {
+        Complain("--each-enter", "stores into the ports given: give --port PORT");
+        return kExitUsage;
+    }
+    Run run{options, values, pages, {}, {}, true};
+    run.numbers.on = options.serialGiven;
+    run.numbers.next = options.serial;
+    if (!options.log.empty() && !OpenUnitLog(options.log, run.numbers.used))
+        return kExitUnreadable;
+    // The first unit's pages are drawn before any port is opened: a project
+    // that cannot be drawn stores nothing.
+    std::uint64_t serial = options.serial;
+    while (run.numbers.used.count(serial))
+        ++serial;
+    if (run.numbers.on && serial != options.serial)
+        Complain(options.log, "holds serial " + std::to_string(options.serial) +
+                                  " and those up to " + std::to_string(serial - 1) +
+                                  ": numbering from " + std::to_string(serial));
+    std::vector<RenderedPage> drawn;
+    std::string why;
+    if (!pages(UnitValues(run, serial), drawn, why))
+        return kExitUnreadable;
+    NoteInterruptions();
+    if (options.watch.empty())
+        StoreRounds(run, ports);
+    else
+        Watch(run);
+    Station& station = run.station;
     const int total = station.stored + station.failed;
     PrintText(std::to_string(station.stored) + " of " + std::to_string(total) +
               (total == 1 ? " display stored" : " displays stored") + station.failures + "\n");
@@ -251,5 +389,5 @@ int RunStation(const StationOptions& options, const PlaceholderValues& values,
         Complain(project, "interrupted; the units in flight were stored to their end");
         return kExitInterrupted;
     }
-    return station.failed > 0 ? kExitWrite : logged ? kExitDone : kExitUnreadable;
+    return station.failed > 0 ? kExitWrite : run.logged ? kExitDone : kExitUnreadable;
 }

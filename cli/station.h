@@ -17,6 +17,8 @@ struct StationOptions {
     bool serialGiven = false;
     std::uint64_t serial = 0; // --serial: the first unit's number
     std::string log;          // --log FILE: a line per unit
+    std::string watch;        // --watch PATTERN: the ports as they come and go
+    bool eachEnter = false;   // --each-enter: the ports again after each Enter
 };
 
 // Whether the options ask for a station rather than one display's store.
