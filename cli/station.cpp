@@ -135,7 +135,6 @@ void Finish(Station& station, Unit& unit) {
 bool IsStation(const StationOptions& options) {
     return options.ports.size() > 1 || options.serialGiven || !options.log.empty() ||
            !options.watch.empty() || options.eachEnter;
-    return options.ports.size() > 1 || options.serialGiven;
 }
 
 std::string Today() {
