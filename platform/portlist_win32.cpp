@@ -19,9 +19,10 @@ bool IsComName(const char* name) {
     return true;
 }
 
-// Whether a name matches a pattern of * and ?, ignoring case as Windows
-// does for device names.
+// Whether a name matches a pattern of *, ? and [...] (characters and
+// ranges such as [0-9]), ignoring case as Windows does for device names.
 bool Matches(const char* pattern, const char* name) {
+    auto upper = [](char c) { return std::toupper(static_cast<unsigned char>(c)); };
     for (; *pattern; ++pattern, ++name) {
         if (*pattern == '*') {
             for (const char* rest = name;; ++rest) {
@@ -31,9 +32,23 @@ bool Matches(const char* pattern, const char* name) {
                     return false;
             }
         }
-        if (!*name || (*pattern != '?' && std::toupper(static_cast<unsigned char>(*pattern)) !=
-                                              std::toupper(static_cast<unsigned char>(*name))))
+        if (!*name)
             return false;
+        const char* close = *pattern == '[' ? std::strchr(pattern + 1, ']') : nullptr;
+        if (close) {
+            bool found = false;
+            for (const char* c = pattern + 1; c < close; ++c) {
+                const bool range = c + 2 < close && c[1] == '-';
+                const int low = upper(*c), high = upper(range ? c[2] : *c);
+                found = found || (upper(*name) >= low && upper(*name) <= high);
+                c += range ? 2 : 0;
+            }
+            if (!found)
+                return false;
+            pattern = close;
+        } else if (*pattern != '?' && upper(*pattern) != upper(*name)) {
+            return false;
+        }
     }
     return !*name;
 }
