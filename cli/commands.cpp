@@ -372,6 +372,7 @@ Command AddShow(CLI::App& app) {
         ConversionOptions conversion;
         bool ascii = false;
         std::int64_t page = -1;
+        std::vector<std::string> set;
     };
     auto args = std::make_shared<ShowArguments>();
     CLI::App* command = app.add_subcommand("show", "draw the converted picture in the terminal");
@@ -380,9 +381,15 @@ Command AddShow(CLI::App& app) {
     command->add_flag("-a,--ascii", args->ascii, "draw with # and . instead of half blocks");
     command->add_option("--page", args->page, "of a project (.toml): the page to draw")
         ->check(CLI::Range(0, kFlashPages - 1));
+    AddSetValues(*command, args->set);
     return {command, [args, command] {
-                if (!IsProjectPath(args->picture))
+                if (!IsProjectPath(args->picture)) {
+                    if (!args->set.empty()) {
+                        Complain("show", "--set is for a project's placeholders");
+                        return int(kExitUsage);
+                    }
                     return ShowCommand(args->picture, args->conversion, args->ascii);
+                }
                 // A project's layers say how each picture is made.
                 for (const char* name : {"--fit", "--fill", "--stretch", "--threshold", "--dither",
                                          "--invert", "--frame"})
@@ -392,7 +399,7 @@ Command AddShow(CLI::App& app) {
                                              "of its pictures is drawn");
                         return int(kExitUsage);
                     }
-                return ShowProjectCommand(args->picture, args->page, args->ascii);
+                return ShowProjectCommand(args->picture, args->page, args->ascii, args->set);
             }};
 }
 

@@ -5,6 +5,7 @@
 #include "cli/files.h"
 #include "cli/paths.h"
 #include "cli/report.h"
+#include "cli/station.h"
 #include "common/pathparts.h"
 #include "common/wholenumber.h"
 #include "display/formats.h"
@@ -21,10 +22,15 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <set>
 
 namespace {
+
+// Serial numbers go up to twelve digits.
+constexpr std::int64_t kLargestSerial = 999999999999;
 
 // A file of many mistakes is told by its first ones and how many more.
 constexpr std::size_t kProblemsTold = 20;
@@ -85,15 +91,19 @@ struct BuildArguments {
     std::string output;
     bool arrays = false;
     bool prune = false;
+    std::vector<std::string> set;
 };
 
 int BuildCommand(const BuildArguments& args) {
+    Placeholders placeholders;
+    if (!SetValues(args.set, placeholders.values))
+        return kExitUsage;
     Project project;
     if (!Read(args.input, project))
         return kExitUnreadable;
     RenderCache cache;
     std::vector<RenderedPage> pages;
-    ProjectOutcome outcome = RenderProject(project, cache, pages);
+    ProjectOutcome outcome = RenderProject(project, cache, pages, placeholders);
     ComplainAll(outcome);
     if (!outcome.ok)
         return kExitUnreadable;
@@ -124,7 +134,8 @@ int BuildCommand(const BuildArguments& args) {
 Project TextProject(const std::string& font, int size, const std::string& text, Anchor anchor) {
     Project project;
     Layer layer;
-    layer.text = text;
+    for (char c : text) // drawn as given: a brace is no placeholder here
+        layer.text += c == '{' || c == '}' ? std::string(2, c) : std::string(1, c);
     layer.size = size;
     layer.anchor = anchor;
     if (FindBuiltinFont(font)) {
@@ -342,40 +353,83 @@ bool ChosenPages(const std::string& text, bool given, std::vector<bool>& chosen)
 
 struct StoreArguments {
     std::string input;
-    std::string port;
     std::string pages; // "2,5-7"
     bool pagesGiven = false;
+    std::vector<std::string> set;
+    StationOptions station;
 };
+
+// The project's pages that --pages chose, in the order of their numbers.
+std::vector<RenderedPage> Chosen(const std::vector<RenderedPage>& pages,
+                                 const std::vector<bool>& chosen) {
+    std::vector<RenderedPage> kept;
+    for (int number = 0; number < kFlashPages; ++number) {
+        auto page = std::find_if(pages.begin(), pages.end(),
+                                 [number](const RenderedPage& p) { return p.number == number; });
+        if (chosen[std::size_t(number)] && page != pages.end())
+            kept.push_back(*page);
+    }
+    return kept;
+}
 
 int StoreCommand(const StoreArguments& args) {
     std::vector<bool> chosen;
-    if (!ChosenPages(args.pages, args.pagesGiven, chosen))
+    PlaceholderValues set;
+    if (!ChosenPages(args.pages, args.pagesGiven, chosen) || !SetValues(args.set, set))
         return kExitUsage;
-    std::vector<RenderedPage> pages;
-    ProjectOutcome outcome = RenderProjectFile(args.input, pages);
+    if (args.station.serialGiven && set.count("serial")) {
+        Complain("--serial", "numbers the units: leave --set serial out");
+        return kExitUsage;
+    }
+    Project project;
+    ProjectOutcome outcome = ReadProject(args.input, project);
     ComplainAll(outcome);
     if (!outcome.ok)
         return kExitUnreadable;
+    // Drawn for each unit with its values; warnings said once each.
+    RenderCache cache;
+    std::set<std::string> warned;
+    UnitPages draw = [&](const PlaceholderValues& values, std::vector<RenderedPage>& pages,
+                         std::string& why) {
+        std::vector<RenderedPage> all;
+        ProjectOutcome drawn = RenderProject(project, cache, all, {values, false});
+        ComplainAll(drawn.problems);
+        std::vector<ProjectProblem> fresh;
+        for (const ProjectProblem& warning : drawn.warnings)
+            if (warned.insert(ProblemText(warning)).second)
+                fresh.push_back(warning);
+        ComplainAll(fresh, true);
+        pages = Chosen(all, chosen);
+        if (!drawn.ok) {
+            why = ProblemText(drawn.problems.front());
+            return false;
+        }
+        if (pages.empty()) {
+            why = args.pages.empty() ? "has no pages" : "has none of the pages " + args.pages;
+            Complain(args.input, why);
+            return false;
+        }
+        return true;
+    };
+    if (IsStation(args.station))
+        return RunStation(args.station, set, args.input, draw);
+    PlaceholderValues values = set;
+    if (!values.count("date"))
+        values["date"] = Today();
+    std::vector<RenderedPage> pages;
+    std::string why;
+    if (!draw(values, pages, why))
+        return kExitUnreadable;
     std::vector<PageEntry> entries;
-    for (int number = 0; number < kFlashPages; ++number) {
-        if (!chosen[std::size_t(number)])
-            continue;
-        auto page = std::find_if(pages.begin(), pages.end(),
-                                 [number](const RenderedPage& p) { return p.number == number; });
-        if (page == pages.end())
-            continue; // --pages chooses among the project's pages
-        DisplayImageBytes image = page->image;
-        entries.push_back({number, page->name, [image](DisplayImageBytes& out) {
+    for (const RenderedPage& page : pages) {
+        DisplayImageBytes image = page.image;
+        entries.push_back({page.number, page.name, [image](DisplayImageBytes& out) {
                                out = image;
                                return true;
                            }});
     }
-    if (entries.empty()) {
-        Complain(args.input,
-                 args.pages.empty() ? "has no pages" : "has none of the pages " + args.pages);
-        return kExitUnreadable;
-    }
-    return StorePages(args.port, entries, args.input);
+    return StorePages(args.station.ports.empty() ? "" : args.station.ports.front(), entries,
+                      args.input);
 }
 
 } // namespace
@@ -385,7 +439,36 @@ bool IsProjectPath(const std::string& path) {
                                path.compare(path.size() - 5, 5, ".TOML") == 0);
 }
 
-int ShowProjectCommand(const std::string& path, long long number, bool ascii) {
+CLI::Option* AddSetValues(CLI::App& command, std::vector<std::string>& given) {
+    return command
+        .add_option("--set", given,
+                    "a value for the project's placeholder {NAME}; may be given many times")
+        ->type_name("NAME=VALUE");
+}
+
+bool SetValues(const std::vector<std::string>& given, PlaceholderValues& values) {
+    for (const std::string& item : given) {
+        std::size_t equals = item.find('=');
+        std::string name = item.substr(0, equals);
+        if (equals == std::string::npos || !IsPlaceholderName(name)) {
+            Complain("--set", "\"" + item +
+                                  "\" is not NAME=VALUE with a name of letters, digits and _, "
+                                  "such as --set model=KX-2");
+            return false;
+        }
+        if (!values.emplace(name, ArgumentText(item.substr(equals + 1))).second) {
+            Complain("--set", name + " is given twice");
+            return false;
+        }
+    }
+    return true;
+}
+
+int ShowProjectCommand(const std::string& path, long long number, bool ascii,
+                       const std::vector<std::string>& set) {
+    Placeholders placeholders;
+    if (!SetValues(set, placeholders.values))
+        return kExitUsage;
     Project project;
     if (!Read(path, project))
         return kExitUnreadable;
@@ -399,7 +482,7 @@ int ShowProjectCommand(const std::string& path, long long number, bool ascii) {
     }
     RenderCache cache;
     DisplayImageBytes image;
-    ProjectOutcome outcome = RenderPage(project, *page, cache, image);
+    ProjectOutcome outcome = RenderPage(project, *page, cache, image, placeholders);
     ComplainAll(outcome);
     if (!outcome.ok)
         return kExitUnreadable;
@@ -428,18 +511,60 @@ std::vector<Command> AddProjectCommands(CLI::App& app) {
     command->add_flag("--arrays", build->arrays, "the C header also holds each page's 480 bytes");
     command->add_flag("--prune", build->prune,
                       "remove the files an earlier build wrote for pages that are gone");
+    AddSetValues(*command, build->set);
     commands.push_back({command, [build] { return BuildCommand(*build); }});
 
     auto store = std::make_shared<StoreArguments>();
     command = app.add_subcommand(
         "store", "every page of a project (or those of --pages) into its flash page");
     command->add_option("PROJECT", store->input, "the project file (.toml)")->required();
-    AddPort(*command, store->port);
+    // KPL_PORT is read by hand: --watch takes no --port, but may be given
+    // where KPL_PORT is set.
+    CLI::Option* port =
+        command
+            ->add_option("-p,--port", store->station.ports,
+                         "the display's serial port (default: KPL_PORT); given many times, every "
+                         "display at once")
+            ->type_name("PORT");
+    CLI::Option* watch =
+        command
+            ->add_option("--watch", store->station.watch,
+                         "store into every port PATTERN matches as it comes (e.g. '/dev/ttyUSB*'; "
+                         "on Windows 'COM*'), once until it goes, several at once")
+            ->type_name("PATTERN")
+            ->excludes(port);
+    command
+        ->add_flag("--each-enter", store->station.eachEnter,
+                   "after storing, wait for Enter and store again: the displays are swapped on "
+                   "the ports")
+        ->excludes(watch);
+    CLI::Option* serial =
+        command
+            ->add_option_function<std::string>(
+                "--serial",
+                [store](const std::string& text) {
+                    std::optional<std::int64_t> first = WholeNumber(text, 0, kLargestSerial);
+                    if (!first)
+                        throw CLI::ValidationError("--serial", "\"" + text +
+                                                                   "\" is not a number from 0 to " +
+                                                                   std::to_string(kLargestSerial));
+                    store->station.serial = std::uint64_t(*first);
+                },
+                "number the units from N, each its own: {serial} in the project's texts")
+            ->type_name("N");
     CLI::Option* pages =
         command->add_option("--pages", store->pages, "only these pages, e.g. 2,5-7")
             ->type_name("LIST");
-    commands.push_back({command, [store, pages] {
+    AddSetValues(*command, store->set);
+    command->add_option("--log", store->station.log, "add a line for each unit to this CSV file")
+        ->type_name("FILE");
+    commands.push_back({command, [store, pages, serial] {
                             store->pagesGiven = pages->count() > 0;
+                            store->station.serialGiven = serial->count() > 0;
+                            const char* fallback = std::getenv("KPL_PORT");
+                            if (store->station.ports.empty() && store->station.watch.empty() &&
+                                fallback && *fallback)
+                                store->station.ports.push_back(fallback);
                             return StoreCommand(*store);
                         }});
 

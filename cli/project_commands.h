@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cli/command.h"
+#include "pages/placeholders.h"
 
 #include <string>
 #include <vector>
@@ -14,4 +15,12 @@ std::vector<Command> AddProjectCommands(CLI::App& app);
 bool IsProjectPath(const std::string& path);
 
 // One page of a project in the terminal; page < 0 takes the first page.
-int ShowProjectCommand(const std::string& project, long long page, bool ascii);
+// set: the --set values.
+int ShowProjectCommand(const std::string& project, long long page, bool ascii,
+                       const std::vector<std::string>& set);
+
+// --set NAME=VALUE, any number of times: a value for the placeholder {NAME}.
+CLI::Option* AddSetValues(CLI::App& command, std::vector<std::string>& given);
+
+// The values --set gave; false after telling why.
+bool SetValues(const std::vector<std::string>& given, PlaceholderValues& values);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "pages/limits.h"
+#include "pages/placeholders.h"
 #include "picture/picture.h"
 
 #include <cstdint>
@@ -89,7 +90,8 @@ struct Layer {
     std::string file;
     ConversionOptions conversion;
     bool opaque = true;
-    std::string text; // UTF-8, "\n" starts a new line
+    std::string text;    // UTF-8, "\n" starts a new line; may hold placeholders
+    std::string samples; // the designer's values for them: "serial=1042; date=2024-05-01"
     std::string font;
     int size = 0;
     Anchor anchor = Anchor::TopLeft;
@@ -161,6 +163,8 @@ struct LayerField {
     const char* need = nullptr; // the problem when it is missing (empty, or not in the file)
     Axis moves = Axis::None;    // a point beside (x, y): moved with the layer
     int longest = 0;            // Text: bytes; Rows: rows and columns
+    // What is wrong with a value beyond its type; "" when nothing.
+    std::string (*check)(const std::string& value) = nullptr;
 };
 
 // Each kind: its word's documentation, how the designer's list names a
@@ -252,10 +256,18 @@ inline constexpr LayerField kLayerFields[] = {
                         "the picture file (any kind `kpl convert` reads), relative to the project "
                         "file",
                         KPL_PLACE(file), "a picture layer needs a file"),
-    layerfields::With(layerfields::String("text", FieldType::Text, layerfields::kText, "Text",
-                                          "UTF-8; `\\n` starts a line", KPL_PLACE(text),
-                                          "a text layer needs a text"),
-                      [](LayerField& field) { field.longest = kMaxTextBytes; }),
+    layerfields::With(
+        layerfields::String("text", FieldType::Text, layerfields::kText, "Text",
+                            "UTF-8; `\\n` starts a line; `{name}` is a placeholder, `{{` and "
+                            "`}}` braces",
+                            KPL_PLACE(text), "a text layer needs a text"),
+        [](LayerField& field) { field.longest = kMaxTextBytes; }),
+    layerfields::With(
+        layerfields::String("samples", FieldType::Words, layerfields::kText, "Samples",
+                            "values the designer shows for the text's placeholders, such as "
+                            "`serial=1042; date=2024-05-01`; a build takes them from `--set`",
+                            KPL_PLACE(samples), nullptr),
+        [](LayerField& field) { field.check = SampleValuesProblem; }),
     layerfields::String("font", FieldType::FontName, layerfields::kText, "Font",
                         "a font of the project's `[[font]]` tables or a built-in one",
                         KPL_PLACE(font),

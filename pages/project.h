@@ -142,12 +142,13 @@ struct RenderCache {
 };
 void ForgetFiles(RenderCache& cache);
 
-// One page drawn: a function of the project and the files it names. Text
-// with a character its font lacks, a file that cannot be read, an unknown
-// font or group are problems (file, line, what); the image then holds what
-// could be drawn.
+// One page drawn: a function of the project, the files it names and the
+// values of its placeholders (by default the designer's view, with the
+// layers' samples). Text with a character its font lacks, a placeholder
+// without a value, a file that cannot be read, an unknown font or group are
+// problems (file, line, what); the image then holds what could be drawn.
 ProjectOutcome RenderPage(const Project& project, const Page& page, RenderCache& cache,
-                          DisplayImageBytes& image);
+                          DisplayImageBytes& image, const Placeholders& placeholders = kSampleView);
 
 struct RenderedPage {
     int number = 0;
@@ -158,11 +159,8 @@ struct RenderedPage {
 // Every page of the project in the file's order (what `kpl store` sends and
 // `kpl build` writes); ok only when every page rendered without problems.
 ProjectOutcome RenderProject(const Project& project, RenderCache& cache,
-                             std::vector<RenderedPage>& pages);
-
-// A project file read, checked and every page rendered with a cache of its
-// own: what `kpl store` sends. Problems name the file and lines.
-ProjectOutcome RenderProjectFile(const std::string& path, std::vector<RenderedPage>& pages);
+                             std::vector<RenderedPage>& pages,
+                             const Placeholders& placeholders = kSampleView);
 
 // The project as text: fonts, groups, pages in the model's order, each
 // table's keys in one fixed order, defaults left out. Comments kept in the

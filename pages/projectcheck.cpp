@@ -110,6 +110,9 @@ struct Checker {
             Problem(layer.line, field.need);
             return;
         }
+        const std::string wrong = field.check ? field.check(value) : "";
+        if (!wrong.empty())
+            Problem(layer.line, wrong);
         const LayerField* other = field.excludes ? FieldOf(layer.kind, field.excludes) : nullptr;
         if (other && other < &field && !IsDefault(field, layer) && !IsDefault(*other, layer))
             Problem(layer.line, std::string("a ") + kLayerKindNames[int(layer.kind)] + " takes " +

@@ -5,6 +5,7 @@
 #include "common/pathparts.h"
 #include "pages/fonts.h"
 #include "pages/limits.h"
+#include "pages/placeholders.h"
 #include "platform/userfiles.h"
 
 #include <algorithm>
@@ -77,6 +78,7 @@ struct Painter {
     RenderCache& cache;
     DisplayImageBytes& image;
     ProjectOutcome& outcome;
+    const Placeholders& placeholders;
     std::int64_t steps = 0;
     bool stopped = false;
     // Glyphs' exact ink, and texts' lines' ink, for the warnings of texts
@@ -488,16 +490,41 @@ struct Painter {
         return text;
     }
 
+    // The layer's text with its placeholders filled (a text without braces
+    // as it is); null after saying why it cannot be.
+    const std::string* FilledText(const Layer& layer, std::string& filled) {
+        if (layer.text.find_first_of("{}") == std::string::npos)
+            return &layer.text;
+        PlaceholderValues values = placeholders.values;
+        PlaceholderValues samples;
+        std::string why;
+        if (placeholders.samples && ParseSampleValues(layer.samples, samples, why))
+            values.insert(samples.begin(), samples.end());
+        if (!FillPlaceholders(layer.text, values, placeholders.samples, filled, why)) {
+            Problem(layer.line, why);
+            return nullptr;
+        }
+        if (filled.size() > std::size_t(kMaxTextBytes)) {
+            Problem(layer.line, "a text with its values is at most " +
+                                    std::to_string(kMaxTextBytes) + " bytes long, not " +
+                                    std::to_string(filled.size()));
+            return nullptr;
+        }
+        return &filled;
+    }
+
     void Text(const Layer& layer, Coordinate dx, Coordinate dy) {
+        std::string filled;
+        const std::string* text = FilledText(layer, filled);
         FontChoice font;
-        if (!FontOf(layer, font))
+        if (!text || !FontOf(layer, font))
             return;
         if (!cache.fonts)
             cache.fonts = NewFontStore();
         if (!font.path.empty())
             cache.inputs.insert(font.path);
         const TextLayout* laidOut = nullptr;
-        FontOutcome laid = LayOutText(*cache.fonts, font, layer.text, laidOut);
+        FontOutcome laid = LayOutText(*cache.fonts, font, *text, laidOut);
         if (!laid.ok) {
             Problem(layer.line, "font \"" + layer.font + "\" " + laid.why);
             return;
@@ -505,7 +532,7 @@ struct Painter {
         const TextLayout& layout = *laidOut;
         if (!Spend(layer.line,
                    std::int64_t(layout.lines.size()) +
-                       (layer.wrap || layer.letterSpacing ? std::int64_t(layer.text.size()) : 0)))
+                       (layer.wrap || layer.letterSpacing ? std::int64_t(text->size()) : 0)))
             return;
         // Laid out afresh only when wrapped or spaced: the layout's own
         // lines otherwise (a long text used many times is not copied).
@@ -787,10 +814,10 @@ void ForgetFiles(RenderCache& cache) {
 namespace {
 
 ProjectOutcome DrawPage(const Project& project, const Page& page, RenderCache& cache,
-                        DisplayImageBytes& image) {
+                        DisplayImageBytes& image, const Placeholders& placeholders) {
     image.fill(0);
     ProjectOutcome outcome;
-    Painter painter{project, cache, image, outcome, 0, false, {}, {}};
+    Painter painter{project, cache, image, outcome, placeholders, 0, false, {}, {}};
     for (const Layer& layer : page.layers)
         painter.Draw(layer, 0, 0, false);
     std::stable_sort(outcome.problems.begin(), outcome.problems.end(), ByLine);
@@ -802,13 +829,13 @@ ProjectOutcome DrawPage(const Project& project, const Page& page, RenderCache& c
 } // namespace
 
 ProjectOutcome RenderPage(const Project& project, const Page& page, RenderCache& cache,
-                          DisplayImageBytes& image) {
+                          DisplayImageBytes& image, const Placeholders& placeholders) {
     cache.scaledPixels = 0;
-    return DrawPage(project, page, cache, image);
+    return DrawPage(project, page, cache, image, placeholders);
 }
 
 ProjectOutcome RenderProject(const Project& project, RenderCache& cache,
-                             std::vector<RenderedPage>& pages) {
+                             std::vector<RenderedPage>& pages, const Placeholders& placeholders) {
     pages.clear();
     cache.scaledPixels = 0;
     ProjectOutcome outcome = CheckProject(project);
@@ -818,7 +845,7 @@ ProjectOutcome RenderProject(const Project& project, RenderCache& cache,
         RenderedPage rendered;
         rendered.number = page.number;
         rendered.name = page.name;
-        ProjectOutcome drawn = DrawPage(project, page, cache, rendered.image);
+        ProjectOutcome drawn = DrawPage(project, page, cache, rendered.image, placeholders);
         outcome.problems.insert(outcome.problems.end(), drawn.problems.begin(),
                                 drawn.problems.end());
         outcome.warnings.insert(outcome.warnings.end(), drawn.warnings.begin(),
@@ -836,14 +863,4 @@ ProjectOutcome RenderProject(const Project& project, RenderCache& cache,
     }
     outcome.ok = outcome.problems.empty();
     return outcome;
-}
-
-ProjectOutcome RenderProjectFile(const std::string& path, std::vector<RenderedPage>& pages) {
-    pages.clear();
-    Project project;
-    ProjectOutcome outcome = ReadProject(path, project);
-    if (!outcome.ok)
-        return outcome;
-    RenderCache cache;
-    return RenderProject(project, cache, pages);
 }

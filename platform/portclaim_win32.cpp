@@ -12,7 +12,7 @@ namespace {
 // program loaded as a library, where no static constructor has run.
 struct Claim {
     SerialHandle port;
-    HANDLE mutex;
+    HANDLE volatile mutex;
 };
 Claim claims[16];
 
@@ -50,9 +50,10 @@ SerialHandle ClaimOpenedPort(void* opened, const char* deviceName) {
         CloseHandle(opened);
         return kNoSerialPort;
     }
+    // A slot is taken in one step: kpl opens ports on several threads.
     for (Claim& slot : claims) {
-        if (slot.mutex == nullptr) {
-            slot = {port, claim};
+        if (InterlockedCompareExchangePointer(&slot.mutex, claim, nullptr) == nullptr) {
+            slot.port = port;
             return port;
         }
     }
@@ -64,7 +65,8 @@ void ReleasePortClaim(SerialHandle port) {
     for (Claim& slot : claims) {
         if (slot.mutex != nullptr && slot.port == port) {
             CloseHandle(slot.mutex);
-            slot = {kNoSerialPort, nullptr};
+            slot.port = kNoSerialPort;
+            InterlockedExchangePointer(&slot.mutex, nullptr);
         }
     }
 }

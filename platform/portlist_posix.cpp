@@ -5,6 +5,8 @@
 #include <libserialport.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <glob.h>
 
 #ifdef KPL_LIBSERIALPORT_AT_RUN_TIME
 // A static kpl (the Linux tarball) takes libserialport, which is under the
@@ -16,7 +18,8 @@
     X(sp_list_ports) X(sp_free_port_list) X(sp_get_port_name)                 \
     X(sp_get_port_description) X(sp_get_port_transport)                       \
     X(sp_get_port_usb_product) X(sp_get_port_usb_manufacturer)                 \
-    X(sp_get_port_usb_vid_pid) X(sp_last_error_message) X(sp_free_error_message)
+    X(sp_get_port_usb_vid_pid) X(sp_last_error_message) X(sp_free_error_message)   \
+    X(sp_get_port_by_name) X(sp_free_port) X(sp_get_port_usb_serial)
 // clang-format on
 
 namespace {
@@ -77,6 +80,35 @@ std::string DescriptionOf(sp_port* port) {
 
 } // namespace
 
+SerialPortEntry DescribeSerialPort(const std::string& name) {
+    SerialPortEntry entry{name, "", ""};
+#ifdef KPL_LIBSERIALPORT_AT_RUN_TIME
+    if (!Loaded().loaded)
+        return entry;
+#endif
+    // libserialport finds a port's details by its device's own name.
+    char* device = realpath(name.c_str(), nullptr);
+    sp_port* port = nullptr;
+    if (device && SP(sp_get_port_by_name)(device, &port) == SP_OK) {
+        entry.description = DescriptionOf(port);
+        if (SP(sp_get_port_transport)(port) == SP_TRANSPORT_USB)
+            entry.usbSerial = Text(SP(sp_get_port_usb_serial)(port));
+        SP(sp_free_port)(port);
+    }
+    std::free(device);
+    return entry;
+}
+
+std::vector<std::string> MatchingPorts(const std::string& pattern) {
+    std::vector<std::string> names;
+    glob_t found{};
+    if (glob(pattern.c_str(), 0, nullptr, &found) == 0)
+        for (std::size_t i = 0; i < found.gl_pathc; ++i)
+            names.push_back(found.gl_pathv[i]);
+    globfree(&found);
+    return names;
+}
+
 bool ListSerialPorts(std::vector<SerialPortEntry>& ports, std::string& why) {
     ports.clear();
 #ifdef KPL_LIBSERIALPORT_AT_RUN_TIME
@@ -94,7 +126,7 @@ bool ListSerialPorts(std::vector<SerialPortEntry>& ports, std::string& why) {
         return false;
     }
     for (sp_port** port = list; *port; ++port)
-        ports.push_back({Text(SP(sp_get_port_name)(*port)), DescriptionOf(*port)});
+        ports.push_back({Text(SP(sp_get_port_name)(*port)), DescriptionOf(*port), ""});
     SP(sp_free_port_list)(list);
     return true;
 }

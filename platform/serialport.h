@@ -4,9 +4,10 @@
 // (serialport_win32.cpp), device paths such as "/dev/ttyUSB0" on Linux and
 // macOS (serialport_posix.cpp: termios).
 //
-// One transaction uses the line at a time in every program; the calls keep
-// no state per port beyond what the system keeps, except the POSIX side's
-// saved terminal settings (below).
+// One transaction uses a line at a time; several lines may each be used by
+// a thread of their own (kpl's station). The calls keep no state per port
+// beyond what the system keeps, except the POSIX side's saved terminal
+// settings (below).
 #pragma once
 
 #include <cstddef>
@@ -65,8 +66,9 @@ bool WriteSerial(SerialHandle port, const void* data, std::size_t length, std::s
 // then drops DTR and RTS, as on any last close).
 void CloseSerial(SerialHandle port);
 
-// Why the latest failed open, set-up or write failed, as the system tells
-// it. Kept per program: see the one-transaction rule above.
+// Why the calling thread's latest open, set-up or write failed, as the
+// system tells it; asked right after the call that failed (on Windows it
+// is the thread's own last-error code).
 enum class SerialFailure { None, Missing, Busy, Permission, NotSerial, Other };
 struct SerialError {
     SerialFailure kind = SerialFailure::None;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <map>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -12,7 +13,8 @@
 
 namespace {
 
-SerialError lastError;
+// Each thread's own: kpl stores into several ports at once, a thread each.
+thread_local SerialError lastError;
 
 void NoteError(int code) {
     switch (code) {
@@ -41,6 +43,7 @@ int ToDescriptor(SerialHandle port) {
 
 // The terminal settings each open port had, put back on closing.
 std::map<int, termios> settingsFound;
+std::mutex settingsLock;
 
 bool SpeedOf(unsigned baud, speed_t& speed) {
     static const struct {
@@ -80,6 +83,7 @@ SerialHandle OpenDisplayDevice(const std::string& deviceName) {
     }
     // Non-blocking only for the open (a modem line would wait for carrier).
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::lock_guard<std::mutex> hold(settingsLock);
     settingsFound[fd] = found;
     return static_cast<SerialHandle>(fd) + 1;
 }
@@ -141,10 +145,13 @@ bool WriteSerial(SerialHandle port, const void* data, std::size_t length, std::s
 
 void CloseSerial(SerialHandle port) {
     int fd = ToDescriptor(port);
-    auto found = settingsFound.find(fd);
-    if (found != settingsFound.end()) {
-        tcsetattr(fd, TCSANOW, &found->second);
-        settingsFound.erase(found);
+    {
+        std::lock_guard<std::mutex> hold(settingsLock);
+        auto found = settingsFound.find(fd);
+        if (found != settingsFound.end()) {
+            tcsetattr(fd, TCSANOW, &found->second);
+            settingsFound.erase(found);
+        }
     }
     ioctl(fd, TIOCNXCL);
     flock(fd, LOCK_UN);

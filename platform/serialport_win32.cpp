@@ -5,63 +5,47 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 namespace {
 
-SerialError lastError;
+// A failure's reason is the thread's own last-error code, left as the
+// failing call set it (kpl stores into several ports at once, a thread
+// each); a port claimed by another program has a code of ours (bit 29 marks
+// codes no system function sets).
+constexpr DWORD kClaimedElsewhere = 0x20000001;
 
 HANDLE ToHandle(SerialHandle port) {
     return reinterpret_cast<HANDLE>(port);
 }
 
-void NoteError(DWORD code) {
-    switch (code) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-        lastError.kind = SerialFailure::Missing;
-        break;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-        // What Windows answers for a port another program holds.
-        lastError.kind = SerialFailure::Busy;
-        break;
-    default:
-        lastError.kind = SerialFailure::Other;
-    }
-    lastError.text = SystemErrorText(code);
-}
-
 } // namespace
 
 SerialHandle OpenDisplayDevice(const std::string& deviceName) {
-    lastError = SerialError();
+    SetLastError(ERROR_SUCCESS);
     HANDLE port = CreateFileA(deviceName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
-    if (port == INVALID_HANDLE_VALUE) {
-        NoteError(GetLastError());
+    if (port == INVALID_HANDLE_VALUE)
         return kNoSerialPort;
-    }
     SerialHandle claimed = ClaimOpenedPort(port, deviceName.c_str());
     if (claimed == kNoSerialPort)
-        lastError = {SerialFailure::Busy, "in use by another program"};
+        SetLastError(kClaimedElsewhere);
     return claimed;
 }
 
 LineSetupResult ApplyLineSettings(SerialHandle port, const LineSettings& wanted) {
-    // The text form BuildCommDCBA takes: "9600,N,8,1".
-    std::string definition =
-        std::to_string(wanted.baud) + "," + "NEO"[static_cast<int>(wanted.parity)] + "," +
-        std::to_string(wanted.dataBits) + "," + std::to_string(wanted.stopBits);
+    // The text form BuildCommDCBA takes: "9600,N,8,1" (in place: nothing
+    // may run between a failure and its code being read).
+    char definition[48];
+    std::snprintf(definition, sizeof definition, "%u,%c,%u,%u", wanted.baud,
+                  "NEO"[static_cast<int>(wanted.parity)], wanted.dataBits, wanted.stopBits);
     DCB settings;
     ZeroMemory(&settings, sizeof settings);
     settings.DCBlength = sizeof settings;
-    if (!BuildCommDCBA(definition.c_str(), &settings)) {
-        NoteError(GetLastError());
+    if (!BuildCommDCBA(definition, &settings))
         return LineSetupResult::NotSupported;
-    }
-    if (!SetCommState(ToHandle(port), &settings)) {
-        NoteError(GetLastError());
+    if (!SetCommState(ToHandle(port), &settings))
         return LineSetupResult::Refused;
-    }
     return LineSetupResult::Applied;
 }
 
@@ -72,13 +56,11 @@ bool WriteSerial(SerialHandle port, const void* data, std::size_t length, std::s
     DWORD taken = 0;
     BOOL ok = WriteFile(ToHandle(port), data, static_cast<DWORD>(length), &taken, nullptr);
     written = taken;
-    if (!ok) {
-        NoteError(GetLastError());
+    if (!ok)
         return false;
-    }
     if (written != length) {
         // A write time-out set by another program can end it early.
-        NoteError(ERROR_WRITE_FAULT);
+        SetLastError(ERROR_WRITE_FAULT);
         return false;
     }
     return true;
@@ -90,5 +72,25 @@ void CloseSerial(SerialHandle port) {
 }
 
 SerialError LastSerialError() {
-    return lastError;
+    const DWORD code = GetLastError();
+    SerialError error;
+    switch (code) {
+    case ERROR_SUCCESS:
+        return error;
+    case kClaimedElsewhere:
+        return {SerialFailure::Busy, "in use by another program"};
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        error.kind = SerialFailure::Missing;
+        break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+        // What Windows answers for a port another program holds.
+        error.kind = SerialFailure::Busy;
+        break;
+    default:
+        error.kind = SerialFailure::Other;
+    }
+    error.text = SystemErrorText(code);
+    return error;
 }

@@ -42,6 +42,11 @@ FileOutcome ReadStandardInput(std::size_t maxBytes, std::string& bytes, std::uin
 // A read-only file is refused unless `force`; a missing folder is named.
 FileOutcome WriteUserFile(const std::string& path, const std::string& bytes, bool force);
 
+// Adds bytes to the end of a file (links followed), made if missing, in
+// one write, and flushed to the disk: a log that must keep every line
+// (kpl store's). Nothing is written on failure, for all the system tells.
+FileOutcome AppendUserFile(const std::string& path, const std::string& bytes);
+
 // Writes bytes to standard output, binary on every system, and flushes.
 FileOutcome WriteStandardOutput(const std::string& bytes);
 

@@ -282,6 +282,18 @@ FileOutcome ReadStandardInput(std::size_t maxBytes, std::string& bytes, std::uin
     return ReadOpened(STDIN_FILENO, maxBytes, bytes, length);
 }
 
+FileOutcome AppendUserFile(const std::string& path, const std::string& bytes) {
+    int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0)
+        return Failed(errno);
+    struct stat status;
+    bool ok = WriteAll(fd, bytes) && fstat(fd, &status) == 0 &&
+              (!S_ISREG(status.st_mode) || fsync(fd) == 0); // a FIFO has no disk
+    int error = errno;
+    close(fd);
+    return ok ? Done() : Failed(error);
+}
+
 FileOutcome WriteUserFile(const std::string& path, const std::string& bytes, bool force) {
     if (path.empty() || path.find('\0') != std::string::npos)
         return {false, "names no file"};

@@ -196,6 +196,17 @@ FileOutcome WriteUserFile(const std::string& path, const std::string& bytes, boo
     return Done();
 }
 
+FileOutcome AppendUserFile(const std::string& path, const std::string& bytes) {
+    std::wstring name = WidePath(path);
+    if (name.empty())
+        return {false, "names no file"};
+    Handle file{CreateFileW(name.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (file.handle == INVALID_HANDLE_VALUE)
+        return Failed();
+    return WriteAll(file.handle, bytes) && FlushFileBuffers(file.handle) ? Done() : Failed();
+}
+
 FileOutcome WriteStandardOutput(const std::string& bytes) {
     std::fflush(stdout);
     if (!WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), bytes)) {

@@ -386,6 +386,10 @@ TEST(Project, NamesTheLineOfEveryProblem) {
          {"p.toml:4: a row holds only '#' (drawn) and '.' (left): \"#x\""}},
         {"[[page]]\nnumber = 0\nname = \"a\"\n[[page.layer]]\nkind = \"group\"\ngroup = \"g\"\n",
          {"p.toml:4: no group named \"g\""}},
+        {"[[page]]\nnumber = 0\nname = \"a\"\n[[page.layer]]\nkind = \"text\"\ntext = \"{n}\"\n"
+         "font = \"small\"\nsamples = \"n=1; 2x=3\"\n",
+         {"p.toml:4: samples are name=value parted by \"; \", such as \"serial=1042; "
+          "date=2024-05-01\", not \"2x=3\""}},
         {"[[font]]\nname = \"f\"\nbuiltin = \"small\"\nsize = 9\n[[page]]\nnumber = 0\n"
          "name = \"a\"\n[[page.layer]]\nkind = \"text\"\ntext = \"a\"\nfont = \"large\"\n"
          "size = 12\n",
@@ -488,7 +492,8 @@ name = "last"
 
 [[page.layer]]
 kind = "text"
-text = "a\tb"
+text = "a\tb {n}"
+samples = "n=7"
 font = "sans"
 size = 9
 x = 1
@@ -543,6 +548,7 @@ y = -9
     EXPECT_EQ(ProjectText(project).text, text);
     EXPECT_EQ(project.groups[0].layers[0].conversion.dithering, Dithering::Bayer);
     EXPECT_EQ(project.pages[0].layers[0].anchor, Anchor::BottomLeft);
+    EXPECT_EQ(project.pages[0].layers[0].samples, "n=7");
 }
 
 // Two lines, each centred on its own in the box; "I" narrower than "HI" in
@@ -1271,7 +1277,8 @@ TEST(GlyphSheet, DrawsEachGlyphAsATextLayerOfItUnderItsCode) {
                 Parsed(font +
                        "[[page]]\nnumber = 0\nname = \"p\"\n[[page.layer]]\nkind = "
                        "\"text\"\nfont = \"" +
-                       (font.empty() ? c.font.builtin : "f") + "\"\ntext = \"" + escape + "\"\n");
+                       (font.empty() ? c.font.builtin : "f") + "\"\ntext = \"" + escape +
+                       (cell.code == '{' || cell.code == '}' ? escape : "") + "\"\n");
             DisplayImageBytes image{};
             ASSERT_TRUE(RenderPage(project, project.pages[0], cache, image).ok);
             std::vector<std::string> page(kDisplayHeight, std::string(kDisplayWidth, '.'));
@@ -1313,4 +1320,62 @@ TEST(GlyphSheet, HoldsTheRowsItsPixelsAllow) {
     EXPECT_EQ(sheet.total, all.size());
     EXPECT_EQ(sheet.next, all.at(sheet.cells.size()));
     EXPECT_EQ(sheet.end, all.back());
+}
+
+// Placeholders filled, padded, kept or refused, each with the problem's words.
+TEST(Placeholders, FillTheirValuesOrSayWhyNot) {
+    const PlaceholderValues values = {{"serial", "42"}, {"model", "KX-2"}, {"long", "12345"}};
+    struct Case {
+        const char* text;
+        bool keepMissing;
+        const char* filled; // or the problem
+    } cases[] = {
+        {"S/N {serial:06} {model}", false, "S/N 000042 KX-2"},
+        {"{long:03}{serial:01}", false, "1234542"},
+        {"{{serial}} }}{{", false, "{serial} }{"},
+        {"{date} {serial}", true, "{date} 42"},
+        {"{date:04}", true, "{date:04}"},
+        {"{date}", false, "no value for {date}"},
+        {"a}b", false, "a \"}\" without its \"{\" (}} writes a brace)"},
+        {"a{serial", false, "a \"{\" without its \"}\" ({{ writes a brace)"},
+        {"{se rial}", true,
+         "\"{se rial}\" is not a placeholder: a name of letters, digits and _ ({{ writes a brace)"},
+        {"{2x}", true,
+         "\"{2x}\" is not a placeholder: a name of letters, digits and _ ({{ writes a brace)"},
+        {"{serial:6}", false,
+         "{serial:6}: a placeholder's format is 0 and a width from 1 to 20, such as {serial:06}"},
+        {"{serial:00}", false,
+         "{serial:00}: a placeholder's format is 0 and a width from 1 to 20, such as {serial:06}"},
+        {"{serial:021}", false,
+         "{serial:021}: a placeholder's format is 0 and a width from 1 to 20, such as {serial:06}"},
+        {"{model:04}", false, "{model:04} pads a number with zeros, but model is \"KX-2\""},
+    };
+    for (const Case& c : cases) {
+        std::string filled, why;
+        bool ok = FillPlaceholders(c.text, values, c.keepMissing, filled, why);
+        EXPECT_EQ(ok ? filled : why, c.filled) << c.text;
+    }
+}
+
+// A filled text draws as that text written out; the designer's view takes
+// the samples; a value past a text's limit is refused with its line.
+TEST(Placeholders, DrawAsTheirValuesWrittenOut) {
+    auto project = [](const std::string& text) {
+        return Parsed("[[page]]\nnumber = 0\nname = \"a\"\n[[page.layer]]\nkind = \"text\"\n"
+                      "text = \"" +
+                      text + "\"\nsamples = \"n=17\"\nfont = \"small\"\n");
+    };
+    Project filled = project("No {n:03}"), plain = project("No 017");
+    RenderCache cache;
+    DisplayImageBytes image{}, sample{};
+    ASSERT_TRUE(RenderPage(filled, filled.pages[0], cache, image, {{{"n", "17"}}, false}).ok);
+    EXPECT_EQ(Art(image), Art(Rendered(plain)));
+    EXPECT_NE(Art(image), Art(DisplayImageBytes{}));
+    ASSERT_TRUE(RenderPage(filled, filled.pages[0], cache, sample).ok);
+    EXPECT_EQ(Art(sample), Art(image));
+    ProjectOutcome outcome =
+        RenderPage(filled, filled.pages[0], cache, image, {{{"n", std::string(4095, '1')}}, false});
+    ASSERT_EQ(outcome.problems.size(), 1u);
+    EXPECT_EQ(ProblemText(outcome.problems[0]),
+              "p.toml:4: a text with its values is at most 4096 bytes long, not 4098");
 }
