@@ -210,6 +210,24 @@ void GetLayers(Designer&, const Request&, Response& response) {
     ReplyJson(response, LayersJson());
 }
 
+// The shown layers under a pixel of a page, the topmost first: what a click
+// there selects.
+void GetAt(Designer& designer, const Request& request, Response& response) {
+    std::unique_lock<std::mutex> hold = Hold(designer);
+    const Session& session = designer.session;
+    std::optional<int> index = PageParam(session, request);
+    std::optional<std::int64_t> x = WholeNumber(Param(request, "x"), 0, kDisplayWidth - 1);
+    std::optional<std::int64_t> y = WholeNumber(Param(request, "y"), 0, kDisplayHeight - 1);
+    if (!index || !x || !y)
+        return ReplyJson(response, Answer(false, "a page of the project and a pixel on it"), false);
+    const std::vector<LayerCover>& covers = session.covers[std::size_t(*index)];
+    std::vector<std::string> layers;
+    for (std::size_t i = covers.size(); i-- > 0;)
+        if (!session.state.hidden[std::size_t(*index)][i] && Covers(covers[i], int(*x), int(*y)))
+            layers.push_back(std::to_string(i));
+    ReplyJson(response, "{\"ok\":true,\"layers\":" + JsonArray(layers) + "}");
+}
+
 void PostEdit(Designer& designer, const Request& request, Response& response) {
     EditFields fields;
     for (const auto& param : request.params)

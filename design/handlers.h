@@ -32,6 +32,8 @@ Handler GetAsset;
 // The project, its pages drawn afresh.
 Handler GetState;
 Handler GetLayers;
+// The layers under a pixel of a page, the topmost first.
+Handler GetAt;
 // Changes to the project, each made on the version the request names.
 Handler PostEdit;
 Handler PostUndo;

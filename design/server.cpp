@@ -63,6 +63,7 @@ const Route kRoutes[] = {
     {Method::Get, "([A-Za-z0-9_.-]*)", GetAsset},
     {Method::Get, "api/state", GetState},
     {Method::Get, "api/layers", GetLayers},
+    {Method::Get, "api/at", GetAt},
     {Method::Post, "api/edit", PostEdit},
     {Method::Post, "api/undo", PostUndo},
     {Method::Post, "api/redo", PostRedo},

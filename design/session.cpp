@@ -116,6 +116,7 @@ void Redraw(Session& session, int page) {
     const std::vector<Page>& pages = session.state.project.pages;
     session.images.resize(pages.size());
     session.problems.resize(pages.size());
+    session.covers.resize(pages.size());
     for (std::size_t i = 0; i < pages.size(); ++i) {
         if (page >= 0 && std::size_t(page) != i)
             continue;
@@ -136,12 +137,13 @@ void Redraw(Session& session, int page) {
             said.what = "warning: " + said.what;
             session.problems[i].push_back(ProblemText(said));
         }
+        session.covers[i] = CoversOf(session.state.project, pages[i], session.cache);
     }
 }
 
 EditOutcome EditSession(Session& session, const EditFields& fields, const std::string& group) {
     DesignState before = session.state;
-    EditOutcome outcome = ApplyEdit(session.state, fields);
+    EditOutcome outcome = ApplyEdit(session.state, fields, &session.covers);
     if (!outcome.ok)
         return outcome;
     if (group.empty() || group != session.editGroup || session.undo.empty()) {

@@ -4,6 +4,7 @@
 // calls.
 #pragma once
 
+#include "design/covers.h"
 #include "design/edits.h"
 #include "pages/project.h"
 
@@ -20,6 +21,8 @@ struct Session {
     std::vector<DisplayImageBytes> images;
     // Each page's problems, then its warnings ("file:line: warning: what").
     std::vector<std::vector<std::string>> problems;
+    // Each page's layers' covers: what a click selects, a selection's box.
+    std::vector<std::vector<LayerCover>> covers;
     bool drawn = false;        // the first drawing waits until the server listens
     std::string diskText;      // the file as read or last saved
     bool changed = false;      // since then

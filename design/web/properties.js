@@ -1,7 +1,8 @@
 // The chosen layer's properties: a form built from a list of fields, again
 // only when another layer or kind is chosen; its inputs follow the project.
+// A change is made to every selected layer that has the field.
 import { edit } from './requests.js';
-import { $, addView, chosenLayer, state } from './state.js';
+import { $, addView, chosenLayer, selected, state } from './state.js';
 
 // The input each type of field is offered in.
 const INPUTS = {
@@ -65,8 +66,9 @@ function send(event) {
   if (event.type !== (settled ? 'change' : 'input')) return;
   const value = kind === 'checkbox' ? (input.checked ? 1 : 0) : input.value;
   if (kind === 'number' && !/^-?\d+$/.test(value)) return;
-  const key = `set:${state.page}:${state.layer}:${field.key}`;
-  edit({ op: 'set', layer: state.layer, field: field.key, value, group: key }, key);
+  const layers = selected().join(',');
+  const key = `set:${state.page}:${layers}:${field.key}`;
+  edit({ op: 'set', layers, field: field.key, value, group: key }, key);
 }
 
 function valueOf(l, field) {

@@ -370,6 +370,78 @@ def tabs_and_paint(driver, designer):
     driver.find_element(By.CSS_SELECTOR, "input[name=tool][value=move]").click()
 
 
+def at_pixel(driver, x, y):
+    """Actions with the pointer on the middle of page pixel (x, y), at the
+    canvas's zoom."""
+    grid = driver.find_element(By.ID, "grid")
+    zoom = int(driver.find_element(By.ID, "stage").get_attribute("data-zoom"))
+    return ActionChains(driver).move_to_element_with_offset(grid, x * zoom + zoom // 2 - 60 * zoom,
+                                                            y * zoom + zoom // 2 - 16 * zoom)
+
+
+def chosen(driver):
+    """The selected layers as the list shows them, and the selection's outline."""
+    return (driver.execute_script("return [...document.querySelectorAll('#layers li.chosen span')]"
+                                  ".map((e) => e.textContent)"),
+            driver.find_element(By.ID, "marks").get_attribute("data-box"))
+
+
+def keys(driver, *typed):
+    requesting(driver, lambda: driver.find_element(By.TAG_NAME, "body").send_keys(*typed))
+
+
+def canvas(driver):
+    """Selecting on the canvas as a user does: a click takes the topmost
+    layer under the pointer (a line also beside its ink), again the one
+    beneath, Shift adds; a drag, arrows, a property and Delete act on all
+    selected; the pixels then equal kpl build's of the saved file."""
+    project = example_project(os.path.join(RUN, "canvas"))
+    designer = Designer(project)
+    try:
+        driver.get(designer.url)
+        wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'"))
+        driver.find_element(By.TAG_NAME, "body").send_keys(Keys.ESCAPE)
+        same("Escape lets the selection go", chosen(driver), ([], ""))
+        requesting(driver, at_pixel(driver, 60, 16).click().perform)
+        requesting(driver, at_pixel(driver, 60, 16).click().perform)
+        same("on the splash page a click takes the text boxed over the page; a click again, the frame beneath",
+             chosen(driver), (["rectangle 120 x 32"], "0,0,120,32"))
+        driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
+        text, line, bar = 'text "Battery low"', "line 10,30 to 109,30", "group statusbar"
+        for what, pixel, shift, want in (
+                ("a click on a text's ink", (40, 22), False, ([text], "28,18,65,10")),
+                ("a click beside a one-pixel line", (50, 31), False, ([line], "10,30,100,1")),
+                ("Shift-click adds the status bar, outlined together", (5, 3), True, ([line, bar], "0,0,120,31")),
+                ("on nothing, Shift-click changes nothing", (5, 20), True, ([line, bar], "0,0,120,31"))):
+            requesting(driver, (at_pixel(driver, *pixel).key_down(Keys.SHIFT).click().key_up(Keys.SHIFT) if shift
+                                else at_pixel(driver, *pixel).click()).perform)
+            same(what, chosen(driver), want)
+        zoom = int(driver.find_element(By.ID, "stage").get_attribute("data-zoom"))
+        requesting(driver, at_pixel(driver, 5, 3).click_and_hold().move_by_offset(3 * zoom, -2 * zoom)
+                   .release().perform)
+        keys(driver, Keys.ARROW_RIGHT, Keys.SHIFT + Keys.ARROW_LEFT)
+        moved = [(l["kind"], l["x"], l["y"]) for l in state(designer)["pages"][1]["layers"]]
+        same("a drag on the selection, then right and Shift-left (8), move both; the text stays",
+             moved, [("group", -4, -2), ("text", 60, 21), ("line", 6, 28)])
+        requesting(driver, at_pixel(driver, 5, 20).click().perform)
+        same("a click on nothing lets the selection go", chosen(driver), ([], ""))
+        requesting(driver, at_pixel(driver, 40, 22).click().perform)
+        requesting(driver, at_pixel(driver, 50, 29).key_down(Keys.SHIFT).click().key_up(Keys.SHIFT).perform)
+        requesting(driver, lambda: Select(driver.find_element(By.CSS_SELECTOR, "#properties select[name=ink]"))
+                   .select_by_visible_text("invert"))
+        same("a property set on every selected layer",
+             [l["ink"] for l in state(designer)["pages"][1]["layers"][1:]], ["invert", "invert"])
+        keys(driver, Keys.DELETE)
+        same("Delete removes the selection", [l["kind"] for l in state(designer)["pages"][1]["layers"]], ["group"])
+        requesting(driver, driver.find_element(By.ID, "save").click)
+        out = os.path.join(RUN, "canvas-out")
+        subprocess.run([KPL, "build", project, "-o", out], check=True, capture_output=True)
+        same("the canvas's pixels: kpl build's of the saved file", driver.execute_script(CANVAS_PIXELS, "#page"),
+             dark_pixels_of_picture(os.path.join(out, "05-battery_low.bmp")))
+    finally:
+        designer.stop()
+
+
 def files_and_links():
     """Pictures as they are on disk now; a dropped picture never written
     through a link."""
@@ -551,6 +623,7 @@ def main():
         layers(driver, designer)
         tabs_and_paint(driver, designer)
         forms(driver, designer)
+        canvas(driver)
         # The stale tab's refused edit is the one failed request expected.
         errors = [entry["message"] for entry in driver.get_log("browser")
                   if entry["level"] == "SEVERE" and "status of 409 (Conflict)" not in entry["message"]]
