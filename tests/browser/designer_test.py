@@ -14,6 +14,7 @@ from urllib.request import Request, urlopen
 
 from selenium.common.exceptions import UnexpectedAlertPresentException
 from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.actions.wheel_input import ScrollOrigin
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select
@@ -371,12 +372,13 @@ def tabs_and_paint(driver, designer):
 
 
 def at_pixel(driver, x, y):
-    """Actions with the pointer on the middle of page pixel (x, y), at the
-    canvas's zoom."""
-    grid = driver.find_element(By.ID, "grid")
-    zoom = int(driver.find_element(By.ID, "stage").get_attribute("data-zoom"))
-    return ActionChains(driver).move_to_element_with_offset(grid, x * zoom + zoom // 2 - 60 * zoom,
-                                                            y * zoom + zoom // 2 - 16 * zoom)
+    """Actions with the pointer on the middle of page pixel (x, y) where the
+    canvas shows it now (zoomed, scrolled)."""
+    left, top, zoom = driver.execute_script(
+        "const b = document.getElementById('grid').getBoundingClientRect(); return [b.left, b.top, b.width / 120]")
+    actions = ActionChains(driver)
+    actions.w3c_actions.pointer_action.move_to_location(int(left + (x + 0.5) * zoom), int(top + (y + 0.5) * zoom))
+    return actions
 
 
 def chosen(driver):
@@ -433,13 +435,45 @@ def canvas(driver):
              [l["ink"] for l in state(designer)["pages"][1]["layers"][1:]], ["invert", "invert"])
         keys(driver, Keys.DELETE)
         same("Delete removes the selection", [l["kind"] for l in state(designer)["pages"][1]["layers"]], ["group"])
+        zoom_and_grid(driver)
         requesting(driver, driver.find_element(By.ID, "save").click)
         out = os.path.join(RUN, "canvas-out")
         subprocess.run([KPL, "build", project, "-o", out], check=True, capture_output=True)
-        same("the canvas's pixels: kpl build's of the saved file", driver.execute_script(CANVAS_PIXELS, "#page"),
-             dark_pixels_of_picture(os.path.join(out, "05-battery_low.bmp")))
+        shown, built = driver.execute_script(CANVAS_PIXELS, "#page"), dark_pixels_of_picture(
+            os.path.join(out, "05-battery_low.bmp"))
+        check("the canvas's pixels: kpl build's of the saved file", shown == built,
+              "%d pixels differ" % sum(a != b for a, b in zip(shown, built)))
     finally:
         designer.stop()
+
+
+def zoom_and_grid(driver):
+    """Zoom by Ctrl with the wheel, keys and the list; the grid from 4x; the
+    pointer's pixel shown; a click at 12x falls on the pixel under it."""
+    stage = driver.find_element(By.ID, "stage")
+    body = driver.find_element(By.TAG_NAME, "body")
+    shown = lambda: (stage.get_attribute("data-zoom"), stage.size["width"], driver.execute_script(
+        "return document.getElementById('grid').getContext('2d').getImageData(0, 1, 1, 1).data[3] > 0"))
+    fit = shown()
+    steps = (("Ctrl with the wheel towards the page", lambda: ActionChains(driver).key_down(Keys.CONTROL)
+              .scroll_from_origin(ScrollOrigin.from_element(stage), 0, -100).key_up(Keys.CONTROL).perform(),
+              ("8", 960, True)),
+             ("- twice", lambda: body.send_keys("--"), ("5", 600, True)),
+             ("Ctrl - once more", lambda: body.send_keys(Keys.CONTROL, "-"), ("4", 480, True)),
+             ("- again: no grid", lambda: body.send_keys("-"), ("3", 360, False)),
+             ("0 fits again", lambda: body.send_keys("0"), fit),
+             ("12x from the list", lambda: Select(driver.find_element(By.ID, "zoom")).select_by_visible_text("12x"),
+              ("12", 1440, True)))
+    for what, action, want in steps:
+        action()
+        same("zoom: " + what, shown(), want)
+    same("the fit at this window's width: 6x", fit, ("6", 720, True))
+    # At 12x the page is wider than its box: pixels it shows.
+    at_pixel(driver, 57, 9).perform()
+    same("the pointer's pixel is shown", driver.find_element(By.ID, "pointer").text, "57, 9")
+    requesting(driver, at_pixel(driver, 50, 3).click().perform)
+    same("a click at 12x selects what is under it", chosen(driver), (["group statusbar"], "0,0,116,7"))
+    body.send_keys("0")
 
 
 def files_and_links():
