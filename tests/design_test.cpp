@@ -80,7 +80,26 @@ TEST(Edits, RefusedOnesLeaveTheProjectAsItWas) {
         {"a page name that is no C identifier",
          {{"op", "set"}, {"page", "0"}, {"layer", "-1"}, {"field", "name"}, {"value", "2nd"}},
          ""},
-        {"a page number taken", {{"op", "addpage"}, {"number", "2"}, {"name", "again"}}, ""},
+        {"a page number taken",
+         {{"op", "addpage"}, {"number", "2"}, {"name", "again"}},
+         "flash page 2 is page \"two\"'s"},
+        {"a page renumbered onto one taken",
+         {{"op", "set"}, {"page", "0"}, {"layer", "-1"}, {"field", "number"}, {"value", "2"}},
+         "flash page 2 is page \"two\"'s"},
+        {"several layers, one not there: none moved",
+         {{"op", "nudge"}, {"page", "0"}, {"layers", "0,5"}, {"dx", "1"}, {"dy", "0"}},
+         "no layer 5 on that page"},
+        {"a field none of several layers has",
+         {{"op", "set"}, {"page", "0"}, {"layers", "0,1"}, {"field", "threshold"}, {"value", "9"}},
+         "none of these layers has a field \"threshold\""},
+        {"a pasted text of no layers",
+         {{"op", "paste"}, {"page", "0"}, {"text", "x = 1"}},
+         "the pasted text:1: \"x\" is not a key of layers ([[page.layer]] tables)"},
+        {"a pasted layer the file would refuse",
+         {{"op", "paste"},
+          {"page", "0"},
+          {"text", "[[page.layer]]\nkind = \"text\"\ntext = \"a\"\n"}},
+         ""},
         {"painting a line",
          {{"op", "paint"}, {"page", "0"}, {"layer", "0"}, {"x", "1"}, {"y", "1"}, {"value", "1"}},
          "only a pixel grid is painted"},
@@ -102,6 +121,25 @@ TEST(Edits, RefusedOnesLeaveTheProjectAsItWas) {
             EXPECT_FALSE(outcome.why.empty()) << c.what; // CheckProject's words
         EXPECT_EQ(ProjectText(state.project).text, ProjectText(Example().project).text) << c.what;
     }
+}
+
+// Layers copied as the file writes them paste back as they were, on any
+// page; copies go above the topmost copied; one edit moves several.
+TEST(Edits, LayersAsTheFileWritesThemPasteBackDuplicateAndMoveTogether) {
+    DesignState state = Example();
+    const std::string text = LayersText(state.project.pages[0].layers);
+    ASSERT_TRUE(ApplyEdit(state, {{"op", "paste"}, {"page", "1"}, {"text", text}}).ok);
+    EXPECT_EQ(LayersText(state.project.pages[1].layers), text);
+    ASSERT_TRUE(ApplyEdit(state, {{"op", "duplicate"}, {"page", "0"}, {"layers", "1,0"}}).ok);
+    std::vector<Layer>& layers = state.project.pages[0].layers;
+    ASSERT_EQ(layers.size(), 4u);
+    EXPECT_EQ(LayersText({layers[2], layers[3]}), text);
+    ASSERT_TRUE(
+        ApplyEdit(state,
+                  {{"op", "nudge"}, {"page", "0"}, {"layers", "2,3"}, {"dx", "1"}, {"dy", "-1"}})
+            .ok);
+    EXPECT_EQ(std::vector<int>({layers[0].x, layers[2].x, layers[2].x2, layers[3].y}),
+              std::vector<int>({0, 1, 10, 9}));
 }
 
 // A picture takes a threshold or a dither, as the file does: choosing one

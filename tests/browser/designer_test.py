@@ -476,6 +476,87 @@ def zoom_and_grid(driver):
     body.send_keys("0")
 
 
+def clipboard_text(driver, text=None):
+    """The system clipboard's text, or `text` put on it (as another program
+    would)."""
+    return driver.execute_async_script(
+        "const done = arguments[arguments.length - 1];"
+        "(arguments[0] === null ? navigator.clipboard.readText() : navigator.clipboard.writeText(arguments[0]))"
+        ".then(done, (e) => done(String(e)));", text)
+
+
+def layer_boxes(designer, page):
+    return [(l["kind"], l["box"]) for l in state(designer)["pages"][page]["layers"]]
+
+
+def clipboard(driver):
+    """Ctrl-C, Ctrl-X, Ctrl-V and Ctrl-D through the system clipboard as the
+    layers' text in the project file, between pages and to and from an
+    editor; aligning the selection; the pixels then kpl build's."""
+    project = example_project(os.path.join(RUN, "clipboard"))
+    designer = Designer(project)
+    try:
+        driver.get(designer.url)
+        wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'"))
+        driver.execute_cdp_cmd("Browser.grantPermissions", {"origin": designer.origin, "permissions": [
+            "clipboardReadWrite", "clipboardSanitizedWrite"]})
+        status = driver.find_element(By.ID, "status")
+        driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
+        requesting(driver, at_pixel(driver, 40, 22).click().perform)
+        requesting(driver, at_pixel(driver, 50, 31).key_down(Keys.SHIFT).click().key_up(Keys.SHIFT).perform)
+        driver.find_element(By.TAG_NAME, "body").send_keys(Keys.CONTROL, "c")
+        copied = clipboard_text(driver)
+        same("Ctrl-C: the selected layers' text as the project file has it", (status.text, copied),
+             ("2 layers copied", open(project).read().split("\n\n", 14)[-2] + "\n\n" +
+              open(project).read().split("\n\n", 14)[-1]))
+        driver.find_element(By.XPATH, "//nav/button[contains(., '02 splash')]").click()
+        keys(driver, Keys.CONTROL, "v")
+        same("Ctrl-V on another page: the layers on top, selected", (status.text, chosen(driver)[0]),
+             ("2 layers pasted", ["line 10,30 to 109,30", 'text "Battery low"']))
+        keys(driver, Keys.CONTROL, "x")
+        same("Ctrl-X takes them out", [l["kind"] for l in state(designer)["pages"][0]["layers"]],
+             ["rectangle", "text"])
+        keys(driver, Keys.CONTROL, "v")
+        keys(driver, Keys.CONTROL, "d")
+        keys(driver, Keys.ARROW_UP, Keys.ARROW_UP)
+        same("Ctrl-V puts them back; Ctrl-D copies them on top, selected, moved by the arrows",
+             [(k, b and b[1]) for k, b in layer_boxes(designer, 0)],
+             [("rectangle", 0), ("text", 0), ("text", 18), ("line", 30), ("text", 16), ("line", 28)])
+        clipboard_text(driver, '# the clock, typed in an editor\n[[page.layer]]\nkind = "text"\ntext = "12:00"\n'
+                               'font = "small"\nx = 90\ny = 2\n')
+        keys(driver, Keys.CONTROL, "v")
+        clipboard_text(driver, 'kind = "circle"\n')
+        keys(driver, Keys.CONTROL, "v")
+        same("a text of no layers: refused with the reader's words", status.text,
+             'the pasted text:1: "kind" is not a key of layers ([[page.layer]] tables)')
+        # The text's box is 65 x 10 at (28, 18), the line's 100 x 1 at (10, 30).
+        for edge, to, x, want in (("left", "selection", 40, [(10, 18), (10, 30)]),
+                                  ("right", "page", 40, [(55, 18), (20, 30)]),
+                                  ("middle", "selection", 80, [(55, 19), (20, 24)])):
+            driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
+            requesting(driver, at_pixel(driver, x, 22).click().perform)
+            requesting(driver, at_pixel(driver, x, 31).key_down(Keys.SHIFT).click().key_up(Keys.SHIFT).perform)
+            Select(driver.find_element(By.ID, "align-to")).select_by_value(to)
+            requesting(driver, driver.find_element(By.CSS_SELECTOR, "#align button[data-edge=%s]" % edge).click)
+            same("align %s to %s" % (edge, to), [tuple(b[:2]) for _, b in layer_boxes(designer, 1)[1:]], want)
+        requesting(driver, driver.find_element(By.ID, "save").click)
+        check("the pasted comment is kept", "# the clock, typed in an editor\n[[page.layer]]" in open(project).read())
+        out = os.path.join(RUN, "clipboard-out")
+        subprocess.run([KPL, "build", project, "-o", out], check=True, capture_output=True)
+        for number, name in ((2, "splash"), (5, "battery_low")):
+            driver.find_element(By.XPATH, "//nav/button[contains(., '%02d %s')]" % (number, name)).click()
+            shown = driver.execute_script(CANVAS_PIXELS, "#page")
+            built = dark_pixels_of_picture(os.path.join(out, "%02d-%s.bmp" % (number, name)))
+            check("page %d: the canvas's pixels are kpl build's of the saved file" % number, shown == built,
+                  "%d pixels differ" % sum(a != b for a, b in zip(shown, built)))
+        with open(project, "a") as editor:
+            editor.write("\n" + copied)
+        built = subprocess.run([KPL, "build", project, "-o", out], capture_output=True, text=True)
+        same("the copied text pasted into the file in an editor builds", (built.returncode, built.stderr), (0, ""))
+    finally:
+        designer.stop()
+
+
 def files_and_links():
     """Pictures as they are on disk now; a dropped picture never written
     through a link."""
@@ -657,11 +738,12 @@ def main():
         layers(driver, designer)
         tabs_and_paint(driver, designer)
         forms(driver, designer)
-        canvas(driver)
         # The stale tab's refused edit is the one failed request expected.
         errors = [entry["message"] for entry in driver.get_log("browser")
                   if entry["level"] == "SEVERE" and "status of 409 (Conflict)" not in entry["message"]]
         same("the page logged no errors", errors, [])
+        canvas(driver)
+        clipboard(driver)
         lost_comments()
         files_and_links()
         recovery()
