@@ -557,6 +557,46 @@ def clipboard(driver):
         designer.stop()
 
 
+def pages(driver):
+    """Pages added, renamed, renumbered (onto a number in use: refused,
+    naming the page that has it), duplicated and removed; then saved."""
+    project = example_project(os.path.join(RUN, "pages"))
+    designer = Designer(project)
+    try:
+        driver.get(designer.url)
+        wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'"))
+        status = driver.find_element(By.ID, "status")
+        strip = lambda: [b.text for b in driver.find_elements(By.CSS_SELECTOR, "#pages button[data-page]")]
+        requesting(driver, driver.find_element(By.XPATH, "//nav/button[contains(., '+ 07')]").click)
+        type_into(driver, "#page-name", "menu" + Keys.TAB)
+        type_into(driver, "#page-number", "5" + Keys.TAB)
+        same("a page renumbered onto a number in use: refused, saying which page has it",
+             (status.text, driver.find_element(By.ID, "page-number").get_attribute("value")),
+             ('flash page 5 is page "battery_low"\'s', "7"))
+        type_into(driver, "#page-number", "9" + Keys.TAB)
+        same("a page added, renamed and renumbered", strip(), ["02 splash", "05 battery_low", "09 menu"])
+        driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
+        requesting(driver, driver.find_element(By.ID, "duplicate-page").click)
+        same("Duplicate page: a copy under the first free number, chosen",
+             (status.text, strip(), driver.execute_script(CANVAS_PIXELS, "nav button.chosen canvas") ==
+              driver.execute_script(CANVAS_PIXELS, "nav button[data-page='1'] canvas")),
+             ("battery_low copied to page 00, battery_low_2",
+              ["00 battery_low_2", "02 splash", "05 battery_low", "09 menu"], True))
+        driver.find_element(By.XPATH, "//nav/button[contains(., '02 splash')]").click()
+        requesting(driver, driver.find_element(By.ID, "remove-page").click)
+        same("Remove page", (status.text, strip()),
+             ("page 02 splash removed", ["00 battery_low_2", "05 battery_low", "09 menu"]))
+        requesting(driver, driver.find_element(By.ID, "save").click)
+        out = os.path.join(RUN, "pages-out")
+        subprocess.run([KPL, "build", project, "-o", out], check=True, capture_output=True)
+        same("saved and built: the pages as the strip shows them", sorted(f for f in os.listdir(out) if
+             f.endswith(".bmp")), ["00-battery_low_2.bmp", "05-battery_low.bmp", "09-menu.bmp"])
+        same("the copy's pixels: kpl build's", open(os.path.join(out, "00-battery_low_2.bmp"), "rb").read(),
+             open(os.path.join(out, "05-battery_low.bmp"), "rb").read())
+    finally:
+        designer.stop()
+
+
 def files_and_links():
     """Pictures as they are on disk now; a dropped picture never written
     through a link."""
@@ -744,6 +784,7 @@ def main():
         same("the page logged no errors", errors, [])
         canvas(driver)
         clipboard(driver)
+        pages(driver)
         lost_comments()
         files_and_links()
         recovery()
