@@ -18,6 +18,7 @@
 #include "platform/userfiles.h"
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <cstdio>
 #include <optional>
@@ -203,6 +204,38 @@ void GetState(Designer& designer, const Request&, Response& response) {
     // Drawn afresh: a picture or font changed on disk shows as it is now.
     Redraw(designer.session, -1);
     ReplyJson(response, SessionJson(designer.session));
+}
+
+// The project file looked at: the project as it is now when the file
+// changed after the version the page shows, else {"same":true}. (Another
+// tab's edits are not sent: this tab's next change is refused with them.)
+void GetWatch(Designer& designer, const Request& request, Response& response) {
+    std::unique_lock<std::mutex> hold = Hold(designer);
+    Session& session = designer.session;
+    if (!designer.ending)
+        WatchProjectFile(session);
+    std::optional<std::int64_t> shown =
+        WholeNumber(Param(request, "version"), 0, std::numeric_limits<std::int64_t>::max());
+    if (shown && std::uint64_t(*shown) >= session.fileVersion)
+        return ReplyJson(response, "{\"same\":true}");
+    ReplyJson(response, SessionJson(session));
+}
+
+// The user's answer to a project file changed outside while edits were
+// unsaved: take the file, or keep the edits.
+void PostOutside(Designer& designer, const Request& request, Response& response) {
+    std::unique_lock<std::mutex> hold = Hold(designer);
+    if (!Current(designer, request, response))
+        return;
+    bool take = Param(request, "action") == "take";
+    bool done = AnswerOutsideFile(designer.session, take);
+    const std::string& path = designer.session.state.project.path;
+    ReplyJson(response,
+              Answer(done,
+                     !done  ? "no changed file waits"
+                     : take ? path + " is shown as it is now"
+                            : "your edits are kept; saving asks before overwriting " + path,
+                     SessionJson(designer.session)));
 }
 
 // The kinds of layer and their fields: the page's forms are built from it.

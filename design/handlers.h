@@ -39,6 +39,10 @@ Handler PostEdit;
 Handler PostUndo;
 Handler PostRedo;
 Handler PostRecovery;
+// The project file looked at for changes made outside, and the user's
+// answer when edits were unsaved.
+Handler GetWatch;
+Handler PostOutside;
 Handler PostPicture;
 // The project into its file, unless it changed there or loses comments.
 Handler PostSave;

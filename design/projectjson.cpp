@@ -116,6 +116,8 @@ std::string SessionJson(const Session& session) {
     Add(json, "changed", JsonBool(session.changed));
     Add(json, "version", std::to_string(session.version));
     Add(json, "recovered", JsonBool(!session.recovered.empty()));
+    Add(json, "fileProblems", JsonStrings(session.fileProblems));
+    Add(json, "outside", JsonBool(!session.outsideText.empty()));
     return Close(json);
 }
 

@@ -68,6 +68,8 @@ const Route kRoutes[] = {
     {Method::Post, "api/undo", PostUndo},
     {Method::Post, "api/redo", PostRedo},
     {Method::Post, "api/recovery", PostRecovery},
+    {Method::Get, "api/watch", GetWatch},
+    {Method::Post, "api/outside", PostOutside},
     {Method::Post, "api/save", PostSave},
     {Method::Post, "api/picture", PostPicture, kMaxPictureBytes},
     {Method::Get, "api/export", GetExport},

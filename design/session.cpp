@@ -16,6 +16,8 @@ bool ReadText(const std::string& path, std::string& text) {
 
 SessionOutcome OpenSession(const std::string& path, Session& session) {
     SessionOutcome outcome;
+    // Before reading: a change made meanwhile is seen next time.
+    session.diskStamp = StampFile(path);
     std::string text;
     std::uint64_t length = 0;
     FileOutcome read = ReadUserFile(path, std::size_t(kMaxProjectFileBytes), text, length);
@@ -186,6 +188,11 @@ bool Redo(Session& session) {
 SaveOutcome SaveSession(Session& session, bool overwrite, bool dropComments) {
     SaveOutcome outcome;
     const std::string& path = session.state.project.path;
+    if (!session.fileProblems.empty()) {
+        outcome.why = "the file does not read (" + session.fileProblems.front() +
+                      "): nothing is written until it reads again";
+        return outcome;
+    }
     std::string onDisk;
     if (!overwrite && ReadText(path, onDisk) && onDisk != session.diskText) {
         outcome.changedOnDisk = true;
@@ -213,4 +220,79 @@ SaveOutcome SaveSession(Session& session, bool overwrite, bool dropComments) {
     session.recoveryRestored = false;
     outcome.ok = true;
     return outcome;
+}
+
+namespace {
+
+// The file's project as the one designed, an undo step back to the one
+// before; layers stay hidden on pages of as many layers as before.
+void TakeFile(Session& session, const Project& project, const std::string& text) {
+    DesignState next = StateOf(project);
+    for (std::size_t i = 0; i < next.hidden.size() && i < session.state.hidden.size(); ++i)
+        if (next.hidden[i].size() == session.state.hidden[i].size())
+            next.hidden[i] = session.state.hidden[i];
+    session.undo.push_back(session.state);
+    if (session.undo.size() > kMaxUndoSteps)
+        session.undo.erase(session.undo.begin());
+    session.redo.clear();
+    session.editGroup.clear();
+    session.state = next;
+    session.diskText = text;
+    session.changed = false;
+    session.outsideText.clear();
+    Redraw(session, -1);
+}
+
+} // namespace
+
+bool WatchProjectFile(Session& session) {
+    const std::string& path = session.state.project.path;
+    FileStamp now = StampFile(path);
+    if (now == session.diskStamp)
+        return false;
+    // Read when it looks the same twice in a row: a file an editor writes
+    // in place is not read half written.
+    if (now != session.seenStamp) {
+        session.seenStamp = now;
+        return false;
+    }
+    session.diskStamp = now;
+    std::string text;
+    std::vector<std::string> problems;
+    Project project;
+    std::uint64_t length = 0;
+    FileOutcome read = ReadUserFile(path, std::size_t(kMaxProjectFileBytes), text, length);
+    if (!read.ok)
+        problems.push_back(path + ": cannot be read (" + read.why + ")");
+    else if (length > std::uint64_t(kMaxProjectFileBytes))
+        problems.push_back(path + ": is too large for a project file");
+    else if (text == session.diskText && session.fileProblems.empty())
+        return false; // touched, or our own save
+    else
+        for (const ProjectProblem& problem : ParseProject(text, path, project).problems)
+            problems.push_back(ProblemText(problem));
+    session.fileVersion = ++session.version;
+    session.fileProblems = problems;
+    if (!problems.empty() || text == session.diskText)
+        return true;
+    if (!session.changed)
+        TakeFile(session, project, text);
+    else if (text != session.keptOver)
+        session.outsideText = text;
+    return true;
+}
+
+bool AnswerOutsideFile(Session& session, bool take) {
+    if (session.outsideText.empty())
+        return false;
+    Project project;
+    const std::string text = session.outsideText;
+    session.outsideText.clear();
+    ++session.version;
+    if (!take || !ParseProject(text, session.state.project.path, project).ok) {
+        session.keptOver = text;
+        return true;
+    }
+    TakeFile(session, project, text);
+    return true;
 }

@@ -445,6 +445,39 @@ TEST(Session, UnsavedEditsAreKeptForTheNextSession) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), kProject);
 }
 
+// A file changed outside (each time to a new length: two writes within the
+// clock's step may leave the same time) is taken on the second look that
+// sees it alike;
+// over unsaved edits it waits for the user; one that does not read leaves
+// the project and refuses every save.
+TEST(Session, TheFileChangedOutside) {
+    Session session = Opened(Folder("outside"));
+    const std::string path = session.state.project.path;
+    const std::string moved =
+        std::string(kProject).replace(std::string(kProject).find("x = 10"), 6, "x = 100");
+    std::ofstream(path) << moved;
+    EXPECT_FALSE(WatchProjectFile(session)); // seen once
+    ASSERT_TRUE(WatchProjectFile(session));
+    EXPECT_EQ(std::vector<int>({LayerAt(session.state, 0, 1).x, session.changed, Undo(session)}),
+              std::vector<int>({100, false, true}));
+    // The undo is an unsaved edit: a new file now waits.
+    std::ofstream(path) << kProject;
+    WatchProjectFile(session);
+    ASSERT_TRUE(WatchProjectFile(session));
+    EXPECT_EQ(session.outsideText, kProject);
+    EXPECT_EQ(LayerAt(session.state, 0, 1).x, 10); // the undo's
+    ASSERT_TRUE(AnswerOutsideFile(session, false));
+    std::ofstream(path) << "[[page]]\nnumber = 1\nname = \"one";
+    WatchProjectFile(session);
+    ASSERT_TRUE(WatchProjectFile(session));
+    EXPECT_EQ(session.fileProblems.size(), 1u);
+    EXPECT_EQ(session.fileProblems.front().rfind(path + ":3: ", 0), 0u);
+    SaveOutcome saved = SaveSession(session, true, true);
+    EXPECT_FALSE(saved.ok);
+    EXPECT_EQ(saved.why.substr(saved.why.find("): ")),
+              "): nothing is written until it reads again");
+}
+
 TEST(Guard, HostsAndOrigins) {
     EXPECT_TRUE(HostAllowed("LocalHost:8080", 8080));
     EXPECT_TRUE(HostAllowed("[::1]:8080", 8080));

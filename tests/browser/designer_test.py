@@ -185,9 +185,15 @@ rows = [
                             capture_output=True).stdout)
     same("the contact sheet: kpl build's", urlopen(designer.url + "api/sheet").read(),
          open(os.path.join(out, "screens.png"), "rb").read())
+    # Changed outside while an edit is unsaved: kept over it (the page asks),
+    # the edit is saved only when the user agrees to overwrite the file.
+    keys(driver, Keys.ARROW_UP)
     with open(project, "a") as elsewhere:
         elsewhere.write("# changed by another program\n")
     changed = open(project).read()
+    if wait_until(lambda: alert(driver), 10):
+        alert(driver).dismiss()
+    settle(driver)
     requesting(driver, driver.find_element(By.ID, "save").click)
     asked = alert(driver)
     same("Save over a file changed on disk asks first", asked and asked.text,
@@ -196,6 +202,7 @@ rows = [
         asked.dismiss()
     settle(driver)
     same("and, told no, leaves the file as it is", open(project).read(), changed)
+    keys(driver, Keys.CONTROL, "z")
     return out
 
 
@@ -597,6 +604,85 @@ def pages(driver):
         designer.stop()
 
 
+def live_file(driver):
+    """The project file as the source: changed outside (written in place, a
+    new file renamed over it, git checkout) it shows at once; with unsaved
+    edits the page asks; a file that does not read shows its problems by
+    line beside the last good pages, and nothing is written until it reads."""
+    folder = os.path.join(RUN, "live")
+    project = example_project(folder)
+    git = lambda *args: subprocess.run(["git", "-c", "user.name=kpl", "-c", "user.email=kpl@localhost", *args],
+                                       cwd=folder, check=True, capture_output=True)
+    original = open(project).read()
+    other = original.replace("Battery low", "Charge me")
+    git("init", "-q")
+    git("checkout", "-q", "-b", "main")
+    git("add", "screens.toml")
+    git("commit", "-q", "-m", "low")
+    git("checkout", "-q", "-b", "other")
+    with open(project, "w") as text:
+        text.write(other)
+    git("commit", "-q", "-am", "charge")
+    git("checkout", "-q", "main")
+    designer = Designer(project)
+    out = os.path.join(RUN, "live-out")
+
+    def shows_the_file():
+        """Waits until the canvas shows page 05 as kpl build draws the file now."""
+        subprocess.run([KPL, "build", project, "-o", out], check=True, capture_output=True)
+        built = dark_pixels_of_picture(os.path.join(out, "05-battery_low.bmp"))
+        return wait_until(lambda: driver.execute_script(CANVAS_PIXELS, "#page") == built, 10)
+
+    def in_place(text):
+        with open(project, "w") as file:
+            file.write(text)
+
+    def renamed_over(text):
+        with open(project + ".new", "w") as file:
+            file.write(text)
+        os.replace(project + ".new", project)
+    try:
+        driver.get(designer.url)
+        wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'"))
+        status = driver.find_element(By.ID, "status")
+        driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
+        for what, change in (("git checkout of another branch", lambda: git("checkout", "-q", "other")),
+                             ("written in place", lambda: in_place(other.replace("x = 60", "x = 50"))),
+                             ("a new file renamed over it", lambda: renamed_over(other))):
+            change()
+            check("the file changed outside, %s, shows at once" % what, shows_the_file())
+        same("and nothing is unsaved", driver.find_element(By.ID, "project").text, project)
+        good = driver.execute_script(CANVAS_PIXELS, "#page")
+        broken = other.replace('name = "battery_low"', 'name = "battery_low')
+        in_place(broken)
+        problems = driver.find_element(By.ID, "file-problems-list")
+        check("a file that does not read: its problems by line", wait_until(lambda: problems.text.startswith(
+            project + ":"), 10), problems.text)
+        same("beside the last good pages", driver.execute_script(CANVAS_PIXELS, "#page") == good, True)
+        requesting(driver, driver.find_element(By.XPATH, "//ol[@id='layers']/li[contains(., 'Charge me')]").click)
+        keys(driver, Keys.ARROW_DOWN)
+        requesting(driver, driver.find_element(By.ID, "save").click)
+        same("Save writes nothing until it reads", (status.text.endswith(
+            "nothing is written until it reads again"), open(project).read()), (True, broken))
+        in_place(other.replace("x = 60", "x = 58"))
+        alert_text = wait_until(lambda: alert(driver), 10) and alert(driver).text
+        same("with an unsaved edit the page asks", alert_text,
+             "%s has changed on disk. Show it as it is now and drop your unsaved edits? (Cancel keeps your edits; "
+             "saving them then asks before overwriting the file.)" % project)
+        alert(driver).dismiss()
+        settle(driver)
+        same("told no, the edits stay", (status.text, driver.find_element(By.ID, "file-problems").is_displayed(),
+                                         driver.find_element(By.ID, "project").text),
+             ("your edits are kept; saving asks before overwriting " + project, False, project + " *"))
+        in_place(other.replace("Charge me", "Empty"))
+        wait_until(lambda: alert(driver), 10)
+        alert(driver).accept()
+        settle(driver)
+        check("a later change asks again; told yes, the file shows", shows_the_file())
+    finally:
+        designer.stop()
+
+
 def files_and_links():
     """Pictures as they are on disk now; a dropped picture never written
     through a link."""
@@ -785,6 +871,7 @@ def main():
         canvas(driver)
         clipboard(driver)
         pages(driver)
+        live_file(driver)
         lost_comments()
         files_and_links()
         recovery()
