@@ -373,9 +373,34 @@ void PostPicture(Designer& designer, const Request& request, Response& response)
                      ? name + "-" + std::to_string(copy)
                      : name.substr(0, dot) + "-" + std::to_string(copy) + name.substr(dot);
     }
-    EditFields fields = {
-        {"op", "add"}, {"page", std::to_string(*index)}, {"kind", "picture"}, {"file", chosen}};
-    EditOutcome edit = EditSession(session, fields, "");
+    // Its corner where it was dropped; its own size, or less to stay
+    // within the page from there, its shape kept. One undo step.
+    const int x = int(WholeNumber(Param(request, "x"), 0, kDisplayWidth - 1).value_or(0));
+    const int y = int(WholeNumber(Param(request, "y"), 0, kDisplayHeight - 1).value_or(0));
+    const std::int64_t w = std::max(grey.width, 1), h = std::max(grey.height, 1);
+    std::int64_t width = std::min<std::int64_t>(w, kDisplayWidth - x);
+    std::int64_t height = std::max<std::int64_t>(1, (h * width + w / 2) / w);
+    if (height > kDisplayHeight - y) {
+        height = kDisplayHeight - y;
+        width = std::max<std::int64_t>(1, (w * height + h / 2) / h);
+    }
+    const std::string page = std::to_string(*index), group = "picture:" + chosen;
+    EditOutcome edit = EditSession(
+        session, {{"op", "add"}, {"page", page}, {"kind", "picture"}, {"file", chosen}}, group);
+    const std::string layer =
+        std::to_string(session.state.project.pages[std::size_t(*index)].layers.size() - 1);
+    for (const auto& [field, value] : {std::pair<const char*, std::int64_t>{"x", x},
+                                       {"y", y},
+                                       {"width", width},
+                                       {"height", height}})
+        if (edit.ok)
+            edit = EditSession(session,
+                               {{"op", "set"},
+                                {"page", page},
+                                {"layer", layer},
+                                {"field", field},
+                                {"value", std::to_string(value)}},
+                               group);
     ReplyJson(response,
               Answer(edit.ok, edit.ok ? chosen + " added" : edit.why, SessionJson(session)),
               edit.ok);

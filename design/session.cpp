@@ -148,12 +148,16 @@ EditOutcome EditSession(Session& session, const EditFields& fields, const std::s
     EditOutcome outcome = ApplyEdit(session.state, fields, &session.covers);
     if (!outcome.ok)
         return outcome;
-    if (group.empty() || group != session.editGroup || session.undo.empty()) {
+    // One drag or slider move is one undo step; a pause of a second starts another.
+    const auto now = std::chrono::steady_clock::now();
+    if (group.empty() || group != session.editGroup || session.undo.empty() ||
+        now - session.editAt > std::chrono::seconds(1)) {
         session.undo.push_back(before);
         if (session.undo.size() > kMaxUndoSteps)
             session.undo.erase(session.undo.begin());
     }
     session.editGroup = group;
+    session.editAt = now;
     session.redo.clear();
     session.changed = true;
     ++session.version;

@@ -8,6 +8,7 @@
 #include "design/edits.h"
 #include "pages/project.h"
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,8 @@ struct Session {
     DesignState state;
     std::vector<DesignState> undo; // the latest last
     std::vector<DesignState> redo;
-    std::string editGroup; // the running drag or slider move: one undo step
+    std::string editGroup;                        // the running drag or slider move: one undo step
+    std::chrono::steady_clock::time_point editAt; // of the last edit
     RenderCache cache;
     // As state.project.pages: each page's drawing and what went wrong in it.
     std::vector<DisplayImageBytes> images;

@@ -265,6 +265,12 @@ TEST(Session, OneUndoStepPerDragAndANewEditDropsRedo) {
     EditSession(session, Nudge(5), "");
     EXPECT_FALSE(Redo(session));
     EXPECT_TRUE(session.changed);
+    // Moves of one slider more than a second apart: separate steps.
+    EditSession(session, Nudge(1), "slider");
+    session.editAt -= std::chrono::seconds(2);
+    EditSession(session, Nudge(1), "slider");
+    ASSERT_TRUE(Undo(session));
+    EXPECT_EQ(LayerAt(session.state, 0, 0).x, 8);
 }
 
 TEST(Session, HiddenLayersAreLeftOutOfTheDesignersDrawingOnly) {

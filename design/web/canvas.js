@@ -276,7 +276,8 @@ function onZoom() {
     { passive: false },
   );
   document.addEventListener('keydown', (event) => {
-    if (/^(INPUT|TEXTAREA|SELECT)$/.test(event.target.tagName) || event.altKey) return;
+    if (/^(INPUT|TEXTAREA|SELECT)$/.test(event.target.tagName) || event.altKey || document.querySelector('dialog[open]'))
+      return;
     if (event.key === '+' || event.key === '=') zoomStep(1);
     else if (event.key === '-') zoomStep(-1);
     else if (event.key === '0') zoomTo(0);
@@ -287,6 +288,10 @@ function onZoom() {
 }
 
 export function startCanvas() {
+  $('picture-file').addEventListener('change', (event) => {
+    if (event.target.files[0]) dropPicture(event.target.files[0]);
+    event.target.value = '';
+  });
   onZoom();
   onPointer();
   onDrop();

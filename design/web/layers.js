@@ -111,7 +111,7 @@ function onList(event) {
 // Escape lets it go, Ctrl-A selects every layer of the page.
 function onKeys(event) {
   const typing = /^(INPUT|TEXTAREA|SELECT)$/.test(event.target.tagName);
-  if (typing || !chosenPage()) return;
+  if (typing || !chosenPage() || document.querySelector('dialog[open]')) return;
   const key = event.key.toLowerCase();
   if ((event.ctrlKey || event.metaKey) && key === 'a') {
     select(layers().map((_, i) => i));

@@ -27,8 +27,12 @@ const undo = () => act(() => post('undo', {}));
 const redo = () => act(() => post('redo', {}));
 
 function onKeys(event) {
-  if (!event.ctrlKey && !event.metaKey) return;
   const typing = /^(INPUT|TEXTAREA|SELECT)$/.test(event.target.tagName);
+  if (event.key === '?' && !typing) {
+    $('keys').showModal();
+    return event.preventDefault();
+  }
+  if (!event.ctrlKey && !event.metaKey) return;
   const key = event.key.toLowerCase();
   if (key === 'z' && !event.shiftKey && !typing) undo();
   else if ((key === 'z' && event.shiftKey) || key === 'y') redo();
@@ -88,6 +92,7 @@ export function startProject() {
   $('undo').onclick = undo;
   $('redo').onclick = redo;
   $('save').onclick = () => act(() => save());
+  $('show-keys').onclick = () => $('keys').showModal();
   for (const action of ['restore', 'discard'])
     $(action).onclick = () =>
       act(async () => {

@@ -159,6 +159,7 @@ file = "photo.png"
 x = 94
 y = 10
 width = 26
+height = 32
 threshold = 98
 
 [[page.layer]]
@@ -683,6 +684,83 @@ def live_file(driver):
         designer.stop()
 
 
+DROP = """const [bytes, x, y] = [Uint8Array.from(atob(arguments[0]), (c) => c.charCodeAt(0)), arguments[1], arguments[2]];
+const moved = new DataTransfer();
+moved.items.add(new File([bytes], 'rose.png', {type: 'image/png'}));
+document.getElementById('stage').dispatchEvent(new DragEvent('drop', {dataTransfer: moved, clientX: x, clientY: y,
+                                                                     bubbles: true, cancelable: true}));"""
+
+
+def pictures_and_the_rest(driver):
+    """A picture dropped at a pixel has its corner there and fits the page
+    from there; one chosen with the file chooser at the page's corner; the
+    slider's value and a size left to the font are said; ? lists the keys;
+    the page fits 1024 pixels; messages are readable; leaving with an
+    unsaved edit asks."""
+    project = example_project(os.path.join(RUN, "rest"))
+    photo = os.path.join(RUN, "rose.png")
+    subprocess.run(["convert", "rose:", photo], check=True)  # 70 x 46
+    designer = Designer(project)
+    try:
+        driver.set_window_size(1024, 768)
+        driver.get(designer.url)
+        wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'"))
+        same("at 1024 pixels wide nothing is cut off; the page fits at 4x",
+             driver.execute_script("const html = document.documentElement; return [html.scrollWidth <= "
+                                   "html.clientWidth, document.querySelector('#stage').dataset.zoom]"), [True, "4"])
+        driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
+        left, top = driver.execute_script("const b = document.getElementById('grid').getBoundingClientRect();"
+                                          "return [b.left, b.top]")
+        data = base64.b64encode(open(photo, "rb").read()).decode()
+        requesting(driver, lambda: driver.execute_script(DROP, data, left + 100 * 4 + 2, top + 10 * 4 + 2))
+        requesting(driver, lambda: driver.find_element(By.ID, "picture-file").send_keys(photo))
+        same("dropped at (100, 10): its corner there, fitted into 20 x 22; chosen: at the corner, 32 high",
+             [(l["file"], l["x"], l["y"], l["width"], l["height"]) for l in state(designer)["pages"][1]["layers"][3:]],
+             [("rose.png", 100, 10, 20, 13), ("rose.png", 0, 0, 49, 32)])
+        slider = driver.find_element(By.CSS_SELECTOR, "#properties input[name=threshold]")
+        requesting(driver, lambda: slider.send_keys(Keys.ARROW_LEFT * 3))
+        same("the slider says its value", driver.find_element(By.CSS_SELECTOR, "#properties output").text, "125")
+        requesting(driver, driver.find_element(By.XPATH, "//ol[@id='layers']/li[contains(., 'Battery low')]/span").click)
+        size = driver.find_element(By.CSS_SELECTOR, "#properties input[name=size]")
+        same("a size left to the font says so", (size.get_attribute("value"), size.get_attribute("placeholder")),
+             ("", "the font's"))
+        driver.find_element(By.TAG_NAME, "body").send_keys("?")
+        listed = driver.find_element(By.ID, "keys")
+        same("? lists the keys", (listed.is_displayed(), "Ctrl-D" in listed.text), (True, True))
+        listed.send_keys(Keys.ESCAPE)
+        same("Escape closes the list", listed.is_displayed(), False)
+        for what in ("status", "problems", "pointer", "file-problems"):
+            element = driver.find_element(By.ID, what)
+            ratio = contrast(driver, element)
+            check("%s readable on its background (contrast %.1f, at least 4.5)" % (what, ratio), ratio >= 4.5)
+        # WebDriver dismisses the browser's question on leaving (beforeunload)
+        # itself: the page's answer to the real event is what is checked.
+        leave = lambda: driver.execute_script(
+            "window.addEventListener('beforeunload', (e) => sessionStorage.setItem('asked', e.defaultPrevented))")
+        leave()
+        driver.refresh()
+        wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'"))
+        same("leaving the page with unsaved edits asks first",
+             driver.execute_script("return sessionStorage.getItem('asked')"), "true")
+        driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
+        requesting(driver, driver.find_element(By.ID, "save").click)
+        leave()
+        driver.refresh()
+        wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'"))
+        same("with every edit saved it does not", driver.execute_script("return sessionStorage.getItem('asked')"),
+             "false")
+        driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
+        out = os.path.join(RUN, "rest-out")
+        subprocess.run([KPL, "build", project, "-o", out], check=True, capture_output=True)
+        shown, built = driver.execute_script(CANVAS_PIXELS, "#page"), dark_pixels_of_picture(
+            os.path.join(out, "05-battery_low.bmp"))
+        check("the pictures' pixels: kpl build's of the saved file", shown == built,
+              "%d pixels differ" % sum(a != b for a, b in zip(shown, built)))
+    finally:
+        driver.set_window_size(1300, 850)
+        designer.stop()
+
+
 def files_and_links():
     """Pictures as they are on disk now; a dropped picture never written
     through a link."""
@@ -872,6 +950,7 @@ def main():
         clipboard(driver)
         pages(driver)
         live_file(driver)
+        pictures_and_the_rest(driver)
         lost_comments()
         files_and_links()
         recovery()
