@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -109,7 +110,123 @@ void Paint(Layer& layer, int x, int y, bool dark) {
     layer.rows[std::size_t(row)][std::size_t(column)] = dark ? '#' : '.';
 }
 
-EditOutcome Change(DesignState& state, const EditFields& fields) {
+// "3,1,2": the layers an edit of several names, each once, the last first
+// (so that removing one leaves the others' indices as they were).
+bool LayerList(const EditFields& fields, std::size_t count, std::vector<int>& layers,
+               std::string& why) {
+    const std::string text = Field(fields, "layers");
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t comma = text.find(',', start);
+        std::string item = text.substr(start, comma == std::string::npos ? comma : comma - start);
+        std::optional<std::int64_t> index = WholeNumber(item, 0, std::int64_t(count) - 1);
+        if (!index) {
+            why = "no layer " + item + " on that page";
+            return false;
+        }
+        layers.push_back(int(*index));
+        start = comma == std::string::npos ? text.size() + 1 : comma + 1;
+    }
+    std::sort(layers.rbegin(), layers.rend());
+    layers.erase(std::unique(layers.begin(), layers.end()), layers.end());
+    return true;
+}
+
+// The page that has a flash page's number, other than `except`: "" when none.
+std::string NumberTaken(const Project& project, int number, int except) {
+    for (std::size_t i = 0; i < project.pages.size(); ++i)
+        if (int(i) != except && project.pages[i].number == number)
+            return "flash page " + std::to_string(number) + " is page \"" + project.pages[i].name +
+                   "\"'s";
+    return "";
+}
+
+using PageCovers = std::vector<std::vector<LayerCover>>;
+
+EditOutcome Change(DesignState& state, const EditFields& fields, const PageCovers* covers);
+
+// Moves each layer's box to an edge or the middle of the page, or of the
+// union of their boxes (to=selection); layers that draw nothing stay.
+bool Align(Page& page, const std::vector<LayerCover>& covers, const std::vector<int>& layers,
+           const std::string& edge, bool toPage, std::string& why) {
+    static const char* const kEdges[] = {"left", "centre", "right", "top", "middle", "bottom"};
+    int which = 0;
+    while (which < 6 && edge != kEdges[which])
+        ++which;
+    if (which == 6) {
+        why = "no such edge: left, centre, right, top, middle or bottom";
+        return false;
+    }
+    int around[4] = {kDisplayWidth, kDisplayHeight, 0, 0};
+    for (int i : layers) {
+        const LayerCover& cover = covers[std::size_t(i)];
+        if (!cover.any)
+            continue;
+        around[0] = std::min(around[0], cover.left);
+        around[1] = std::min(around[1], cover.top);
+        around[2] = std::max(around[2], cover.right);
+        around[3] = std::max(around[3], cover.bottom);
+    }
+    if (toPage) {
+        around[0] = around[1] = 0;
+        around[2] = kDisplayWidth;
+        around[3] = kDisplayHeight;
+    }
+    const int axis = which / 3; // 0: across, 1: up and down
+    for (int i : layers) {
+        const LayerCover& cover = covers[std::size_t(i)];
+        if (!cover.any)
+            continue;
+        const int low = axis ? cover.top : cover.left, high = axis ? cover.bottom : cover.right;
+        const int from = around[axis], to = around[axis + 2];
+        // Middles compared in half pixels; half a pixel rounded towards the start.
+        const int twice = (from + to) - (low + high);
+        const int step = which % 3 == 0   ? from - low
+                         : which % 3 == 2 ? to - high
+                         : twice >= 0     ? twice / 2
+                                          : -((1 - twice) / 2);
+        Nudge(page.layers[std::size_t(i)], axis ? 0 : step, axis ? step : 0);
+    }
+    return true;
+}
+
+// One edit of several layers (layers=3,1,2): each as its own edit of
+// layer=N, all or none. A field is set on those that have it.
+EditOutcome ChangeEach(DesignState& state, const EditFields& fields, const Page& page,
+                       const PageCovers* covers) {
+    EditOutcome outcome;
+    std::vector<int> layers;
+    if (!LayerList(fields, page.layers.size(), layers, outcome.why))
+        return outcome;
+    const std::string op = Field(fields, "op");
+    const std::string key = Field(fields, "field");
+    EditFields one = fields;
+    one.erase("layers");
+    for (int layer : layers) {
+        if (op == "set" && layers.size() > 1 && !FieldOf(page.layers[std::size_t(layer)].kind, key))
+            continue;
+        one["layer"] = std::to_string(layer);
+        EditOutcome done = Change(state, one, covers);
+        if (!done.ok)
+            return done;
+        outcome = done;
+    }
+    if (!outcome.ok && outcome.why.empty())
+        outcome.why = "none of these layers has a field \"" + key + "\"";
+    return outcome;
+}
+
+// Copies of layers (in their order) above the topmost of them, or layers
+// read from text above `at`: a whole number of layers into the page.
+void Insert(DesignState& state, int page, int at, const std::vector<Layer>& layers,
+            const std::vector<bool>& hidden) {
+    std::vector<Layer>& into = state.project.pages[std::size_t(page)].layers;
+    std::vector<bool>& marks = state.hidden[std::size_t(page)];
+    into.insert(into.begin() + at, layers.begin(), layers.end());
+    marks.insert(marks.begin() + at, hidden.begin(), hidden.end());
+}
+
+EditOutcome Change(DesignState& state, const EditFields& fields, const PageCovers* covers) {
     EditOutcome outcome;
     std::string op = Field(fields, "op");
     Project& project = state.project;
@@ -117,6 +234,9 @@ EditOutcome Change(DesignState& state, const EditFields& fields) {
     if (op == "addpage") {
         int number = 0;
         if (!NumberField(fields, "number", number, why))
+            return outcome;
+        why = NumberTaken(project, number, -1);
+        if (!why.empty())
             return outcome;
         Page page;
         page.number = number;
@@ -141,6 +261,82 @@ EditOutcome Change(DesignState& state, const EditFields& fields) {
         project.pages.erase(project.pages.begin() + pageIndex);
         state.hidden.erase(state.hidden.begin() + pageIndex);
         outcome.page = -1;
+        outcome.ok = true;
+        return outcome;
+    }
+    if (op == "duplicatepage") {
+        // A copy under the next free number, its name the first free of
+        // NAME_2, NAME_3, ...
+        Page copy = page;
+        std::vector<bool> marks = hidden;
+        copy.line = 0;
+        copy.comments.clear();
+        copy.number = 0;
+        while (copy.number < kFlashPages && !NumberTaken(project, copy.number, -1).empty())
+            ++copy.number;
+        if (copy.number == kFlashPages) {
+            why = "every flash page is taken";
+            return outcome;
+        }
+        auto named = [&project](const std::string& name) {
+            return std::any_of(project.pages.begin(), project.pages.end(),
+                               [&name](const Page& other) { return other.name == name; });
+        };
+        for (int n = 2; named(copy.name); ++n)
+            copy.name = page.name + "_" + std::to_string(n);
+        project.pages.insert(project.pages.begin() + pageIndex + 1, copy);
+        state.hidden.insert(state.hidden.begin() + pageIndex + 1, marks);
+        outcome.page = -1;
+        outcome.ok = true;
+        return outcome;
+    }
+    if (!Field(fields, "layers").empty() &&
+        (op == "set" || op == "remove" || op == "nudge" || op == "hide"))
+        return ChangeEach(state, fields, page, covers);
+    if (op == "duplicate") {
+        std::vector<int> layers;
+        if (!LayerList(fields, page.layers.size(), layers, why))
+            return outcome;
+        std::vector<Layer> copies;
+        std::vector<bool> marks;
+        for (auto it = layers.rbegin(); it != layers.rend(); ++it) {
+            copies.push_back(page.layers[std::size_t(*it)]);
+            copies.back().line = 0;
+            marks.push_back(hidden[std::size_t(*it)]);
+        }
+        Insert(state, pageIndex, layers.front() + 1, copies, marks);
+        outcome.ok = true;
+        return outcome;
+    }
+    if (op == "align") {
+        std::vector<int> layers;
+        if (!LayerList(fields, page.layers.size(), layers, why))
+            return outcome;
+        if (!covers || covers->size() <= std::size_t(pageIndex) ||
+            (*covers)[std::size_t(pageIndex)].size() != page.layers.size()) {
+            why = "the page is not drawn yet";
+            return outcome;
+        }
+        outcome.ok = Align(page, (*covers)[std::size_t(pageIndex)], layers, Field(fields, "edge"),
+                           Field(fields, "to") != "selection", why);
+        return outcome;
+    }
+    if (op == "paste") {
+        std::vector<Layer> layers;
+        ProjectOutcome read = ParseLayers(Field(fields, "text"), "the pasted text", layers);
+        if (!read.ok) {
+            why = ProblemText(read.problems.front());
+            return outcome;
+        }
+        for (Layer& layer : layers)
+            layer.line = 0; // no line of the project file
+        int at = int(page.layers.size());
+        if (!Field(fields, "after").empty()) {
+            if (!NumberField(fields, "after", at, why))
+                return outcome;
+            at = std::clamp(at + 1, 0, int(page.layers.size()));
+        }
+        Insert(state, pageIndex, at, layers, std::vector<bool>(layers.size(), false));
         outcome.ok = true;
         return outcome;
     }
@@ -179,6 +375,9 @@ EditOutcome Change(DesignState& state, const EditFields& fields) {
             page.name = value;
         } else if (field == "number") {
             if (!NumberField(fields, "value", page.number, why))
+                return outcome;
+            why = NumberTaken(project, page.number, pageIndex);
+            if (!why.empty())
                 return outcome;
         } else {
             why = "a page has no field \"" + field + "\"";
@@ -252,9 +451,10 @@ DesignState StateOf(const Project& project) {
     return state;
 }
 
-EditOutcome ApplyEdit(DesignState& state, const EditFields& fields) {
+EditOutcome ApplyEdit(DesignState& state, const EditFields& fields,
+                      const std::vector<std::vector<LayerCover>>* covers) {
     DesignState before = state;
-    EditOutcome outcome = Change(state, fields);
+    EditOutcome outcome = Change(state, fields, covers);
     if (outcome.ok) {
         // The project stays one that kpl build takes.
         ProjectOutcome check = CheckProject(state.project);

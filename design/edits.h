@@ -4,6 +4,7 @@
 // stays the one truth and the page only shows it.
 #pragma once
 
+#include "design/covers.h"
 #include "pages/project.h"
 
 #include <map>
@@ -36,7 +37,20 @@ struct EditOutcome {
 // op=nudge page layer dx dy       the whole layer moved
 // op=paint page layer x y value   one pixel of a pixel grid, at page
 //                                 coordinates; the grid grows to take it
+// op=set|remove|nudge|hide with layers=3,1,2 instead of layer: each of
+//                                 them, all or none (a field set on those
+//                                 that have it)
+// op=duplicate page layers        copies above the topmost of them
+// op=align page layers edge to    edge: left, centre, right, top, middle or
+//                                 bottom of the page, or (to=selection) of
+//                                 the layers' boxes together (`covers`)
+// op=paste page text [after]      the layers of the text (as the file
+//                                 writes them) above `after` (default: on top)
 // op=addpage number name
 // op=removepage page
+// op=duplicatepage page           a copy after it, under the first free
+//                                 number; a page's number is refused when
+//                                 another page has it, saying which
 // On failure the state is as it was.
-EditOutcome ApplyEdit(DesignState& state, const EditFields& fields);
+EditOutcome ApplyEdit(DesignState& state, const EditFields& fields,
+                      const std::vector<std::vector<LayerCover>>* covers = nullptr);

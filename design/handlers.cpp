@@ -18,6 +18,7 @@
 #include "platform/userfiles.h"
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <cstdio>
 #include <optional>
@@ -205,9 +206,59 @@ void GetState(Designer& designer, const Request&, Response& response) {
     ReplyJson(response, SessionJson(designer.session));
 }
 
+// The project file looked at: the project as it is now when the file
+// changed after the version the page shows, else {"same":true}. (Another
+// tab's edits are not sent: this tab's next change is refused with them.)
+void GetWatch(Designer& designer, const Request& request, Response& response) {
+    std::unique_lock<std::mutex> hold = Hold(designer);
+    Session& session = designer.session;
+    if (!designer.ending)
+        WatchProjectFile(session);
+    std::optional<std::int64_t> shown =
+        WholeNumber(Param(request, "version"), 0, std::numeric_limits<std::int64_t>::max());
+    if (shown && std::uint64_t(*shown) >= session.fileVersion)
+        return ReplyJson(response, "{\"same\":true}");
+    ReplyJson(response, SessionJson(session));
+}
+
+// The user's answer to a project file changed outside while edits were
+// unsaved: take the file, or keep the edits.
+void PostOutside(Designer& designer, const Request& request, Response& response) {
+    std::unique_lock<std::mutex> hold = Hold(designer);
+    if (!Current(designer, request, response))
+        return;
+    bool take = Param(request, "action") == "take";
+    bool done = AnswerOutsideFile(designer.session, take);
+    const std::string& path = designer.session.state.project.path;
+    ReplyJson(response,
+              Answer(done,
+                     !done  ? "no changed file waits"
+                     : take ? path + " is shown as it is now"
+                            : "your edits are kept; saving asks before overwriting " + path,
+                     SessionJson(designer.session)));
+}
+
 // The kinds of layer and their fields: the page's forms are built from it.
 void GetLayers(Designer&, const Request&, Response& response) {
     ReplyJson(response, LayersJson());
+}
+
+// The shown layers under a pixel of a page, the topmost first: what a click
+// there selects.
+void GetAt(Designer& designer, const Request& request, Response& response) {
+    std::unique_lock<std::mutex> hold = Hold(designer);
+    const Session& session = designer.session;
+    std::optional<int> index = PageParam(session, request);
+    std::optional<std::int64_t> x = WholeNumber(Param(request, "x"), 0, kDisplayWidth - 1);
+    std::optional<std::int64_t> y = WholeNumber(Param(request, "y"), 0, kDisplayHeight - 1);
+    if (!index || !x || !y)
+        return ReplyJson(response, Answer(false, "a page of the project and a pixel on it"), false);
+    const std::vector<LayerCover>& covers = session.covers[std::size_t(*index)];
+    std::vector<std::string> layers;
+    for (std::size_t i = covers.size(); i-- > 0;)
+        if (!session.state.hidden[std::size_t(*index)][i] && Covers(covers[i], int(*x), int(*y)))
+            layers.push_back(std::to_string(i));
+    ReplyJson(response, "{\"ok\":true,\"layers\":" + JsonArray(layers) + "}");
 }
 
 void PostEdit(Designer& designer, const Request& request, Response& response) {
@@ -322,9 +373,34 @@ void PostPicture(Designer& designer, const Request& request, Response& response)
                      ? name + "-" + std::to_string(copy)
                      : name.substr(0, dot) + "-" + std::to_string(copy) + name.substr(dot);
     }
-    EditFields fields = {
-        {"op", "add"}, {"page", std::to_string(*index)}, {"kind", "picture"}, {"file", chosen}};
-    EditOutcome edit = EditSession(session, fields, "");
+    // Its corner where it was dropped; its own size, or less to stay
+    // within the page from there, its shape kept. One undo step.
+    const int x = int(WholeNumber(Param(request, "x"), 0, kDisplayWidth - 1).value_or(0));
+    const int y = int(WholeNumber(Param(request, "y"), 0, kDisplayHeight - 1).value_or(0));
+    const std::int64_t w = std::max(grey.width, 1), h = std::max(grey.height, 1);
+    std::int64_t width = std::min<std::int64_t>(w, kDisplayWidth - x);
+    std::int64_t height = std::max<std::int64_t>(1, (h * width + w / 2) / w);
+    if (height > kDisplayHeight - y) {
+        height = kDisplayHeight - y;
+        width = std::max<std::int64_t>(1, (w * height + h / 2) / h);
+    }
+    const std::string page = std::to_string(*index), group = "picture:" + chosen;
+    EditOutcome edit = EditSession(
+        session, {{"op", "add"}, {"page", page}, {"kind", "picture"}, {"file", chosen}}, group);
+    const std::string layer =
+        std::to_string(session.state.project.pages[std::size_t(*index)].layers.size() - 1);
+    for (const auto& [field, value] : {std::pair<const char*, std::int64_t>{"x", x},
+                                       {"y", y},
+                                       {"width", width},
+                                       {"height", height}})
+        if (edit.ok)
+            edit = EditSession(session,
+                               {{"op", "set"},
+                                {"page", page},
+                                {"layer", layer},
+                                {"field", field},
+                                {"value", std::to_string(value)}},
+                               group);
     ReplyJson(response,
               Answer(edit.ok, edit.ok ? chosen + " added" : edit.why, SessionJson(session)),
               edit.ok);

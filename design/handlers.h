@@ -32,11 +32,17 @@ Handler GetAsset;
 // The project, its pages drawn afresh.
 Handler GetState;
 Handler GetLayers;
+// The layers under a pixel of a page, the topmost first.
+Handler GetAt;
 // Changes to the project, each made on the version the request names.
 Handler PostEdit;
 Handler PostUndo;
 Handler PostRedo;
 Handler PostRecovery;
+// The project file looked at for changes made outside, and the user's
+// answer when edits were unsaved.
+Handler GetWatch;
+Handler PostOutside;
 Handler PostPicture;
 // The project into its file, unless it changed there or loses comments.
 Handler PostSave;

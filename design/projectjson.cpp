@@ -21,11 +21,19 @@ std::string FieldJson(const LayerField& field, const Layer& layer) {
 
 // A layer: its kind, whether the designer hides it, its line, and the
 // fields its kind has.
-std::string LayerJson(const Layer& layer, bool hidden) {
+// Its box on the page, [left, top, width, height], or null; and its text
+// as the file writes it, for the clipboard.
+std::string LayerJson(const Layer& layer, bool hidden, const LayerCover& cover) {
     JsonObject json;
     Add(json, "kind", JsonString(kLayerKindNames[int(layer.kind)]));
     Add(json, "hidden", JsonBool(hidden));
     Add(json, "line", layer.line);
+    Add(json, "box",
+        cover.any ? JsonArray({std::to_string(cover.left), std::to_string(cover.top),
+                               std::to_string(cover.right - cover.left),
+                               std::to_string(cover.bottom - cover.top)})
+                  : "null");
+    Add(json, "toml", JsonString(LayersText({layer})));
     for (const LayerField& field : kLayerFields)
         if (HasField(field, layer.kind))
             Add(json, field.key, FieldJson(field, layer));
@@ -78,7 +86,8 @@ std::string SessionJson(const Session& session) {
         const Page& page = project.pages[i];
         std::vector<std::string> layers;
         for (std::size_t layer = 0; layer < page.layers.size(); ++layer)
-            layers.push_back(LayerJson(page.layers[layer], session.state.hidden[i][layer]));
+            layers.push_back(LayerJson(page.layers[layer], session.state.hidden[i][layer],
+                                       session.covers[i][layer]));
         JsonObject json;
         Add(json, "number", page.number);
         Add(json, "name", JsonString(page.name));
@@ -107,6 +116,8 @@ std::string SessionJson(const Session& session) {
     Add(json, "changed", JsonBool(session.changed));
     Add(json, "version", std::to_string(session.version));
     Add(json, "recovered", JsonBool(!session.recovered.empty()));
+    Add(json, "fileProblems", JsonStrings(session.fileProblems));
+    Add(json, "outside", JsonBool(!session.outsideText.empty()));
     return Close(json);
 }
 

@@ -16,6 +16,8 @@ bool ReadText(const std::string& path, std::string& text) {
 
 SessionOutcome OpenSession(const std::string& path, Session& session) {
     SessionOutcome outcome;
+    // Before reading: a change made meanwhile is seen next time.
+    session.diskStamp = StampFile(path);
     std::string text;
     std::uint64_t length = 0;
     FileOutcome read = ReadUserFile(path, std::size_t(kMaxProjectFileBytes), text, length);
@@ -116,6 +118,7 @@ void Redraw(Session& session, int page) {
     const std::vector<Page>& pages = session.state.project.pages;
     session.images.resize(pages.size());
     session.problems.resize(pages.size());
+    session.covers.resize(pages.size());
     for (std::size_t i = 0; i < pages.size(); ++i) {
         if (page >= 0 && std::size_t(page) != i)
             continue;
@@ -136,20 +139,25 @@ void Redraw(Session& session, int page) {
             said.what = "warning: " + said.what;
             session.problems[i].push_back(ProblemText(said));
         }
+        session.covers[i] = CoversOf(session.state.project, pages[i], session.cache);
     }
 }
 
 EditOutcome EditSession(Session& session, const EditFields& fields, const std::string& group) {
     DesignState before = session.state;
-    EditOutcome outcome = ApplyEdit(session.state, fields);
+    EditOutcome outcome = ApplyEdit(session.state, fields, &session.covers);
     if (!outcome.ok)
         return outcome;
-    if (group.empty() || group != session.editGroup || session.undo.empty()) {
+    // One drag or slider move is one undo step; a pause of a second starts another.
+    const auto now = std::chrono::steady_clock::now();
+    if (group.empty() || group != session.editGroup || session.undo.empty() ||
+        now - session.editAt > std::chrono::seconds(1)) {
         session.undo.push_back(before);
         if (session.undo.size() > kMaxUndoSteps)
             session.undo.erase(session.undo.begin());
     }
     session.editGroup = group;
+    session.editAt = now;
     session.redo.clear();
     session.changed = true;
     ++session.version;
@@ -184,6 +192,11 @@ bool Redo(Session& session) {
 SaveOutcome SaveSession(Session& session, bool overwrite, bool dropComments) {
     SaveOutcome outcome;
     const std::string& path = session.state.project.path;
+    if (!session.fileProblems.empty()) {
+        outcome.why = "the file does not read (" + session.fileProblems.front() +
+                      "): nothing is written until it reads again";
+        return outcome;
+    }
     std::string onDisk;
     if (!overwrite && ReadText(path, onDisk) && onDisk != session.diskText) {
         outcome.changedOnDisk = true;
@@ -211,4 +224,79 @@ SaveOutcome SaveSession(Session& session, bool overwrite, bool dropComments) {
     session.recoveryRestored = false;
     outcome.ok = true;
     return outcome;
+}
+
+namespace {
+
+// The file's project as the one designed, an undo step back to the one
+// before; layers stay hidden on pages of as many layers as before.
+void TakeFile(Session& session, const Project& project, const std::string& text) {
+    DesignState next = StateOf(project);
+    for (std::size_t i = 0; i < next.hidden.size() && i < session.state.hidden.size(); ++i)
+        if (next.hidden[i].size() == session.state.hidden[i].size())
+            next.hidden[i] = session.state.hidden[i];
+    session.undo.push_back(session.state);
+    if (session.undo.size() > kMaxUndoSteps)
+        session.undo.erase(session.undo.begin());
+    session.redo.clear();
+    session.editGroup.clear();
+    session.state = next;
+    session.diskText = text;
+    session.changed = false;
+    session.outsideText.clear();
+    Redraw(session, -1);
+}
+
+} // namespace
+
+bool WatchProjectFile(Session& session) {
+    const std::string& path = session.state.project.path;
+    FileStamp now = StampFile(path);
+    if (now == session.diskStamp)
+        return false;
+    // Read when it looks the same twice in a row: a file an editor writes
+    // in place is not read half written.
+    if (now != session.seenStamp) {
+        session.seenStamp = now;
+        return false;
+    }
+    session.diskStamp = now;
+    std::string text;
+    std::vector<std::string> problems;
+    Project project;
+    std::uint64_t length = 0;
+    FileOutcome read = ReadUserFile(path, std::size_t(kMaxProjectFileBytes), text, length);
+    if (!read.ok)
+        problems.push_back(path + ": cannot be read (" + read.why + ")");
+    else if (length > std::uint64_t(kMaxProjectFileBytes))
+        problems.push_back(path + ": is too large for a project file");
+    else if (text == session.diskText && session.fileProblems.empty())
+        return false; // touched, or our own save
+    else
+        for (const ProjectProblem& problem : ParseProject(text, path, project).problems)
+            problems.push_back(ProblemText(problem));
+    session.fileVersion = ++session.version;
+    session.fileProblems = problems;
+    if (!problems.empty() || text == session.diskText)
+        return true;
+    if (!session.changed)
+        TakeFile(session, project, text);
+    else if (text != session.keptOver)
+        session.outsideText = text;
+    return true;
+}
+
+bool AnswerOutsideFile(Session& session, bool take) {
+    if (session.outsideText.empty())
+        return false;
+    Project project;
+    const std::string text = session.outsideText;
+    session.outsideText.clear();
+    ++session.version;
+    if (!take || !ParseProject(text, session.state.project.path, project).ok) {
+        session.keptOver = text;
+        return true;
+    }
+    TakeFile(session, project, text);
+    return true;
 }

@@ -4,9 +4,11 @@
 // calls.
 #pragma once
 
+#include "design/covers.h"
 #include "design/edits.h"
 #include "pages/project.h"
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -14,12 +16,15 @@ struct Session {
     DesignState state;
     std::vector<DesignState> undo; // the latest last
     std::vector<DesignState> redo;
-    std::string editGroup; // the running drag or slider move: one undo step
+    std::string editGroup;                        // the running drag or slider move: one undo step
+    std::chrono::steady_clock::time_point editAt; // of the last edit
     RenderCache cache;
     // As state.project.pages: each page's drawing and what went wrong in it.
     std::vector<DisplayImageBytes> images;
     // Each page's problems, then its warnings ("file:line: warning: what").
     std::vector<std::vector<std::string>> problems;
+    // Each page's layers' covers: what a click selects, a selection's box.
+    std::vector<std::vector<LayerCover>> covers;
     bool drawn = false;        // the first drawing waits until the server listens
     std::string diskText;      // the file as read or last saved
     bool changed = false;      // since then
@@ -32,6 +37,18 @@ struct Session {
     // restored, the file goes with the next save.
     std::string recovered;
     bool recoveryRestored = false;
+    // The project file as it was when last looked at, for the changes made
+    // to it outside (an editor, a checkout).
+    FileStamp diskStamp;
+    FileStamp seenStamp; // a change seen once: taken when seen again unchanged
+    // The file does not read (half saved, a conflict): its problems by
+    // line, while the last good project stays; nothing is written.
+    std::vector<std::string> fileProblems;
+    // A new file that reads, waiting for the user while edits are unsaved;
+    // and the one they chose to keep their edits over (not asked again).
+    std::string outsideText;
+    std::string keptOver;
+    std::uint64_t fileVersion = 0; // the version the last look at the file made
 };
 
 struct SessionOutcome {
@@ -62,6 +79,18 @@ struct SaveOutcome {
     std::string why;               // a failed write
 };
 SaveOutcome SaveSession(Session& session, bool overwrite, bool dropComments);
+
+// Looks at the project file; a change is taken when the file is seen the
+// same on two looks in a row. A new file that reads becomes the project
+// when no edit is unsaved (one undo step back to the old) and otherwise
+// waits in outsideText for the user; one that does not read leaves the
+// project as it is, its problems in fileProblems. True when anything the
+// page shows has changed.
+bool WatchProjectFile(Session& session);
+
+// The file waiting in outsideText taken (the unsaved edits one undo step
+// back) or the edits kept over it. False when none waits.
+bool AnswerOutsideFile(Session& session, bool take);
 
 // Unsaved edits kept from an ended session: a file beside the project
 // (".screens.toml.kpl-recovery"), written only by RecoverySave and never

@@ -173,5 +173,15 @@ struct ProjectTextOutcome {
 };
 ProjectTextOutcome ProjectText(const Project& project);
 
+// Layers as the project file writes them under a page ("[[page.layer]]"
+// tables with their comments), so that they paste into a project file in
+// an editor; and such text read back by the file's reader: "[[page.layer]]"
+// or "[[group.layer]]" tables, or whole "[[page]]"s whose layers are taken.
+// The layers are checked only as the reader checks them; the project they
+// join is checked by the caller. Problems name `path` and the text's lines.
+std::string LayersText(const std::vector<Layer>& layers);
+ProjectOutcome ParseLayers(const std::string& text, const std::string& path,
+                           std::vector<Layer>& layers);
+
 // The commented example project `kpl new` writes.
 std::string ExampleProjectText();

@@ -483,3 +483,52 @@ ProjectOutcome ReadProject(const std::string& path, Project& project) {
         return {false, {{path, 0, "is too large for a project file"}}, {}};
     return ParseProject(text, path, project);
 }
+
+ProjectOutcome ParseLayers(const std::string& text, const std::string& path,
+                           std::vector<Layer>& layers) {
+    layers.clear();
+    ProjectOutcome outcome;
+    CommentLines scan = ScanComments(text);
+    for (std::size_t line = 1; line < scan.lines.size(); ++line)
+        if (scan.foreign[line])
+            outcome.problems.push_back(
+                {path, static_cast<int>(line),
+                 "a character beyond ASCII outside quotes or after a backslash: names, keys "
+                 "and escapes are ASCII"});
+    if (!outcome.problems.empty())
+        return outcome;
+    toml::parse_result parsed = toml::parse(text, path);
+    if (!parsed) {
+        const toml::parse_error& error = parsed.error();
+        outcome.problems.push_back(
+            {path, static_cast<int>(error.source().begin.line), std::string(error.description())});
+        return outcome;
+    }
+    const toml::table& root = parsed.table();
+    Reader reader{path, outcome.problems};
+    CheckKeys(reader, root, "layers ([[page.layer]] tables)", {"page", "group"});
+    // [[page.layer]] alone makes "page" a table; [[page]] makes it a list.
+    for (const char* key : {"group", "page"}) {
+        const toml::node* node = root.get(key);
+        std::vector<const toml::table*> tables;
+        if (node && node->as_table())
+            tables.push_back(node->as_table());
+        else if (node && node->as_array())
+            for (const toml::node& item : *node->as_array())
+                if (const toml::table* table = TableOf(reader, item, key))
+                    tables.push_back(table);
+        for (const toml::table* table : tables) {
+            std::vector<Layer> read = ReadLayers(reader, *table);
+            layers.insert(layers.end(), read.begin(), read.end());
+        }
+    }
+    std::stable_sort(layers.begin(), layers.end(),
+                     [](const Layer& a, const Layer& b) { return a.line < b.line; });
+    for (Layer& layer : layers)
+        layer.comments = CommentsAbove(scan, layer.line);
+    if (layers.empty() && outcome.problems.empty())
+        outcome.problems.push_back({path, 0, "holds no layers ([[page.layer]] tables)"});
+    std::stable_sort(outcome.problems.begin(), outcome.problems.end(), ByLine);
+    outcome.ok = outcome.problems.empty();
+    return outcome;
+}

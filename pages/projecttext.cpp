@@ -144,3 +144,10 @@ ProjectTextOutcome ProjectText(const Project& project) {
     }
     return {writer.text, project.lostComments};
 }
+
+std::string LayersText(const std::vector<Layer>& layers) {
+    Writer writer;
+    for (const Layer& layer : layers)
+        writer.Layer(layer, "page.layer");
+    return writer.text.empty() ? "" : writer.text.substr(1); // no blank line before the first
+}

@@ -80,7 +80,26 @@ TEST(Edits, RefusedOnesLeaveTheProjectAsItWas) {
         {"a page name that is no C identifier",
          {{"op", "set"}, {"page", "0"}, {"layer", "-1"}, {"field", "name"}, {"value", "2nd"}},
          ""},
-        {"a page number taken", {{"op", "addpage"}, {"number", "2"}, {"name", "again"}}, ""},
+        {"a page number taken",
+         {{"op", "addpage"}, {"number", "2"}, {"name", "again"}},
+         "flash page 2 is page \"two\"'s"},
+        {"a page renumbered onto one taken",
+         {{"op", "set"}, {"page", "0"}, {"layer", "-1"}, {"field", "number"}, {"value", "2"}},
+         "flash page 2 is page \"two\"'s"},
+        {"several layers, one not there: none moved",
+         {{"op", "nudge"}, {"page", "0"}, {"layers", "0,5"}, {"dx", "1"}, {"dy", "0"}},
+         "no layer 5 on that page"},
+        {"a field none of several layers has",
+         {{"op", "set"}, {"page", "0"}, {"layers", "0,1"}, {"field", "threshold"}, {"value", "9"}},
+         "none of these layers has a field \"threshold\""},
+        {"a pasted text of no layers",
+         {{"op", "paste"}, {"page", "0"}, {"text", "x = 1"}},
+         "the pasted text:1: \"x\" is not a key of layers ([[page.layer]] tables)"},
+        {"a pasted layer the file would refuse",
+         {{"op", "paste"},
+          {"page", "0"},
+          {"text", "[[page.layer]]\nkind = \"text\"\ntext = \"a\"\n"}},
+         ""},
         {"painting a line",
          {{"op", "paint"}, {"page", "0"}, {"layer", "0"}, {"x", "1"}, {"y", "1"}, {"value", "1"}},
          "only a pixel grid is painted"},
@@ -102,6 +121,25 @@ TEST(Edits, RefusedOnesLeaveTheProjectAsItWas) {
             EXPECT_FALSE(outcome.why.empty()) << c.what; // CheckProject's words
         EXPECT_EQ(ProjectText(state.project).text, ProjectText(Example().project).text) << c.what;
     }
+}
+
+// Layers copied as the file writes them paste back as they were, on any
+// page; copies go above the topmost copied; one edit moves several.
+TEST(Edits, LayersAsTheFileWritesThemPasteBackDuplicateAndMoveTogether) {
+    DesignState state = Example();
+    const std::string text = LayersText(state.project.pages[0].layers);
+    ASSERT_TRUE(ApplyEdit(state, {{"op", "paste"}, {"page", "1"}, {"text", text}}).ok);
+    EXPECT_EQ(LayersText(state.project.pages[1].layers), text);
+    ASSERT_TRUE(ApplyEdit(state, {{"op", "duplicate"}, {"page", "0"}, {"layers", "1,0"}}).ok);
+    std::vector<Layer>& layers = state.project.pages[0].layers;
+    ASSERT_EQ(layers.size(), 4u);
+    EXPECT_EQ(LayersText({layers[2], layers[3]}), text);
+    ASSERT_TRUE(
+        ApplyEdit(state,
+                  {{"op", "nudge"}, {"page", "0"}, {"layers", "2,3"}, {"dx", "1"}, {"dy", "-1"}})
+            .ok);
+    EXPECT_EQ(std::vector<int>({layers[0].x, layers[2].x, layers[2].x2, layers[3].y}),
+              std::vector<int>({0, 1, 10, 9}));
 }
 
 // A picture takes a threshold or a dither, as the file does: choosing one
@@ -227,6 +265,12 @@ TEST(Session, OneUndoStepPerDragAndANewEditDropsRedo) {
     EditSession(session, Nudge(5), "");
     EXPECT_FALSE(Redo(session));
     EXPECT_TRUE(session.changed);
+    // Moves of one slider more than a second apart: separate steps.
+    EditSession(session, Nudge(1), "slider");
+    session.editAt -= std::chrono::seconds(2);
+    EditSession(session, Nudge(1), "slider");
+    ASSERT_TRUE(Undo(session));
+    EXPECT_EQ(LayerAt(session.state, 0, 0).x, 8);
 }
 
 TEST(Session, HiddenLayersAreLeftOutOfTheDesignersDrawingOnly) {
@@ -405,6 +449,39 @@ TEST(Session, UnsavedEditsAreKeptForTheNextSession) {
     EXPECT_TRUE(std::filesystem::exists(RecoveryPath(path))); // until saved
     std::ifstream file(path);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), kProject);
+}
+
+// A file changed outside (each time to a new length: two writes within the
+// clock's step may leave the same time) is taken on the second look that
+// sees it alike;
+// over unsaved edits it waits for the user; one that does not read leaves
+// the project and refuses every save.
+TEST(Session, TheFileChangedOutside) {
+    Session session = Opened(Folder("outside"));
+    const std::string path = session.state.project.path;
+    const std::string moved =
+        std::string(kProject).replace(std::string(kProject).find("x = 10"), 6, "x = 100");
+    std::ofstream(path) << moved;
+    EXPECT_FALSE(WatchProjectFile(session)); // seen once
+    ASSERT_TRUE(WatchProjectFile(session));
+    EXPECT_EQ(std::vector<int>({LayerAt(session.state, 0, 1).x, session.changed, Undo(session)}),
+              std::vector<int>({100, false, true}));
+    // The undo is an unsaved edit: a new file now waits.
+    std::ofstream(path) << kProject;
+    WatchProjectFile(session);
+    ASSERT_TRUE(WatchProjectFile(session));
+    EXPECT_EQ(session.outsideText, kProject);
+    EXPECT_EQ(LayerAt(session.state, 0, 1).x, 10); // the undo's
+    ASSERT_TRUE(AnswerOutsideFile(session, false));
+    std::ofstream(path) << "[[page]]\nnumber = 1\nname = \"one";
+    WatchProjectFile(session);
+    ASSERT_TRUE(WatchProjectFile(session));
+    EXPECT_EQ(session.fileProblems.size(), 1u);
+    EXPECT_EQ(session.fileProblems.front().rfind(path + ":3: ", 0), 0u);
+    SaveOutcome saved = SaveSession(session, true, true);
+    EXPECT_FALSE(saved.ok);
+    EXPECT_EQ(saved.why.substr(saved.why.find("): ")),
+              "): nothing is written until it reads again");
 }
 
 TEST(Guard, HostsAndOrigins) {

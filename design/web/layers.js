@@ -1,8 +1,8 @@
 // The chosen page's layer list, the topmost layer (drawn last) first, as
-// people expect; adding a layer; the keys that move and remove the chosen
-// one.
+// people expect; adding a layer; the keys that move and remove the
+// selected ones.
 import { edit } from './requests.js';
-import { $, addView, chosenLayer, chosenPage, show, state } from './state.js';
+import { $, addView, chosenPage, select, selected, show, state } from './state.js';
 
 // The list's words for a layer: its name, or its kind's summary with the
 // fields' values put in ("line {x},{y} to {x2},{y2}").
@@ -31,6 +31,14 @@ function moveLayer(i, to) {
 function removeLayer(i) {
   edit({ op: 'remove', layer: i });
   if (state.layer >= i) state.layer--;
+}
+
+// The selected layers removed; the one below the lowest of them chosen.
+export function removeSelected() {
+  const layers = selected();
+  if (!layers.length) return;
+  edit({ op: 'remove', layers: layers.join(',') });
+  select(layers[0] > 0 ? [layers[0] - 1] : []);
 }
 
 // Each row's buttons, in their order.
@@ -70,7 +78,7 @@ function showLayers() {
     const i = all.length - 1 - row;
     const l = all[i];
     const item = list.children[row];
-    item.classList.toggle('chosen', i === state.layer);
+    item.classList.toggle('chosen', state.selection.has(i));
     item.classList.toggle('hidden', !!l.hidden);
     const [visible, name] = item.children;
     if (visible.checked !== !l.hidden) visible.checked = !l.hidden;
@@ -88,22 +96,40 @@ function onList(event) {
     edit({ op: 'hide', layer: i, value: event.target.checked ? 0 : 1 });
   } else if (event.target.tagName === 'BUTTON') {
     ROW_BUTTONS[[...item.querySelectorAll('button')].indexOf(event.target)].run(i);
+  } else if (event.shiftKey || event.ctrlKey || event.metaKey) {
+    // Added to the selection, or taken out of it.
+    const layers = selected();
+    select(layers.includes(i) ? layers.filter((l) => l !== i) : [...layers, i]);
+    show();
   } else {
-    state.layer = i;
+    select([i]);
     show();
   }
 }
 
+// Arrows move the selection a pixel (with Shift 8), Delete removes it,
+// Escape lets it go, Ctrl-A selects every layer of the page.
 function onKeys(event) {
   const typing = /^(INPUT|TEXTAREA|SELECT)$/.test(event.target.tagName);
-  if (event.ctrlKey || event.metaKey || typing || !chosenLayer()) return;
-  const moves = { arrowleft: [-1, 0], arrowright: [1, 0], arrowup: [0, -1], arrowdown: [0, 1] };
+  if (typing || !chosenPage() || document.querySelector('dialog[open]')) return;
   const key = event.key.toLowerCase();
+  if ((event.ctrlKey || event.metaKey) && key === 'a') {
+    select(layers().map((_, i) => i));
+    show();
+    return event.preventDefault();
+  }
+  const chosen = selected();
+  if (event.ctrlKey || event.metaKey || event.altKey || !chosen.length) return;
+  const moves = { arrowleft: [-1, 0], arrowright: [1, 0], arrowup: [0, -1], arrowdown: [0, 1] };
+  const step = event.shiftKey ? 8 : 1;
   if (moves[key]) {
-    const group = `keys:${state.page}:${state.layer}`;
-    edit({ op: 'nudge', layer: state.layer, dx: moves[key][0], dy: moves[key][1], group }, group);
+    const group = `keys:${state.page}:${chosen.join(',')}`;
+    edit({ op: 'nudge', layers: chosen.join(','), dx: moves[key][0] * step, dy: moves[key][1] * step, group }, group);
   } else if (key === 'delete') {
-    removeLayer(state.layer);
+    removeSelected();
+  } else if (key === 'escape') {
+    select([]);
+    show();
   } else {
     return;
   }
@@ -115,7 +141,7 @@ export function startLayers() {
   document.addEventListener('keydown', onKeys);
   $('add').onclick = () => {
     edit({ op: 'add', kind: $('new-kind').value, after: state.layer });
-    state.layer++;
+    select([state.layer + 1]);
   };
   addView(showLayers);
 }

@@ -1,13 +1,14 @@
 // The designer's page: starts each part, then shows the project as kpl
 // design holds it.
 import { startCanvas } from './canvas.js';
+import { startClipboard } from './clipboard.js';
 import { offerSlot, startDisplay } from './display.js';
 import { offerKinds, startLayers } from './layers.js';
 import { startPages } from './pages.js';
 import { startProject } from './project.js';
 import { startProperties } from './properties.js';
 import { answerOf } from './requests.js';
-import { chosenPage, show, state } from './state.js';
+import { chosenPage, select, show, state } from './state.js';
 
 async function start() {
   // In the order they are drawn after each change.
@@ -17,10 +18,11 @@ async function start() {
   startLayers();
   startProperties();
   startDisplay();
+  startClipboard();
   state.layers = await answerOf(await fetch('api/layers'));
   offerKinds();
   const answer = await answerOf(await fetch('api/state'));
-  state.layer = answer.pages.length ? answer.pages[0].layers.length - 1 : -1;
+  select(answer.pages.length && answer.pages[0].layers.length ? [answer.pages[0].layers.length - 1] : []);
   show(answer);
   offerSlot(chosenPage() ? chosenPage().number : 0);
   document.body.dataset.ready = '1';

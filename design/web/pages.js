@@ -3,7 +3,7 @@
 import { draw } from './canvas.js';
 import { offerSlot } from './display.js';
 import { act, edit, post, say } from './requests.js';
-import { $, addView, chosenPage, FLASH_PAGES, HEIGHT, show, state, WIDTH } from './state.js';
+import { $, addView, chosenPage, FLASH_PAGES, HEIGHT, select, show, state, WIDTH } from './state.js';
 
 function two(n) {
   return String(n).padStart(2, '0');
@@ -47,7 +47,8 @@ function showPages() {
 function choosePage(i, next = state.project) {
   state.project = next;
   state.page = i;
-  state.layer = chosenPage().layers.length - 1;
+  const count = chosenPage() ? chosenPage().layers.length : 0;
+  select(count ? [count - 1] : []);
   offerSlot(chosenPage().number);
   show();
 }
@@ -57,6 +58,18 @@ function addPage(number) {
     const answer = await post('edit', { op: 'addpage', number, name: 'page_' + number });
     if (answer.ok) choosePage(answer.state.pages.length - 1, answer.state);
     say(answer.ok ? '' : answer.message, !answer.ok);
+    return answer;
+  });
+}
+
+// A copy of the chosen page after it, or the page gone (Ctrl-Z brings it
+// back); the page then shown.
+function changePages(op, shown, done) {
+  act(async () => {
+    const page = chosenPage();
+    const answer = await post('edit', { op, page: state.page });
+    if (answer.ok) choosePage(shown(state.page), answer.state);
+    say(answer.ok ? done(page, chosenPage()) : answer.message, !answer.ok);
     return answer;
   });
 }
@@ -82,6 +95,10 @@ export function startPages() {
   });
   for (const [id, field] of PAGE_FIELDS)
     $(id).addEventListener('change', () => edit({ op: 'set', layer: -1, field, value: $(id).value }));
+  $('duplicate-page').onclick = () =>
+    changePages('duplicatepage', (i) => i + 1, (from, to) => `${from.name} copied to page ${two(to.number)}, ${to.name}`);
+  $('remove-page').onclick = () =>
+    changePages('removepage', (i) => Math.max(0, i - 1), (from) => `page ${two(from.number)} ${from.name} removed`);
   addView(showPages);
   addView(showPage);
 }

@@ -1,7 +1,8 @@
 // The project as a whole, in the header: its name, undo, redo, save and
-// the edits kept from an earlier session.
+// the edits kept from an earlier session; the project file watched for
+// changes made outside.
 import { act, answerOf, post, say } from './requests.js';
-import { $, addView, state } from './state.js';
+import { $, addView, show, state } from './state.js';
 
 async function save(extra = {}) {
   const answer = await post('save', extra);
@@ -26,8 +27,12 @@ const undo = () => act(() => post('undo', {}));
 const redo = () => act(() => post('redo', {}));
 
 function onKeys(event) {
-  if (!event.ctrlKey && !event.metaKey) return;
   const typing = /^(INPUT|TEXTAREA|SELECT)$/.test(event.target.tagName);
+  if (event.key === '?' && !typing) {
+    $('keys').showModal();
+    return event.preventDefault();
+  }
+  if (!event.ctrlKey && !event.metaKey) return;
   const key = event.key.toLowerCase();
   if (key === 'z' && !event.shiftKey && !typing) undo();
   else if ((key === 'z' && event.shiftKey) || key === 'y') redo();
@@ -42,12 +47,52 @@ function showProject() {
   $('recovery').hidden = !project.recovered;
   $('undo').disabled = !project.canUndo;
   $('redo').disabled = !project.canRedo;
+  const problems = project.fileProblems.join('\n');
+  $('file-problems').hidden = !problems;
+  if ($('file-problems-list').textContent !== problems) $('file-problems-list').textContent = problems;
+}
+
+// The project file changed outside while edits are unsaved: the user says
+// which stays.
+function askOutside() {
+  act(async () => {
+    const take = confirm(
+      `${state.project.path} has changed on disk. Show it as it is now and drop your unsaved edits? ` +
+        '(Cancel keeps your edits; saving them then asks before overwriting the file.)',
+    );
+    const answer = await post('outside', { action: take ? 'take' : 'keep' });
+    say(answer.message, !answer.ok);
+    return answer;
+  });
+}
+
+// The project file is the source: the server looks at it whenever asked,
+// and a change made outside (an editor, a checkout) shows at once. Asked
+// only while no change of this page is on its way, whose answer shows the
+// project anyway.
+const WATCH_MS = 50; // a change is taken on the second look that sees it
+
+async function watch() {
+  try {
+    if (document.visibilityState === 'visible' && state.project && window.kplSettled()) {
+      const answer = await answerOf(await fetch('api/watch?version=' + state.project.version));
+      if (answer.pages && window.kplSettled() && Number(answer.version) > Number(state.project.version)) {
+        show(answer);
+        if (answer.outside) askOutside();
+      }
+    }
+  } catch {
+    say('kpl design is not running', true);
+  } finally {
+    setTimeout(watch, WATCH_MS);
+  }
 }
 
 export function startProject() {
   $('undo').onclick = undo;
   $('redo').onclick = redo;
   $('save').onclick = () => act(() => save());
+  $('show-keys').onclick = () => $('keys').showModal();
   for (const action of ['restore', 'discard'])
     $(action).onclick = () =>
       act(async () => {
@@ -62,4 +107,5 @@ export function startProject() {
     if (state.project && state.project.changed) event.preventDefault();
   });
   addView(showProject);
+  watch();
 }

@@ -1,7 +1,8 @@
 // The chosen layer's properties: a form built from a list of fields, again
 // only when another layer or kind is chosen; its inputs follow the project.
+// A change is made to every selected layer that has the field.
 import { edit } from './requests.js';
-import { $, addView, chosenLayer, state } from './state.js';
+import { $, addView, chosenLayer, selected, state } from './state.js';
 
 // The input each type of field is offered in.
 const INPUTS = {
@@ -11,10 +12,12 @@ const INPUTS = {
 
 // A kind's fields as the form takes them: { key, label, type, range:
 // [min, max], choices }, from the server's table of fields (api/layers).
+// zero: what the table's doc says 0 means ("(0: the font's)"), shown
+// instead of a 0.
 function fieldsOf(kind) {
   return state.layers.fields.filter((f) => f.kinds.includes(kind)).map((f) => ({
     key: f.key, label: f.label, type: INPUTS[f.type], choices: f.choices, lines: f.type === 'rows' ? 6 : 2,
-    range: 'lowest' in f ? [f.lowest, f.highest] : undefined,
+    range: 'lowest' in f ? [f.lowest, f.highest] : undefined, zero: (/\(0: ([^)]*)\)/.exec(f.doc) || [])[1],
   }));
 }
 
@@ -41,11 +44,14 @@ function buildProperties(fields) {
       input.type = type === 'font' ? 'text' : type;
       if (type === 'font') input.setAttribute('list', 'fonts');
       if (field.range) Object.assign(input, { min: field.range[0], max: field.range[1] });
+      if (field.zero) input.placeholder = field.zero;
     }
     input.name = key;
     shownFields.set(key, field);
     const row = document.createElement('label');
     row.append(field.label, input);
+    // A slider says its value.
+    if (type === 'range') row.append(document.createElement('output'));
     form.append(row);
   }
   const fonts = document.createElement('datalist');
@@ -63,10 +69,13 @@ function send(event) {
   // scripts alike); a number or slider follows every step (input).
   const settled = kind === 'file' || kind === 'text' || kind === 'select' || kind === 'group';
   if (event.type !== (settled ? 'change' : 'input')) return;
-  const value = kind === 'checkbox' ? (input.checked ? 1 : 0) : input.value;
+  if (kind === 'range') input.nextElementSibling.value = input.value;
+  let value = kind === 'checkbox' ? (input.checked ? 1 : 0) : input.value;
+  if (value === '' && field.zero) value = '0';
   if (kind === 'number' && !/^-?\d+$/.test(value)) return;
-  const key = `set:${state.page}:${state.layer}:${field.key}`;
-  edit({ op: 'set', layer: state.layer, field: field.key, value, group: key }, key);
+  const layers = selected().join(',');
+  const key = `set:${state.page}:${layers}:${field.key}`;
+  edit({ op: 'set', layers, field: field.key, value, group: key }, key);
 }
 
 function valueOf(l, field) {
@@ -82,9 +91,11 @@ function showProperties() {
   }
   if (!l) return;
   for (const input of $('properties').elements) {
-    if (input === document.activeElement) continue;
+    const field = shownFields.get(input.name);
+    if (input === document.activeElement || !field) continue;
     if (input.type === 'checkbox') input.checked = l[input.name];
-    else input.value = valueOf(l, input.name);
+    else input.value = field.zero && l[input.name] === 0 ? '' : valueOf(l, input.name);
+    if (input.type === 'range') input.nextElementSibling.value = input.value;
   }
 }
 

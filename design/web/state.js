@@ -1,13 +1,16 @@
 // What the modules share: the project as the server last sent it, the
-// chosen page and layer, and the views that draw them.
+// chosen page and layers, and the views that draw them.
 
 // The display's page and its flash memory.
 export const WIDTH = 120;
 export const HEIGHT = 32;
 export const FLASH_PAGES = 17;
 
-// layers: the kinds of layer and their fields (api/layers), fetched once.
-export const state = { project: null, page: 0, layer: -1, layers: null };
+// layer: the chosen layer, whose properties show; selection: the layers
+// arrows, Delete, drags, copies and the properties act on, the chosen one
+// among them. layers: the kinds of layer and their fields (api/layers),
+// fetched once. zoom: the canvas's pixels a page pixel, 0 to fit.
+export const state = { project: null, page: 0, layer: -1, selection: new Set(), layers: null, zoom: 0 };
 
 export const $ = (id) => document.getElementById(id);
 
@@ -26,9 +29,25 @@ export function chosenLayer() {
   return chosenPage() ? chosenPage().layers[state.layer] : undefined;
 }
 
+// The selected layers' indices, lowest (drawn first) first.
+export function selected() {
+  return [...state.selection].sort((a, b) => a - b);
+}
+
+// Only these layers selected; the last of them chosen.
+export function select(layers) {
+  state.selection = new Set(layers);
+  state.layer = layers.length ? layers[layers.length - 1] : -1;
+}
+
 export function show(next = state.project) {
   state.project = next;
   state.page = Math.max(0, Math.min(state.page, next.pages.length - 1));
-  if (chosenPage()) state.layer = Math.min(state.layer, chosenPage().layers.length - 1);
+  const count = chosenPage() ? chosenPage().layers.length : 0;
+  state.layer = Math.min(state.layer, count - 1);
+  for (const i of state.selection) if (i >= count) state.selection.delete(i);
+  // Choosing a layer that is not selected selects it alone.
+  if (state.layer >= 0 && !state.selection.has(state.layer)) state.selection = new Set([state.layer]);
+  if (state.layer < 0) state.selection.clear();
   for (const draw of views) draw();
 }

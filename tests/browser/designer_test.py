@@ -14,6 +14,7 @@ from urllib.request import Request, urlopen
 
 from selenium.common.exceptions import UnexpectedAlertPresentException
 from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.actions.wheel_input import ScrollOrigin
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select
@@ -158,6 +159,7 @@ file = "photo.png"
 x = 94
 y = 10
 width = 26
+height = 32
 threshold = 98
 
 [[page.layer]]
@@ -184,9 +186,15 @@ rows = [
                             capture_output=True).stdout)
     same("the contact sheet: kpl build's", urlopen(designer.url + "api/sheet").read(),
          open(os.path.join(out, "screens.png"), "rb").read())
+    # Changed outside while an edit is unsaved: kept over it (the page asks),
+    # the edit is saved only when the user agrees to overwrite the file.
+    keys(driver, Keys.ARROW_UP)
     with open(project, "a") as elsewhere:
         elsewhere.write("# changed by another program\n")
     changed = open(project).read()
+    if wait_until(lambda: alert(driver), 10):
+        alert(driver).dismiss()
+    settle(driver)
     requesting(driver, driver.find_element(By.ID, "save").click)
     asked = alert(driver)
     same("Save over a file changed on disk asks first", asked and asked.text,
@@ -195,6 +203,7 @@ rows = [
         asked.dismiss()
     settle(driver)
     same("and, told no, leaves the file as it is", open(project).read(), changed)
+    keys(driver, Keys.CONTROL, "z")
     return out
 
 
@@ -368,6 +377,388 @@ def tabs_and_paint(driver, designer):
                     [(l["kind"], l["ink"]) for l in state(designer)["pages"][1]["layers"]])
     same("white ink: a click draws into the grid, a second one takes it out", rows, [".#......", "........"])
     driver.find_element(By.CSS_SELECTOR, "input[name=tool][value=move]").click()
+
+
+def at_pixel(driver, x, y):
+    """Actions with the pointer on the middle of page pixel (x, y) where the
+    canvas shows it now (zoomed, scrolled)."""
+    left, top, zoom = driver.execute_script(
+        "const b = document.getElementById('grid').getBoundingClientRect(); return [b.left, b.top, b.width / 120]")
+    actions = ActionChains(driver)
+    actions.w3c_actions.pointer_action.move_to_location(int(left + (x + 0.5) * zoom), int(top + (y + 0.5) * zoom))
+    return actions
+
+
+def chosen(driver):
+    """The selected layers as the list shows them, and the selection's outline."""
+    return (driver.execute_script("return [...document.querySelectorAll('#layers li.chosen span')]"
+                                  ".map((e) => e.textContent)"),
+            driver.find_element(By.ID, "marks").get_attribute("data-box"))
+
+
+def keys(driver, *typed):
+    requesting(driver, lambda: driver.find_element(By.TAG_NAME, "body").send_keys(*typed))
+
+
+def canvas(driver):
+    """Selecting on the canvas as a user does: a click takes the topmost
+    layer under the pointer (a line also beside its ink), again the one
+    beneath, Shift adds; a drag, arrows, a property and Delete act on all
+    selected; the pixels then equal kpl build's of the saved file."""
+    project = example_project(os.path.join(RUN, "canvas"))
+    designer = Designer(project)
+    try:
+        driver.get(designer.url)
+        wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'"))
+        driver.find_element(By.TAG_NAME, "body").send_keys(Keys.ESCAPE)
+        same("Escape lets the selection go", chosen(driver), ([], ""))
+        requesting(driver, at_pixel(driver, 60, 16).click().perform)
+        requesting(driver, at_pixel(driver, 60, 16).click().perform)
+        same("on the splash page a click takes the text boxed over the page; a click again, the frame beneath",
+             chosen(driver), (["rectangle 120 x 32"], "0,0,120,32"))
+        driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
+        text, line, bar = 'text "Battery low"', "line 10,30 to 109,30", "group statusbar"
+        for what, pixel, shift, want in (
+                ("a click on a text's ink", (40, 22), False, ([text], "28,18,65,10")),
+                ("a click beside a one-pixel line", (50, 31), False, ([line], "10,30,100,1")),
+                ("Shift-click adds the status bar, outlined together", (5, 3), True, ([line, bar], "0,0,120,31")),
+                ("on nothing, Shift-click changes nothing", (5, 20), True, ([line, bar], "0,0,120,31"))):
+            requesting(driver, (at_pixel(driver, *pixel).key_down(Keys.SHIFT).click().key_up(Keys.SHIFT) if shift
+                                else at_pixel(driver, *pixel).click()).perform)
+            same(what, chosen(driver), want)
+        zoom = int(driver.find_element(By.ID, "stage").get_attribute("data-zoom"))
+        requesting(driver, at_pixel(driver, 5, 3).click_and_hold().move_by_offset(3 * zoom, -2 * zoom)
+                   .release().perform)
+        keys(driver, Keys.ARROW_RIGHT, Keys.SHIFT + Keys.ARROW_LEFT)
+        moved = [(l["kind"], l["x"], l["y"]) for l in state(designer)["pages"][1]["layers"]]
+        same("a drag on the selection, then right and Shift-left (8), move both; the text stays",
+             moved, [("group", -4, -2), ("text", 60, 21), ("line", 6, 28)])
+        requesting(driver, at_pixel(driver, 5, 20).click().perform)
+        same("a click on nothing lets the selection go", chosen(driver), ([], ""))
+        requesting(driver, at_pixel(driver, 40, 22).click().perform)
+        requesting(driver, at_pixel(driver, 50, 29).key_down(Keys.SHIFT).click().key_up(Keys.SHIFT).perform)
+        requesting(driver, lambda: Select(driver.find_element(By.CSS_SELECTOR, "#properties select[name=ink]"))
+                   .select_by_visible_text("invert"))
+        same("a property set on every selected layer",
+             [l["ink"] for l in state(designer)["pages"][1]["layers"][1:]], ["invert", "invert"])
+        keys(driver, Keys.DELETE)
+        same("Delete removes the selection", [l["kind"] for l in state(designer)["pages"][1]["layers"]], ["group"])
+        zoom_and_grid(driver)
+        requesting(driver, driver.find_element(By.ID, "save").click)
+        out = os.path.join(RUN, "canvas-out")
+        subprocess.run([KPL, "build", project, "-o", out], check=True, capture_output=True)
+        shown, built = driver.execute_script(CANVAS_PIXELS, "#page"), dark_pixels_of_picture(
+            os.path.join(out, "05-battery_low.bmp"))
+        check("the canvas's pixels: kpl build's of the saved file", shown == built,
+              "%d pixels differ" % sum(a != b for a, b in zip(shown, built)))
+    finally:
+        designer.stop()
+
+
+def zoom_and_grid(driver):
+    """Zoom by Ctrl with the wheel, keys and the list; the grid from 4x; the
+    pointer's pixel shown; a click at 12x falls on the pixel under it."""
+    stage = driver.find_element(By.ID, "stage")
+    body = driver.find_element(By.TAG_NAME, "body")
+    shown = lambda: (stage.get_attribute("data-zoom"), stage.size["width"], driver.execute_script(
+        "return document.getElementById('grid').getContext('2d').getImageData(0, 1, 1, 1).data[3] > 0"))
+    fit = shown()
+    steps = (("Ctrl with the wheel towards the page", lambda: ActionChains(driver).key_down(Keys.CONTROL)
+              .scroll_from_origin(ScrollOrigin.from_element(stage), 0, -100).key_up(Keys.CONTROL).perform(),
+              ("8", 960, True)),
+             ("- twice", lambda: body.send_keys("--"), ("5", 600, True)),
+             ("Ctrl - once more", lambda: body.send_keys(Keys.CONTROL, "-"), ("4", 480, True)),
+             ("- again: no grid", lambda: body.send_keys("-"), ("3", 360, False)),
+             ("0 fits again", lambda: body.send_keys("0"), fit),
+             ("12x from the list", lambda: Select(driver.find_element(By.ID, "zoom")).select_by_visible_text("12x"),
+              ("12", 1440, True)))
+    for what, action, want in steps:
+        action()
+        same("zoom: " + what, shown(), want)
+    same("the fit at this window's width: 6x", fit, ("6", 720, True))
+    # At 12x the page is wider than its box: pixels it shows.
+    at_pixel(driver, 57, 9).perform()
+    same("the pointer's pixel is shown", driver.find_element(By.ID, "pointer").text, "57, 9")
+    requesting(driver, at_pixel(driver, 50, 3).click().perform)
+    same("a click at 12x selects what is under it", chosen(driver), (["group statusbar"], "0,0,116,7"))
+    body.send_keys("0")
+
+
+def clipboard_text(driver, text=None):
+    """The system clipboard's text, or `text` put on it (as another program
+    would)."""
+    return driver.execute_async_script(
+        "const done = arguments[arguments.length - 1];"
+        "(arguments[0] === null ? navigator.clipboard.readText() : navigator.clipboard.writeText(arguments[0]))"
+        ".then(done, (e) => done(String(e)));", text)
+
+
+def layer_boxes(designer, page):
+    return [(l["kind"], l["box"]) for l in state(designer)["pages"][page]["layers"]]
+
+
+def clipboard(driver):
+    """Ctrl-C, Ctrl-X, Ctrl-V and Ctrl-D through the system clipboard as the
+    layers' text in the project file, between pages and to and from an
+    editor; aligning the selection; the pixels then kpl build's."""
+    project = example_project(os.path.join(RUN, "clipboard"))
+    designer = Designer(project)
+    try:
+        driver.get(designer.url)
+        wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'"))
+        driver.execute_cdp_cmd("Browser.grantPermissions", {"origin": designer.origin, "permissions": [
+            "clipboardReadWrite", "clipboardSanitizedWrite"]})
+        status = driver.find_element(By.ID, "status")
+        driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
+        requesting(driver, at_pixel(driver, 40, 22).click().perform)
+        requesting(driver, at_pixel(driver, 50, 31).key_down(Keys.SHIFT).click().key_up(Keys.SHIFT).perform)
+        driver.find_element(By.TAG_NAME, "body").send_keys(Keys.CONTROL, "c")
+        copied = clipboard_text(driver)
+        same("Ctrl-C: the selected layers' text as the project file has it", (status.text, copied),
+             ("2 layers copied", open(project).read().split("\n\n", 14)[-2] + "\n\n" +
+              open(project).read().split("\n\n", 14)[-1]))
+        driver.find_element(By.XPATH, "//nav/button[contains(., '02 splash')]").click()
+        keys(driver, Keys.CONTROL, "v")
+        same("Ctrl-V on another page: the layers on top, selected", (status.text, chosen(driver)[0]),
+             ("2 layers pasted", ["line 10,30 to 109,30", 'text "Battery low"']))
+        keys(driver, Keys.CONTROL, "x")
+        same("Ctrl-X takes them out", [l["kind"] for l in state(designer)["pages"][0]["layers"]],
+             ["rectangle", "text"])
+        keys(driver, Keys.CONTROL, "v")
+        keys(driver, Keys.CONTROL, "d")
+        keys(driver, Keys.ARROW_UP, Keys.ARROW_UP)
+        same("Ctrl-V puts them back; Ctrl-D copies them on top, selected, moved by the arrows",
+             [(k, b and b[1]) for k, b in layer_boxes(designer, 0)],
+             [("rectangle", 0), ("text", 0), ("text", 18), ("line", 30), ("text", 16), ("line", 28)])
+        clipboard_text(driver, '# the clock, typed in an editor\n[[page.layer]]\nkind = "text"\ntext = "12:00"\n'
+                               'font = "small"\nx = 90\ny = 2\n')
+        keys(driver, Keys.CONTROL, "v")
+        clipboard_text(driver, 'kind = "circle"\n')
+        keys(driver, Keys.CONTROL, "v")
+        same("a text of no layers: refused with the reader's words", status.text,
+             'the pasted text:1: "kind" is not a key of layers ([[page.layer]] tables)')
+        # The text's box is 65 x 10 at (28, 18), the line's 100 x 1 at (10, 30).
+        for edge, to, x, want in (("left", "selection", 40, [(10, 18), (10, 30)]),
+                                  ("right", "page", 40, [(55, 18), (20, 30)]),
+                                  ("middle", "selection", 80, [(55, 19), (20, 24)])):
+            driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
+            requesting(driver, at_pixel(driver, x, 22).click().perform)
+            requesting(driver, at_pixel(driver, x, 31).key_down(Keys.SHIFT).click().key_up(Keys.SHIFT).perform)
+            Select(driver.find_element(By.ID, "align-to")).select_by_value(to)
+            requesting(driver, driver.find_element(By.CSS_SELECTOR, "#align button[data-edge=%s]" % edge).click)
+            same("align %s to %s" % (edge, to), [tuple(b[:2]) for _, b in layer_boxes(designer, 1)[1:]], want)
+        requesting(driver, driver.find_element(By.ID, "save").click)
+        check("the pasted comment is kept", "# the clock, typed in an editor\n[[page.layer]]" in open(project).read())
+        out = os.path.join(RUN, "clipboard-out")
+        subprocess.run([KPL, "build", project, "-o", out], check=True, capture_output=True)
+        for number, name in ((2, "splash"), (5, "battery_low")):
+            driver.find_element(By.XPATH, "//nav/button[contains(., '%02d %s')]" % (number, name)).click()
+            shown = driver.execute_script(CANVAS_PIXELS, "#page")
+            built = dark_pixels_of_picture(os.path.join(out, "%02d-%s.bmp" % (number, name)))
+            check("page %d: the canvas's pixels are kpl build's of the saved file" % number, shown == built,
+                  "%d pixels differ" % sum(a != b for a, b in zip(shown, built)))
+        with open(project, "a") as editor:
+            editor.write("\n" + copied)
+        built = subprocess.run([KPL, "build", project, "-o", out], capture_output=True, text=True)
+        same("the copied text pasted into the file in an editor builds", (built.returncode, built.stderr), (0, ""))
+    finally:
+        designer.stop()
+
+
+def pages(driver):
+    """Pages added, renamed, renumbered (onto a number in use: refused,
+    naming the page that has it), duplicated and removed; then saved."""
+    project = example_project(os.path.join(RUN, "pages"))
+    designer = Designer(project)
+    try:
+        driver.get(designer.url)
+        wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'"))
+        status = driver.find_element(By.ID, "status")
+        strip = lambda: [b.text for b in driver.find_elements(By.CSS_SELECTOR, "#pages button[data-page]")]
+        requesting(driver, driver.find_element(By.XPATH, "//nav/button[contains(., '+ 07')]").click)
+        type_into(driver, "#page-name", "menu" + Keys.TAB)
+        type_into(driver, "#page-number", "5" + Keys.TAB)
+        same("a page renumbered onto a number in use: refused, saying which page has it",
+             (status.text, driver.find_element(By.ID, "page-number").get_attribute("value")),
+             ('flash page 5 is page "battery_low"\'s', "7"))
+        type_into(driver, "#page-number", "9" + Keys.TAB)
+        same("a page added, renamed and renumbered", strip(), ["02 splash", "05 battery_low", "09 menu"])
+        driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
+        requesting(driver, driver.find_element(By.ID, "duplicate-page").click)
+        same("Duplicate page: a copy under the first free number, chosen",
+             (status.text, strip(), driver.execute_script(CANVAS_PIXELS, "nav button.chosen canvas") ==
+              driver.execute_script(CANVAS_PIXELS, "nav button[data-page='1'] canvas")),
+             ("battery_low copied to page 00, battery_low_2",
+              ["00 battery_low_2", "02 splash", "05 battery_low", "09 menu"], True))
+        driver.find_element(By.XPATH, "//nav/button[contains(., '02 splash')]").click()
+        requesting(driver, driver.find_element(By.ID, "remove-page").click)
+        same("Remove page", (status.text, strip()),
+             ("page 02 splash removed", ["00 battery_low_2", "05 battery_low", "09 menu"]))
+        requesting(driver, driver.find_element(By.ID, "save").click)
+        out = os.path.join(RUN, "pages-out")
+        subprocess.run([KPL, "build", project, "-o", out], check=True, capture_output=True)
+        same("saved and built: the pages as the strip shows them", sorted(f for f in os.listdir(out) if
+             f.endswith(".bmp")), ["00-battery_low_2.bmp", "05-battery_low.bmp", "09-menu.bmp"])
+        same("the copy's pixels: kpl build's", open(os.path.join(out, "00-battery_low_2.bmp"), "rb").read(),
+             open(os.path.join(out, "05-battery_low.bmp"), "rb").read())
+    finally:
+        designer.stop()
+
+
+def live_file(driver):
+    """The project file as the source: changed outside (written in place, a
+    new file renamed over it, git checkout) it shows at once; with unsaved
+    edits the page asks; a file that does not read shows its problems by
+    line beside the last good pages, and nothing is written until it reads."""
+    folder = os.path.join(RUN, "live")
+    project = example_project(folder)
+    git = lambda *args: subprocess.run(["git", "-c", "user.name=kpl", "-c", "user.email=kpl@localhost", *args],
+                                       cwd=folder, check=True, capture_output=True)
+    original = open(project).read()
+    other = original.replace("Battery low", "Charge me")
+    git("init", "-q")
+    git("checkout", "-q", "-b", "main")
+    git("add", "screens.toml")
+    git("commit", "-q", "-m", "low")
+    git("checkout", "-q", "-b", "other")
+    with open(project, "w") as text:
+        text.write(other)
+    git("commit", "-q", "-am", "charge")
+    git("checkout", "-q", "main")
+    designer = Designer(project)
+    out = os.path.join(RUN, "live-out")
+
+    def shows_the_file():
+        """Waits until the canvas shows page 05 as kpl build draws the file now."""
+        subprocess.run([KPL, "build", project, "-o", out], check=True, capture_output=True)
+        built = dark_pixels_of_picture(os.path.join(out, "05-battery_low.bmp"))
+        return wait_until(lambda: driver.execute_script(CANVAS_PIXELS, "#page") == built, 10)
+
+    def in_place(text):
+        with open(project, "w") as file:
+            file.write(text)
+
+    def renamed_over(text):
+        with open(project + ".new", "w") as file:
+            file.write(text)
+        os.replace(project + ".new", project)
+    try:
+        driver.get(designer.url)
+        wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'"))
+        status = driver.find_element(By.ID, "status")
+        driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
+        for what, change in (("git checkout of another branch", lambda: git("checkout", "-q", "other")),
+                             ("written in place", lambda: in_place(other.replace("x = 60", "x = 50"))),
+                             ("a new file renamed over it", lambda: renamed_over(other))):
+            change()
+            check("the file changed outside, %s, shows at once" % what, shows_the_file())
+        same("and nothing is unsaved", driver.find_element(By.ID, "project").text, project)
+        good = driver.execute_script(CANVAS_PIXELS, "#page")
+        broken = other.replace('name = "battery_low"', 'name = "battery_low')
+        in_place(broken)
+        problems = driver.find_element(By.ID, "file-problems-list")
+        check("a file that does not read: its problems by line", wait_until(lambda: problems.text.startswith(
+            project + ":"), 10), problems.text)
+        same("beside the last good pages", driver.execute_script(CANVAS_PIXELS, "#page") == good, True)
+        requesting(driver, driver.find_element(By.XPATH, "//ol[@id='layers']/li[contains(., 'Charge me')]").click)
+        keys(driver, Keys.ARROW_DOWN)
+        requesting(driver, driver.find_element(By.ID, "save").click)
+        same("Save writes nothing until it reads", (status.text.endswith(
+            "nothing is written until it reads again"), open(project).read()), (True, broken))
+        in_place(other.replace("x = 60", "x = 58"))
+        alert_text = wait_until(lambda: alert(driver), 10) and alert(driver).text
+        same("with an unsaved edit the page asks", alert_text,
+             "%s has changed on disk. Show it as it is now and drop your unsaved edits? (Cancel keeps your edits; "
+             "saving them then asks before overwriting the file.)" % project)
+        alert(driver).dismiss()
+        settle(driver)
+        same("told no, the edits stay", (status.text, driver.find_element(By.ID, "file-problems").is_displayed(),
+                                         driver.find_element(By.ID, "project").text),
+             ("your edits are kept; saving asks before overwriting " + project, False, project + " *"))
+        in_place(other.replace("Charge me", "Empty"))
+        wait_until(lambda: alert(driver), 10)
+        alert(driver).accept()
+        settle(driver)
+        check("a later change asks again; told yes, the file shows", shows_the_file())
+    finally:
+        designer.stop()
+
+
+DROP = """const [bytes, x, y] = [Uint8Array.from(atob(arguments[0]), (c) => c.charCodeAt(0)), arguments[1], arguments[2]];
+const moved = new DataTransfer();
+moved.items.add(new File([bytes], 'rose.png', {type: 'image/png'}));
+document.getElementById('stage').dispatchEvent(new DragEvent('drop', {dataTransfer: moved, clientX: x, clientY: y,
+                                                                     bubbles: true, cancelable: true}));"""
+
+
+def pictures_and_the_rest(driver):
+    """A picture dropped at a pixel has its corner there and fits the page
+    from there; one chosen with the file chooser at the page's corner; the
+    slider's value and a size left to the font are said; ? lists the keys;
+    the page fits 1024 pixels; messages are readable; leaving with an
+    unsaved edit asks."""
+    project = example_project(os.path.join(RUN, "rest"))
+    photo = os.path.join(RUN, "rose.png")
+    subprocess.run(["convert", "rose:", photo], check=True)  # 70 x 46
+    designer = Designer(project)
+    try:
+        driver.set_window_size(1024, 768)
+        driver.get(designer.url)
+        wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'"))
+        same("at 1024 pixels wide nothing is cut off; the page fits at 4x",
+             driver.execute_script("const html = document.documentElement; return [html.scrollWidth <= "
+                                   "html.clientWidth, document.querySelector('#stage').dataset.zoom]"), [True, "4"])
+        driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
+        left, top = driver.execute_script("const b = document.getElementById('grid').getBoundingClientRect();"
+                                          "return [b.left, b.top]")
+        data = base64.b64encode(open(photo, "rb").read()).decode()
+        requesting(driver, lambda: driver.execute_script(DROP, data, left + 100 * 4 + 2, top + 10 * 4 + 2))
+        requesting(driver, lambda: driver.find_element(By.ID, "picture-file").send_keys(photo))
+        same("dropped at (100, 10): its corner there, fitted into 20 x 22; chosen: at the corner, 32 high",
+             [(l["file"], l["x"], l["y"], l["width"], l["height"]) for l in state(designer)["pages"][1]["layers"][3:]],
+             [("rose.png", 100, 10, 20, 13), ("rose.png", 0, 0, 49, 32)])
+        slider = driver.find_element(By.CSS_SELECTOR, "#properties input[name=threshold]")
+        requesting(driver, lambda: slider.send_keys(Keys.ARROW_LEFT * 3))
+        same("the slider says its value", driver.find_element(By.CSS_SELECTOR, "#properties output").text, "125")
+        requesting(driver, driver.find_element(By.XPATH, "//ol[@id='layers']/li[contains(., 'Battery low')]/span").click)
+        size = driver.find_element(By.CSS_SELECTOR, "#properties input[name=size]")
+        same("a size left to the font says so", (size.get_attribute("value"), size.get_attribute("placeholder")),
+             ("", "the font's"))
+        driver.find_element(By.TAG_NAME, "body").send_keys("?")
+        listed = driver.find_element(By.ID, "keys")
+        same("? lists the keys", (listed.is_displayed(), "Ctrl-D" in listed.text), (True, True))
+        listed.send_keys(Keys.ESCAPE)
+        same("Escape closes the list", listed.is_displayed(), False)
+        for what in ("status", "problems", "pointer", "file-problems"):
+            element = driver.find_element(By.ID, what)
+            ratio = contrast(driver, element)
+            check("%s readable on its background (contrast %.1f, at least 4.5)" % (what, ratio), ratio >= 4.5)
+        # WebDriver dismisses the browser's question on leaving (beforeunload)
+        # itself: the page's answer to the real event is what is checked.
+        leave = lambda: driver.execute_script(
+            "window.addEventListener('beforeunload', (e) => sessionStorage.setItem('asked', e.defaultPrevented))")
+        leave()
+        driver.refresh()
+        wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'"))
+        same("leaving the page with unsaved edits asks first",
+             driver.execute_script("return sessionStorage.getItem('asked')"), "true")
+        driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
+        requesting(driver, driver.find_element(By.ID, "save").click)
+        leave()
+        driver.refresh()
+        wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'"))
+        same("with every edit saved it does not", driver.execute_script("return sessionStorage.getItem('asked')"),
+             "false")
+        driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
+        out = os.path.join(RUN, "rest-out")
+        subprocess.run([KPL, "build", project, "-o", out], check=True, capture_output=True)
+        shown, built = driver.execute_script(CANVAS_PIXELS, "#page"), dark_pixels_of_picture(
+            os.path.join(out, "05-battery_low.bmp"))
+        check("the pictures' pixels: kpl build's of the saved file", shown == built,
+              "%d pixels differ" % sum(a != b for a, b in zip(shown, built)))
+    finally:
+        driver.set_window_size(1300, 850)
+        designer.stop()
 
 
 def files_and_links():
@@ -555,6 +946,11 @@ def main():
         errors = [entry["message"] for entry in driver.get_log("browser")
                   if entry["level"] == "SEVERE" and "status of 409 (Conflict)" not in entry["message"]]
         same("the page logged no errors", errors, [])
+        canvas(driver)
+        clipboard(driver)
+        pages(driver)
+        live_file(driver)
+        pictures_and_the_rest(driver)
         lost_comments()
         files_and_links()
         recovery()
