@@ -238,6 +238,17 @@ void PostOutside(Designer& designer, const Request& request, Response& response)
                      SessionJson(designer.session)));
 }
 
+// The page shown (its number) and the zoom, kept for the next session;
+// nothing of the project changes.
+void PostView(Designer& designer, const Request& request, Response& response) {
+    DesignerView view;
+    view.page = int(WholeNumber(Param(request, "page"), -1, kFlashPages - 1).value_or(-1));
+    view.zoom = int(WholeNumber(Param(request, "zoom"), 0, 12).value_or(0));
+    std::unique_lock<std::mutex> hold = Hold(designer);
+    SetView(designer.session, view);
+    ReplyJson(response, Answer(true, ""));
+}
+
 // The kinds of layer and their fields: the page's forms are built from it.
 void GetLayers(Designer&, const Request&, Response& response) {
     ReplyJson(response, LayersJson());

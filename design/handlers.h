@@ -43,6 +43,8 @@ Handler PostRecovery;
 // answer when edits were unsaved.
 Handler GetWatch;
 Handler PostOutside;
+// The page shown and the zoom, kept for the next session.
+Handler PostView;
 Handler PostPicture;
 // The project into its file, unless it changed there or loses comments.
 Handler PostSave;

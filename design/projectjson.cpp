@@ -118,6 +118,10 @@ std::string SessionJson(const Session& session) {
     Add(json, "recovered", JsonBool(!session.recovered.empty()));
     Add(json, "fileProblems", JsonStrings(session.fileProblems));
     Add(json, "outside", JsonBool(!session.outsideText.empty()));
+    JsonObject view;
+    Add(view, "page", session.view.page);
+    Add(view, "zoom", session.view.zoom);
+    Add(json, "view", Close(view));
     return Close(json);
 }
 

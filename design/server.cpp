@@ -70,6 +70,7 @@ const Route kRoutes[] = {
     {Method::Post, "api/recovery", PostRecovery},
     {Method::Get, "api/watch", GetWatch},
     {Method::Post, "api/outside", PostOutside},
+    {Method::Post, "api/view", PostView},
     {Method::Post, "api/save", PostSave},
     {Method::Post, "api/picture", PostPicture, kMaxPictureBytes},
     {Method::Get, "api/export", GetExport},

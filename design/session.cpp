@@ -34,6 +34,9 @@ SessionOutcome OpenSession(const std::string& path, Session& session) {
     if (!parsed.ok)
         return outcome;
     session.state = StateOf(project);
+    session.memoryPath = MemoryPath(path);
+    Recall(session.memoryPath, session.state, session.view);
+    session.keptHidden = session.state.hidden;
     session.diskText = text;
     // An earlier session's unsaved edits are offered when they still read
     // as a project and differ from the file.
@@ -79,6 +82,16 @@ std::string RecoverySave(const Session& session, std::string& why) {
 }
 
 namespace {
+
+// Hidden layers kept for the next session when they changed; a failure
+// to keep them costs only that.
+void KeepHidden(Session& session) {
+    if (session.state.hidden == session.keptHidden)
+        return;
+    session.keptHidden = session.state.hidden;
+    std::string why;
+    Remember(session.memoryPath, session.state.project.path, session.state, session.view, why);
+}
 
 void ForgetRecovery(Session& session) {
     session.recovered.clear();
@@ -159,9 +172,12 @@ EditOutcome EditSession(Session& session, const EditFields& fields, const std::s
     session.editGroup = group;
     session.editAt = now;
     session.redo.clear();
-    session.changed = true;
+    // Hiding is the designer's own: the file has nothing new to save.
+    auto op = fields.find("op");
+    session.changed = session.changed || op == fields.end() || op->second != "hide";
     ++session.version;
     Redraw(session, outcome.page);
+    KeepHidden(session);
     return outcome;
 }
 
@@ -177,6 +193,7 @@ bool Step(Session& session, std::vector<DesignState>& from, std::vector<DesignSt
     session.changed = true;
     ++session.version;
     Redraw(session, -1);
+    KeepHidden(session);
     return true;
 }
 
@@ -245,6 +262,7 @@ void TakeFile(Session& session, const Project& project, const std::string& text)
     session.changed = false;
     session.outsideText.clear();
     Redraw(session, -1);
+    KeepHidden(session);
 }
 
 } // namespace
@@ -299,4 +317,10 @@ bool AnswerOutsideFile(Session& session, bool take) {
     }
     TakeFile(session, project, text);
     return true;
+}
+
+void SetView(Session& session, const DesignerView& view) {
+    session.view = view;
+    std::string why;
+    Remember(session.memoryPath, session.state.project.path, session.state, session.view, why);
 }

@@ -6,6 +6,7 @@
 
 #include "design/covers.h"
 #include "design/edits.h"
+#include "design/memory.h"
 #include "pages/project.h"
 
 #include <chrono>
@@ -49,6 +50,10 @@ struct Session {
     std::string outsideText;
     std::string keptOver;
     std::uint64_t fileVersion = 0; // the version the last look at the file made
+    // What only the designer knows (design/memory.h), kept when it changes.
+    std::string memoryPath;
+    DesignerView view;
+    std::vector<std::vector<bool>> keptHidden;
 };
 
 struct SessionOutcome {
@@ -79,6 +84,9 @@ struct SaveOutcome {
     std::string why;               // a failed write
 };
 SaveOutcome SaveSession(Session& session, bool overwrite, bool dropComments);
+
+// The page shown (its number) and the zoom, kept for the next session.
+void SetView(Session& session, const DesignerView& view);
 
 // Looks at the project file; a change is taken when the file is seen the
 // same on two looks in a row. A new file that reads becomes the project

@@ -2,7 +2,7 @@
 // canvases is one of the 480 bytes the server rendered with kpl build's
 // code, so the designer and the build cannot differ. Which layer a click
 // falls on and a layer's box come from the server too.
-import { act, answerOf, edit, post, say } from './requests.js';
+import { act, answerOf, edit, keepView, post, say } from './requests.js';
 import { $, addView, chosenLayer, chosenPage, HEIGHT, select, selected, show, state, WIDTH } from './state.js';
 
 const DARK = [29, 43, 29];
@@ -52,14 +52,23 @@ function drawGrid(zoom) {
   context.stroke();
 }
 
-// Each selected layer's box, and around several the box of them all.
+// Each selected layer's box, and around several the box of them all;
+// drawn again only when they or the zoom changed.
+let drawnBoxes = '';
+
 function drawSelection() {
   const marks = $('marks');
   const zoom = scale();
-  marks.width = WIDTH * zoom;
-  marks.height = HEIGHT * zoom;
-  const context = marks.getContext('2d');
   const boxes = chosenPage() ? selected().map((i) => chosenPage().layers[i].box).filter((b) => b) : [];
+  const key = zoom + ':' + JSON.stringify(boxes);
+  if (key === drawnBoxes) return;
+  drawnBoxes = key;
+  if (marks.width !== WIDTH * zoom) {
+    marks.width = WIDTH * zoom;
+    marks.height = HEIGHT * zoom;
+  }
+  const context = marks.getContext('2d');
+  context.clearRect(0, 0, marks.width, marks.height);
   marks.dataset.box = '';
   if (!boxes.length) return;
   const outline = (box, dashed) => {
@@ -94,10 +103,11 @@ function showZoom() {
   drawSelection();
 }
 
-// One step in or out from the zoom shown; 0 fits.
+// A zoom (0 fits), kept for the next session.
 function zoomTo(zoom) {
   state.zoom = zoom;
   showZoom();
+  keepView();
 }
 
 function zoomStep(by) {

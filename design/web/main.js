@@ -22,7 +22,11 @@ async function start() {
   state.layers = await answerOf(await fetch('api/layers'));
   offerKinds();
   const answer = await answerOf(await fetch('api/state'));
-  select(answer.pages.length && answer.pages[0].layers.length ? [answer.pages[0].layers.length - 1] : []);
+  // The page and zoom of the last session.
+  state.page = Math.max(0, answer.pages.findIndex((p) => p.number === answer.view.page));
+  state.zoom = answer.view.zoom;
+  const count = answer.pages.length ? answer.pages[state.page].layers.length : 0;
+  select(count ? [count - 1] : []);
   show(answer);
   offerSlot(chosenPage() ? chosenPage().number : 0);
   document.body.dataset.ready = '1';

@@ -2,7 +2,7 @@
 // exports and problems.
 import { draw } from './canvas.js';
 import { offerSlot } from './display.js';
-import { act, edit, post, say } from './requests.js';
+import { act, edit, keepView, post, say } from './requests.js';
 import { $, addView, chosenPage, FLASH_PAGES, HEIGHT, select, show, state, WIDTH } from './state.js';
 
 function two(n) {
@@ -49,8 +49,9 @@ function choosePage(i, next = state.project) {
   state.page = i;
   const count = chosenPage() ? chosenPage().layers.length : 0;
   select(count ? [count - 1] : []);
-  offerSlot(chosenPage().number);
+  if (chosenPage()) offerSlot(chosenPage().number);
   show();
+  keepView();
 }
 
 function addPage(number) {

@@ -1,6 +1,6 @@
 // Talking to kpl design: every change goes through one queue, one request
 // at a time, in order; the answer's project is then shown.
-import { $, show, state } from './state.js';
+import { $, chosenPage, show, state } from './state.js';
 
 export function say(text, failed = false) {
   $('status').textContent = text;
@@ -86,4 +86,10 @@ export function edit(fields, key) {
 // Any other request that changes the project: `run` returns its answer.
 export function act(run) {
   enqueue({ run, started: performance.now() });
+}
+
+// The page shown and the zoom, kept by kpl design for the next session.
+export function keepView() {
+  const page = chosenPage() ? chosenPage().number : -1;
+  fetch('api/view', { method: 'POST', body: new URLSearchParams({ page, zoom: state.zoom }) }).catch(() => {});
 }

@@ -135,7 +135,6 @@ def edits(driver, designer, folder, project):
     requesting(driver, driver.find_element(By.ID, "save").click)
     same("Save asks nothing of the example project", accept_dialogs(driver), [])
     same("Save says so", driver.find_element(By.ID, "status").text, "screens.toml saved")
-    driver.save_screenshot(os.path.join(RUN, "designer.png"))
     out = os.path.join(RUN, "out")
     subprocess.run([KPL, "build", project, "-o", out], check=True, capture_output=True)
     built = dark_pixels_of_picture(os.path.join(out, "05-battery_low.bmp"))
@@ -512,6 +511,12 @@ def clipboard(driver):
         driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
         requesting(driver, at_pixel(driver, 40, 22).click().perform)
         requesting(driver, at_pixel(driver, 50, 31).key_down(Keys.SHIFT).click().key_up(Keys.SHIFT).perform)
+        # The README's picture: a real page at 8x with a selection.
+        driver.set_window_size(1500, 820)
+        Select(driver.find_element(By.ID, "zoom")).select_by_visible_text("8x")
+        driver.save_screenshot(os.path.join(RUN, "designer.png"))
+        driver.set_window_size(1300, 850)
+        driver.find_element(By.TAG_NAME, "body").send_keys("0")
         driver.find_element(By.TAG_NAME, "body").send_keys(Keys.CONTROL, "c")
         copied = clipboard_text(driver)
         same("Ctrl-C: the selected layers' text as the project file has it", (status.text, copied),
@@ -761,6 +766,35 @@ def pictures_and_the_rest(driver):
         designer.stop()
 
 
+def memory(driver):
+    """Hidden layers, the zoom and the page shown survive a restart, kept in
+    the user's configuration folder, nothing beside the project."""
+    project = example_project(os.path.join(RUN, "memory"))
+    kept = os.path.join(os.environ["XDG_CONFIG_HOME"], "kpl", "design")
+    shutil.rmtree(kept, ignore_errors=True)
+    for session in ("first", "next"):
+        designer = Designer(project)
+        try:
+            driver.get(designer.url)
+            wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'"))
+            if session == "first":
+                driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
+                Select(driver.find_element(By.ID, "zoom")).select_by_visible_text("8x")
+                requesting(driver, driver.find_element(
+                    By.XPATH, "//ol[@id='layers']/li[contains(., 'Battery low')]/input").click)
+                files = lambda: [os.path.join(kept, f) for f in os.listdir(kept)]
+                check("kept in the configuration folder", wait_until(lambda: len(files()) == 1 and "zoom 8\nhidden 5 3 1\n"
+                                                                     in open(files()[0]).read(), 10))
+        finally:
+            designer.stop()
+    same("the next session shows the page, the zoom and the hidden layer as they were",
+         (driver.find_element(By.CSS_SELECTOR, "nav button.chosen").text,
+          driver.find_element(By.ID, "stage").get_attribute("data-zoom"),
+          driver.find_element(By.XPATH, "//ol[@id='layers']/li[contains(., 'Battery low')]/input").is_selected()),
+         ("05 battery_low", "8", False))
+    same("and nothing beside the project", os.listdir(os.path.dirname(project)), ["screens.toml"])
+
+
 def files_and_links():
     """Pictures as they are on disk now; a dropped picture never written
     through a link."""
@@ -951,6 +985,7 @@ def main():
         pages(driver)
         live_file(driver)
         pictures_and_the_rest(driver)
+        memory(driver)
         lost_comments()
         files_and_links()
         recovery()
