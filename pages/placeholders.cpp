@@ -1,5 +1,7 @@
 #include "pages/placeholders.h"
 
+#include "pages/project.h"
+
 namespace {
 
 // Zeros a number may be padded to: a serial number's width, with room.
@@ -22,13 +24,7 @@ std::string Trimmed(const std::string& text) {
 } // namespace
 
 bool IsPlaceholderName(const std::string& name) {
-    if (name.empty() || (name[0] >= '0' && name[0] <= '9'))
-        return false;
-    for (char c : name)
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-              c == '_'))
-            return false;
-    return true;
+    return IsCIdentifier(name);
 }
 
 bool FillPlaceholders(const std::string& text, const PlaceholderValues& values, bool keepMissing,

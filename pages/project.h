@@ -92,6 +92,10 @@ ProjectOutcome ParseProject(const std::string& text, const std::string& path, Pr
 // Files (pictures, fonts) are looked at only when rendering.
 ProjectOutcome CheckProject(const Project& project);
 
+// Letters, digits and underscores, not starting with a digit: a page's name
+// (a C constant and part of file names), a placeholder's.
+bool IsCIdentifier(const std::string& name);
+
 // A picture or font file's path as opened: relative ones from the project
 // file's folder.
 std::string ProjectFilePath(const Project& project, const std::string& file);

@@ -17,18 +17,6 @@ std::string Upper(std::string text) {
     return text;
 }
 
-// Letters, digits and underscores, not starting with a digit: a page's
-// name becomes a C constant and part of file names.
-bool IsCIdentifier(const std::string& name) {
-    if (name.empty() || (name[0] >= '0' && name[0] <= '9'))
-        return false;
-    for (char c : name)
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-              c == '_'))
-            return false;
-    return true;
-}
-
 struct Checker {
     const Project& project;
     ProjectOutcome& outcome;
@@ -222,6 +210,16 @@ std::string LayerLimitProblem(const Layer& layer) {
         }
     }
     return "";
+}
+
+bool IsCIdentifier(const std::string& name) {
+    if (name.empty() || (name[0] >= '0' && name[0] <= '9'))
+        return false;
+    for (char c : name)
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+              c == '_'))
+            return false;
+    return true;
 }
 
 ProjectOutcome CheckProject(const Project& project) {

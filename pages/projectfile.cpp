@@ -387,6 +387,31 @@ void AttachComments(CommentLines& scan, Project& project) {
     }
 }
 
+// The text scanned for its comments and read as TOML; false, with the
+// problems in `outcome`, when it is not TOML. Only ASCII outside quotes and
+// comments, as TOML says: toml++ 3.3 must not see other characters there
+// (it reaches code it marks unreachable for some of them).
+bool ParseToml(const std::string& text, const std::string& path, CommentLines& scan,
+               toml::parse_result& parsed, ProjectOutcome& outcome) {
+    scan = ScanComments(text);
+    for (std::size_t line = 1; line < scan.lines.size(); ++line)
+        if (scan.foreign[line])
+            outcome.problems.push_back(
+                {path, static_cast<int>(line),
+                 "a character beyond ASCII outside quotes or after a backslash: names, keys "
+                 "and escapes are ASCII"});
+    if (!outcome.problems.empty())
+        return false;
+    parsed = toml::parse(text, path);
+    if (!parsed) {
+        const toml::parse_error& error = parsed.error();
+        outcome.problems.push_back(
+            {path, static_cast<int>(error.source().begin.line), std::string(error.description())});
+        return false;
+    }
+    return true;
+}
+
 bool ByLine(const ProjectProblem& a, const ProjectProblem& b) {
     return a.line < b.line;
 }
@@ -407,25 +432,10 @@ ProjectOutcome ParseProject(const std::string& file, const std::string& path, Pr
     static const std::string kByteOrderMark = "\xEF\xBB\xBF";
     project.byteOrderMark = file.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0;
     const std::string text = project.byteOrderMark ? file.substr(kByteOrderMark.size()) : file;
-    // Only ASCII outside quotes and comments, as TOML says; toml++ 3.3
-    // must not see other characters there (it reaches code it marks
-    // unreachable for some of them).
-    CommentLines scan = ScanComments(text);
-    for (std::size_t line = 1; line < scan.lines.size(); ++line)
-        if (scan.foreign[line])
-            outcome.problems.push_back(
-                {path, static_cast<int>(line),
-                 "a character beyond ASCII outside quotes or after a backslash: names, keys "
-                 "and escapes are ASCII"});
-    if (!outcome.problems.empty())
+    CommentLines scan;
+    toml::parse_result parsed;
+    if (!ParseToml(text, path, scan, parsed, outcome))
         return outcome;
-    toml::parse_result parsed = toml::parse(text, path);
-    if (!parsed) {
-        const toml::parse_error& error = parsed.error();
-        outcome.problems.push_back(
-            {path, static_cast<int>(error.source().begin.line), std::string(error.description())});
-        return outcome;
-    }
     const toml::table& root = parsed.table();
     Reader reader{path, outcome.problems};
     CheckKeys(reader, root, "a project (font, group, page)", {"font", "group", "page"});
@@ -488,22 +498,10 @@ ProjectOutcome ParseLayers(const std::string& text, const std::string& path,
                            std::vector<Layer>& layers) {
     layers.clear();
     ProjectOutcome outcome;
-    CommentLines scan = ScanComments(text);
-    for (std::size_t line = 1; line < scan.lines.size(); ++line)
-        if (scan.foreign[line])
-            outcome.problems.push_back(
-                {path, static_cast<int>(line),
-                 "a character beyond ASCII outside quotes or after a backslash: names, keys "
-                 "and escapes are ASCII"});
-    if (!outcome.problems.empty())
+    CommentLines scan;
+    toml::parse_result parsed;
+    if (!ParseToml(text, path, scan, parsed, outcome))
         return outcome;
-    toml::parse_result parsed = toml::parse(text, path);
-    if (!parsed) {
-        const toml::parse_error& error = parsed.error();
-        outcome.problems.push_back(
-            {path, static_cast<int>(error.source().begin.line), std::string(error.description())});
-        return outcome;
-    }
     const toml::table& root = parsed.table();
     Reader reader{path, outcome.problems};
     CheckKeys(reader, root, "layers ([[page.layer]] tables)", {"page", "group"});

@@ -11,6 +11,7 @@
 #include "display/image.h"
 #include "pages/build.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -225,9 +226,14 @@ TEST(Edits, LayersMoveHideAndGoWithTheirHiddenMark) {
     EXPECT_EQ(state.hidden.size(), 1u);
 }
 
+// A fresh folder for a test's project, and a fresh configuration folder:
+// what a session remembers of a project (hidden layers) must not reach the
+// next run, nor the user's own.
 std::string Folder(const char* name) {
-    std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / "kpl-design-test" / name;
+    const std::filesystem::path base = std::filesystem::temp_directory_path() / "kpl-design-test";
+    std::filesystem::remove_all(base / "config");
+    setenv("XDG_CONFIG_HOME", (base / "config").c_str(), 1);
+    std::filesystem::path folder = base / name;
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     return folder.string();
