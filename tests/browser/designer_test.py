@@ -318,6 +318,15 @@ def forms(driver, designer):
          ("warning: the text runs past the page:" in told, "pixels on the right" in told), (True, True))
 
 
+def shows_the_build(driver, project, out, what):
+    """The page's canvas against page 5 as kpl build draws the saved file."""
+    out = os.path.join(RUN, out)
+    subprocess.run([KPL, "build", project, "-o", out], check=True, capture_output=True)
+    shown, built = driver.execute_script(CANVAS_PIXELS, "#page"), dark_pixels_of_picture(
+        os.path.join(out, "05-battery_low.bmp"))
+    check(what, shown == built, "%d pixels differ" % sum(a != b for a, b in zip(shown, built)))
+
+
 def state(designer):
     return json.loads(request(designer, "GET", designer.base + "api/state")[2])
 
@@ -444,12 +453,7 @@ def canvas(driver):
         same("Delete removes the selection", [l["kind"] for l in state(designer)["pages"][1]["layers"]], ["group"])
         zoom_and_grid(driver)
         requesting(driver, driver.find_element(By.ID, "save").click)
-        out = os.path.join(RUN, "canvas-out")
-        subprocess.run([KPL, "build", project, "-o", out], check=True, capture_output=True)
-        shown, built = driver.execute_script(CANVAS_PIXELS, "#page"), dark_pixels_of_picture(
-            os.path.join(out, "05-battery_low.bmp"))
-        check("the canvas's pixels: kpl build's of the saved file", shown == built,
-              "%d pixels differ" % sum(a != b for a, b in zip(shown, built)))
+        shows_the_build(driver, project, "canvas-out", "the canvas's pixels: kpl build's of the saved file")
     finally:
         designer.stop()
 
@@ -755,12 +759,7 @@ def pictures_and_the_rest(driver):
         same("with every edit saved it does not", driver.execute_script("return sessionStorage.getItem('asked')"),
              "false")
         driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
-        out = os.path.join(RUN, "rest-out")
-        subprocess.run([KPL, "build", project, "-o", out], check=True, capture_output=True)
-        shown, built = driver.execute_script(CANVAS_PIXELS, "#page"), dark_pixels_of_picture(
-            os.path.join(out, "05-battery_low.bmp"))
-        check("the pictures' pixels: kpl build's of the saved file", shown == built,
-              "%d pixels differ" % sum(a != b for a, b in zip(shown, built)))
+        shows_the_build(driver, project, "rest-out", "the pictures' pixels: kpl build's of the saved file")
     finally:
         driver.set_window_size(1300, 850)
         designer.stop()
