@@ -11,6 +11,7 @@
 #include "display/image.h"
 #include "pages/build.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -236,11 +237,15 @@ TEST(Edits, LayersMoveHideAndGoWithTheirHiddenMark) {
     EXPECT_EQ(state.hidden.size(), 1u);
 }
 
+// What the designer keeps of a project (design/memory.h) goes into the
+// tests' folder, and none is kept from an earlier run.
 std::string Folder(const char* name) {
-    std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / "kpl-design-test" / name;
+    std::filesystem::path base = std::filesystem::temp_directory_path() / "kpl-design-test";
+    std::filesystem::path folder = base / name;
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
+    setenv("XDG_CONFIG_HOME", (base / "config").c_str(), 1);
+    std::filesystem::remove_all(base / "config");
     return folder.string();
 }
 
