@@ -18,6 +18,10 @@ struct LayerCover {
 // Each layer's cover, in the page's order (hidden layers too).
 std::vector<LayerCover> CoversOf(const Project& project, const Page& page, RenderCache& cache);
 
+// The covers of a group's layers where a use of it (a group layer) puts
+// them; none when it names no group.
+std::vector<LayerCover> GroupCoversOf(const Project& project, const Layer& use, RenderCache& cache);
+
 // Whether a click on the pixel (x, y) falls on the layer: in its box, or
 // for a line on or beside its ink.
 bool Covers(const LayerCover& cover, int x, int y);

@@ -226,11 +226,57 @@ void Insert(DesignState& state, int page, int at, const std::vector<Layer>& laye
     marks.insert(marks.begin() + at, hidden.begin(), hidden.end());
 }
 
+// An edit of a group's layers (within=G): made as on a page of them alone,
+// in a copy of the project (for its folder, fonts and groups); every page
+// that uses the group changes.
+EditOutcome ChangeWithin(DesignState& state, const EditFields& fields) {
+    EditOutcome outcome;
+    int index = 0;
+    if (!NumberField(fields, "within", index, outcome.why))
+        return outcome;
+    if (index < 0 || std::size_t(index) >= state.project.groups.size()) {
+        outcome.why = "no group " + std::to_string(index) + " in the project";
+        return outcome;
+    }
+    std::vector<Layer>& layers = state.project.groups[std::size_t(index)].layers;
+    DesignState inner;
+    inner.project = state.project;
+    inner.project.pages.assign(1, Page{});
+    inner.project.pages[0].layers = layers;
+    inner.hidden.assign(1, std::vector<bool>(layers.size(), false));
+    EditFields one = fields;
+    one.erase("within");
+    one["page"] = "0";
+    const std::string op = Field(fields, "op");
+    if (op == "hide" || op == "group" || op == "ungroup" || op == "align" ||
+        op.find("page") != std::string::npos) {
+        outcome.why = "not within a group: \"" + op + "\"";
+        return outcome;
+    }
+    outcome = Change(inner, one, nullptr);
+    if (outcome.ok)
+        layers = inner.project.pages[0].layers;
+    outcome.page = -1;
+    return outcome;
+}
+
+// The first of group_1, group_2, ... that no group has.
+std::string NewGroupName(const Project& project) {
+    for (int n = 1;; ++n) {
+        std::string name = "group_" + std::to_string(n);
+        if (std::none_of(project.groups.begin(), project.groups.end(),
+                         [&name](const Group& group) { return group.name == name; }))
+            return name;
+    }
+}
+
 EditOutcome Change(DesignState& state, const EditFields& fields, const PageCovers* covers) {
     EditOutcome outcome;
     std::string op = Field(fields, "op");
     Project& project = state.project;
     std::string& why = outcome.why;
+    if (!Field(fields, "within").empty())
+        return ChangeWithin(state, fields);
     if (op == "addpage") {
         int number = 0;
         if (!NumberField(fields, "number", number, why))
@@ -305,6 +351,34 @@ EditOutcome Change(DesignState& state, const EditFields& fields, const PageCover
             marks.push_back(hidden[std::size_t(*it)]);
         }
         Insert(state, pageIndex, layers.front() + 1, copies, marks);
+        outcome.ok = true;
+        return outcome;
+    }
+    if (op == "group") {
+        // The layers (not groups) become a new group, its use where the
+        // topmost of them was, at (0, 0): nothing moves.
+        std::vector<int> layers;
+        if (!LayerList(fields, page.layers.size(), layers, why))
+            return outcome;
+        Group group;
+        group.name = NewGroupName(project);
+        for (auto it = layers.rbegin(); it != layers.rend(); ++it) {
+            if (page.layers[std::size_t(*it)].kind == LayerKind::Group) {
+                why = "a group cannot hold a group";
+                return outcome;
+            }
+            group.layers.push_back(page.layers[std::size_t(*it)]);
+            group.layers.back().line = 0;
+        }
+        for (int i : layers) {
+            page.layers.erase(page.layers.begin() + i);
+            hidden.erase(hidden.begin() + i);
+        }
+        Layer use;
+        use.kind = LayerKind::Group;
+        use.group = group.name;
+        Insert(state, pageIndex, layers.front() - int(layers.size()) + 1, {use}, {false});
+        project.groups.push_back(group);
         outcome.ok = true;
         return outcome;
     }
@@ -409,6 +483,32 @@ EditOutcome Change(DesignState& state, const EditFields& fields, const PageCover
         hidden.erase(hidden.begin() + layerIndex);
         page.layers.insert(page.layers.begin() + to, moved);
         hidden.insert(hidden.begin() + to, wasHidden);
+        outcome.ok = true;
+    } else if (op == "ungroup") {
+        // The group's layers in place of its use, moved by its offset; the
+        // group itself goes with its last use.
+        auto group = std::find_if(project.groups.begin(), project.groups.end(),
+                                  [&layer](const Group& g) { return g.name == layer.group; });
+        if (layer.kind != LayerKind::Group || group == project.groups.end()) {
+            why = "only a group's use is ungrouped";
+            return outcome;
+        }
+        std::vector<Layer> layers = group->layers;
+        for (Layer& inner : layers) {
+            Nudge(inner, layer.x, layer.y);
+            inner.line = 0;
+        }
+        const std::string name = layer.group;
+        page.layers.erase(page.layers.begin() + layerIndex);
+        hidden.erase(hidden.begin() + layerIndex);
+        Insert(state, pageIndex, layerIndex, layers, std::vector<bool>(layers.size(), false));
+        bool used = false;
+        for (const Page& other : project.pages)
+            for (const Layer& use : other.layers)
+                used = used || (use.kind == LayerKind::Group && use.group == name);
+        if (!used)
+            project.groups.erase(group);
+        outcome.page = -1;
         outcome.ok = true;
     } else if (op == "hide") {
         hidden[std::size_t(layerIndex)] = Field(fields, "value") == "1";

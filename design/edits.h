@@ -46,6 +46,12 @@ struct EditOutcome {
 //                                 the layers' boxes together (`covers`)
 // op=paste page text [after]      the layers of the text (as the file
 //                                 writes them) above `after` (default: on top)
+// op=group page layers            the layers become a new group (group_N)
+//                                 used where the topmost of them was
+// op=ungroup page layer           a group's use becomes its layers
+// any of the above but align and hide with within=G (and page=0): made on
+//                                 the layers of group G, every page that
+//                                 uses it changing
 // op=addpage number name
 // op=removepage page
 // op=duplicatepage page           a copy after it, under the first free

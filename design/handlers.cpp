@@ -264,10 +264,20 @@ void GetAt(Designer& designer, const Request& request, Response& response) {
     std::optional<std::int64_t> y = WholeNumber(Param(request, "y"), 0, kDisplayHeight - 1);
     if (!index || !x || !y)
         return ReplyJson(response, Answer(false, "a page of the project and a pixel on it"), false);
-    const std::vector<LayerCover>& covers = session.covers[std::size_t(*index)];
+    // Within a group's use (use=L): that group's layers there.
+    const std::vector<LayerCover>* covers = &session.covers[std::size_t(*index)];
+    std::optional<std::int64_t> use =
+        Param(request, "use").empty()
+            ? std::nullopt
+            : WholeNumber(Param(request, "use"), 0, std::int64_t(covers->size()) - 1);
+    if (!Param(request, "use").empty() && !use)
+        return ReplyJson(response, Answer(false, "no such layer on that page"), false);
+    if (use)
+        covers = &session.groupCovers[std::size_t(*index)][std::size_t(*use)];
     std::vector<std::string> layers;
-    for (std::size_t i = covers.size(); i-- > 0;)
-        if (!session.state.hidden[std::size_t(*index)][i] && Covers(covers[i], int(*x), int(*y)))
+    for (std::size_t i = covers->size(); i-- > 0;)
+        if ((use || !session.state.hidden[std::size_t(*index)][i]) &&
+            Covers((*covers)[i], int(*x), int(*y)))
             layers.push_back(std::to_string(i));
     ReplyJson(response, "{\"ok\":true,\"layers\":" + JsonArray(layers) + "}");
 }

@@ -21,18 +21,29 @@ std::string FieldJson(const LayerField& field, const Layer& layer) {
 
 // A layer: its kind, whether the designer hides it, its line, and the
 // fields its kind has.
-// Its box on the page, [left, top, width, height], or null; and its text
-// as the file writes it, for the clipboard.
-std::string LayerJson(const Layer& layer, bool hidden, const LayerCover& cover) {
+// [left, top, width, height] on the page, or null.
+std::string BoxJson(const LayerCover& cover) {
+    return cover.any ? JsonArray({std::to_string(cover.left), std::to_string(cover.top),
+                                  std::to_string(cover.right - cover.left),
+                                  std::to_string(cover.bottom - cover.top)})
+                     : "null";
+}
+
+// Its box on the page (a group's use: and each of the group's layers' there,
+// "inner"); its text as the file writes it, for the clipboard.
+std::string LayerJson(const Layer& layer, bool hidden, const LayerCover& cover,
+                      const std::vector<LayerCover>& inner = {}) {
     JsonObject json;
     Add(json, "kind", JsonString(kLayerKindNames[int(layer.kind)]));
     Add(json, "hidden", JsonBool(hidden));
     Add(json, "line", layer.line);
-    Add(json, "box",
-        cover.any ? JsonArray({std::to_string(cover.left), std::to_string(cover.top),
-                               std::to_string(cover.right - cover.left),
-                               std::to_string(cover.bottom - cover.top)})
-                  : "null");
+    Add(json, "box", BoxJson(cover));
+    if (layer.kind == LayerKind::Group) {
+        std::vector<std::string> boxes;
+        for (const LayerCover& each : inner)
+            boxes.push_back(BoxJson(each));
+        Add(json, "inner", JsonArray(boxes));
+    }
     Add(json, "toml", JsonString(LayersText({layer})));
     for (const LayerField& field : kLayerFields)
         if (HasField(field, layer.kind))
@@ -87,7 +98,7 @@ std::string SessionJson(const Session& session) {
         std::vector<std::string> layers;
         for (std::size_t layer = 0; layer < page.layers.size(); ++layer)
             layers.push_back(LayerJson(page.layers[layer], session.state.hidden[i][layer],
-                                       session.covers[i][layer]));
+                                       session.covers[i][layer], session.groupCovers[i][layer]));
         JsonObject json;
         Add(json, "number", page.number);
         Add(json, "name", JsonString(page.name));
@@ -103,14 +114,21 @@ std::string SessionJson(const Session& session) {
     for (const BuiltinFont& font : BuiltinFonts())
         builtins.push_back(*font.alias ? font.alias : font.name);
     std::vector<std::string> groups;
-    for (const Group& group : project.groups)
+    std::vector<std::string> groupLayers; // each group's, for editing them in place
+    for (const Group& group : project.groups) {
         groups.push_back(group.name);
+        std::vector<std::string> layers;
+        for (const Layer& layer : group.layers)
+            layers.push_back(LayerJson(layer, false, LayerCover{}));
+        groupLayers.push_back(JsonArray(layers));
+    }
     JsonObject json;
     Add(json, "path", JsonString(project.path));
     Add(json, "pages", JsonArray(pages));
     Add(json, "fonts", JsonStrings(fonts));
     Add(json, "builtinFonts", JsonStrings(builtins));
     Add(json, "groups", JsonStrings(groups));
+    Add(json, "groupLayers", JsonArray(groupLayers));
     Add(json, "canUndo", JsonBool(!session.undo.empty()));
     Add(json, "canRedo", JsonBool(!session.redo.empty()));
     Add(json, "changed", JsonBool(session.changed));

@@ -132,6 +132,7 @@ void Redraw(Session& session, int page) {
     session.images.resize(pages.size());
     session.problems.resize(pages.size());
     session.covers.resize(pages.size());
+    session.groupCovers.resize(pages.size());
     for (std::size_t i = 0; i < pages.size(); ++i) {
         if (page >= 0 && std::size_t(page) != i)
             continue;
@@ -153,6 +154,10 @@ void Redraw(Session& session, int page) {
             session.problems[i].push_back(ProblemText(said));
         }
         session.covers[i] = CoversOf(session.state.project, pages[i], session.cache);
+        session.groupCovers[i].clear();
+        for (const Layer& layer : pages[i].layers)
+            session.groupCovers[i].push_back(
+                GroupCoversOf(session.state.project, layer, session.cache));
     }
 }
 

@@ -26,6 +26,8 @@ struct Session {
     std::vector<std::vector<std::string>> problems;
     // Each page's layers' covers: what a click selects, a selection's box.
     std::vector<std::vector<LayerCover>> covers;
+    // For each group layer of a page, its group's layers' covers there.
+    std::vector<std::vector<std::vector<LayerCover>>> groupCovers;
     bool drawn = false;        // the first drawing waits until the server listens
     std::string diskText;      // the file as read or last saved
     bool changed = false;      // since then

@@ -2,8 +2,13 @@
 // canvases is one of the 480 bytes the server rendered with kpl build's
 // code, so the designer and the build cannot differ. Which layer a click
 // falls on and a layer's box come from the server too.
+import { enterGroup } from './layers.js';
 import { act, answerOf, edit, keepView, post, say } from './requests.js';
 import { $, addView, chosenLayer, chosenPage, HEIGHT, select, selected, show, state, WIDTH } from './state.js';
+
+// Where the group edited in place is used on the page: its layers' boxes
+// there, and its offset.
+const use = () => chosenPage().layers[state.group.use];
 
 const DARK = [29, 43, 29];
 const LIGHT = [197, 214, 163];
@@ -59,7 +64,8 @@ let drawnBoxes = '';
 function drawSelection() {
   const marks = $('marks');
   const zoom = scale();
-  const boxes = chosenPage() ? selected().map((i) => chosenPage().layers[i].box).filter((b) => b) : [];
+  const box = (i) => (state.group ? use().inner[i] : chosenPage().layers[i].box);
+  const boxes = chosenPage() ? selected().map(box).filter((b) => b) : [];
   const key = zoom + ':' + JSON.stringify(boxes);
   if (key === drawnBoxes) return;
   drawnBoxes = key;
@@ -147,7 +153,8 @@ function pressMove(event) {
   const at = pixelAt(event);
   const drag = { moved: false, layers: null, dx: 0, dy: 0, key: `drag:${++strokes}`, additive: event.shiftKey };
   act(async () => {
-    const answer = await answerOf(await fetch(`api/at?page=${state.page}&x=${at.x}&y=${at.y}`));
+    const within = state.group ? `&use=${state.group.use}` : '';
+    const answer = await answerOf(await fetch(`api/at?page=${state.page}&x=${at.x}&y=${at.y}${within}`));
     const under = answer.ok ? answer.layers : [];
     const top = under.length ? under[0] : -1;
     drag.under = under;
@@ -168,9 +175,10 @@ function pressMove(event) {
   return drag;
 }
 
-// A click without a move on the layer chosen alone: the next one beneath.
+// A click without a move on the layer chosen alone: the next one beneath
+// (not the second click of a double-click).
 function release(drag) {
-  if (drag.moved || drag.additive) return;
+  if (drag.moved || drag.additive || drag.clicks > 1) return;
   act(async () => {
     if (drag.alone && drag.under.length > 1) {
       const i = drag.under.indexOf(state.layer);
@@ -188,9 +196,12 @@ function onPointer() {
   let drag = null;
   let last = null;
   let paintValue = 1;
+  // In a group, the group's own coordinates.
+  const offset = () => (state.group ? { x: use().x, y: use().y } : { x: 0, y: 0 });
   const paint = (at) => {
     if (at.x < 0 || at.y < 0 || at.x >= WIDTH || at.y >= HEIGHT) return;
-    edit({ op: 'paint', layer: state.layer, x: at.x, y: at.y, value: paintValue, group: `paint:${strokes}` });
+    const { x, y } = offset();
+    edit({ op: 'paint', layer: state.layer, x: at.x - x, y: at.y - y, value: paintValue, group: `paint:${strokes}` });
   };
   grid.addEventListener('pointerdown', (event) => {
     if (event.button !== 0) return;
@@ -210,8 +221,8 @@ function onPointer() {
     strokes++;
     // Judged by the grid, not the page: with white or inverting ink a
     // drawn cell is light on the page.
-    const row = l.rows[last.y - l.y] || '';
-    paintValue = row[last.x - l.x] === '#' ? 0 : 1;
+    const row = l.rows[last.y - offset().y - l.y] || '';
+    paintValue = row[last.x - offset().x - l.x] === '#' ? 0 : 1;
     paint(last);
   });
   grid.addEventListener('pointermove', (event) => {
@@ -235,6 +246,10 @@ function onPointer() {
     }
     last = now;
   });
+  // The second click of a double-click does not reach beneath.
+  grid.addEventListener('mousedown', (event) => drag && (drag.clicks = event.detail));
+  // A double-click on a group's use edits its layers in place.
+  grid.addEventListener('dblclick', () => act(async () => (enterGroup(), { ok: true })));
   grid.addEventListener('pointerleave', () => ($('pointer').textContent = ''));
   grid.addEventListener('pointerup', () => {
     if (drag) release(drag);

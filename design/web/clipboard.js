@@ -4,7 +4,7 @@
 // aligning the selection.
 import { removeSelected } from './layers.js';
 import { act, edit, post, say } from './requests.js';
-import { $, chosenPage, select, selected, state } from './state.js';
+import { $, chosenPage, groupIndex, select, selected, shownLayers, state } from './state.js';
 
 // In a field, the keys are the field's.
 const typing = (event) => /^(INPUT|TEXTAREA|SELECT)$/.test(event.target.tagName);
@@ -17,7 +17,7 @@ function plural(count, what) {
 function copied(event) {
   const layers = selected();
   if (typing(event) || !chosenPage() || !layers.length) return false;
-  const text = layers.map((i) => chosenPage().layers[i].toml).join('\n');
+  const text = layers.map((i) => shownLayers()[i].toml).join('\n');
   event.clipboardData.setData('text/plain', text);
   event.preventDefault();
   say(plural(layers.length, 'layer') + (event.type === 'cut' ? ' cut' : ' copied'));
@@ -27,12 +27,13 @@ function copied(event) {
 // New layers above the topmost selected one (or on top), then selected.
 function insert(fields, done) {
   const page = state.page;
-  const before = chosenPage().layers.length;
+  const group = groupIndex();
+  const before = shownLayers().length;
   const at = selected().length ? selected()[selected().length - 1] + 1 : before;
   act(async () => {
     const answer = await post('edit', { page, after: at - 1, ...fields });
     if (answer.ok) {
-      const count = answer.state.pages[page].layers.length - before;
+      const count = (group >= 0 ? answer.state.groupLayers[group] : answer.state.pages[page].layers).length - before;
       select([...Array(count).keys()].map((i) => at + i));
       say(plural(count, 'layer') + ' ' + done);
     } else {
@@ -58,6 +59,7 @@ function onKeys(event) {
 
 function align(edge) {
   const layers = selected();
+  if (state.group) return say('Layers are aligned on the page, not within a group', true);
   if (!layers.length) return say('Select the layers to align first', true);
   edit({ op: 'align', layers: layers.join(','), edge, to: layers.length > 1 ? $('align-to').value : 'page' });
 }

@@ -1,8 +1,9 @@
 // The chosen page's layer list, the topmost layer (drawn last) first, as
-// people expect; adding a layer; the keys that move and remove the
-// selected ones.
-import { edit } from './requests.js';
-import { $, addView, chosenPage, select, selected, show, state } from './state.js';
+// people expect (or a group's, while it is edited in place); adding a
+// layer; groups made, edited and undone; the keys that move and remove
+// the selected ones.
+import { act, edit, post, say } from './requests.js';
+import { $, addView, chosenLayer, chosenPage, select, selected, show, shownLayers, state } from './state.js';
 
 // The list's words for a layer: its name, or its kind's summary with the
 // fields' values put in ("line {x},{y} to {x2},{y2}").
@@ -23,7 +24,7 @@ export function offerKinds() {
 }
 
 function moveLayer(i, to) {
-  if (to < 0 || to >= chosenPage().layers.length) return;
+  if (to < 0 || to >= shownLayers().length) return;
   edit({ op: 'move', layer: i, to });
   if (state.layer === i) state.layer = to;
 }
@@ -63,9 +64,7 @@ function newRow() {
   return item;
 }
 
-function layers() {
-  return chosenPage() ? chosenPage().layers : [];
-}
+const layers = shownLayers;
 
 // Rows are kept and only what changed in them is set: a row per layer,
 // its layer told by its place in the list.
@@ -82,6 +81,7 @@ function showLayers() {
     item.classList.toggle('hidden', !!l.hidden);
     const [visible, name] = item.children;
     if (visible.checked !== !l.hidden) visible.checked = !l.hidden;
+    visible.disabled = !!state.group; // a group's layers are hidden with its use
     const text = describe(l);
     if (name.textContent !== text) name.textContent = text;
   }
@@ -108,7 +108,8 @@ function onList(event) {
 }
 
 // Arrows move the selection a pixel (with Shift 8), Delete removes it,
-// Escape lets it go, Ctrl-A selects every layer of the page.
+// Escape lets it go (and then leaves a group), Ctrl-A selects every layer
+// of the page, Ctrl-G groups them, Ctrl-Shift-G ungroups.
 function onKeys(event) {
   const typing = /^(INPUT|TEXTAREA|SELECT)$/.test(event.target.tagName);
   if (typing || !chosenPage() || document.querySelector('dialog[open]')) return;
@@ -118,7 +119,12 @@ function onKeys(event) {
     show();
     return event.preventDefault();
   }
+  if ((event.ctrlKey || event.metaKey) && key === 'g') {
+    event.preventDefault();
+    return event.shiftKey ? ungroup() : group();
+  }
   const chosen = selected();
+  if (key === 'escape' && !chosen.length && state.group) return leaveGroup();
   if (event.ctrlKey || event.metaKey || event.altKey || !chosen.length) return;
   const moves = { arrowleft: [-1, 0], arrowright: [1, 0], arrowup: [0, -1], arrowdown: [0, 1] };
   const step = event.shiftKey ? 8 : 1;
@@ -136,7 +142,65 @@ function onKeys(event) {
   event.preventDefault();
 }
 
+// The selected layers made a group, its use chosen where the topmost was.
+function group() {
+  const layers = selected();
+  if (state.group || !layers.length) return say('Select the page\'s layers to group first', true);
+  const at = layers[layers.length - 1] - layers.length + 1;
+  act(async () => {
+    const answer = await post('edit', { op: 'group', page: state.page, layers: layers.join(',') });
+    if (answer.ok) select([at]);
+    say(answer.ok ? `${answer.state.groups[answer.state.groups.length - 1]} made of ${layers.length} layers` : answer.message, !answer.ok);
+    return answer;
+  });
+}
+
+// The chosen group's use becomes its layers, selected.
+function ungroup() {
+  const l = chosenLayer();
+  if (state.group || !l || l.kind !== 'group') return say('Choose a group on the page first', true);
+  const at = state.layer;
+  const count = state.project.groupLayers[state.project.groups.indexOf(l.group)].length;
+  act(async () => {
+    const answer = await post('edit', { op: 'ungroup', page: state.page, layer: at });
+    if (answer.ok) select([...Array(count).keys()].map((i) => at + i));
+    say(answer.ok ? `${l.group} ungrouped here` : answer.message, !answer.ok);
+    return answer;
+  });
+}
+
+// A group's layers edited where the chosen use shows them: every page
+// that uses it changes.
+export function enterGroup() {
+  const l = chosenLayer();
+  if (state.group || !l || l.kind !== 'group' || state.project.groups.indexOf(l.group) < 0) return;
+  state.group = { name: l.group, use: state.layer };
+  select([]);
+  show();
+}
+
+function leaveGroup() {
+  const use = state.group.use;
+  state.group = null;
+  select([use]);
+  show();
+}
+
+function showGroupMode() {
+  $('group-mode').hidden = !state.group;
+  if (state.group) $('group-name').textContent = state.group.name;
+  const l = chosenLayer();
+  $('edit-group').disabled = !!state.group || !l || l.kind !== 'group';
+  $('ungroup').disabled = $('edit-group').disabled;
+  $('group').disabled = !!state.group || !selected().length;
+}
+
 export function startLayers() {
+  $('group').onclick = group;
+  $('ungroup').onclick = ungroup;
+  $('edit-group').onclick = enterGroup;
+  $('leave-group').onclick = leaveGroup;
+  addView(showGroupMode);
   $('layers').addEventListener('click', onList);
   document.addEventListener('keydown', onKeys);
   $('add').onclick = () => {

@@ -47,6 +47,7 @@ function showPages() {
 function choosePage(i, next = state.project) {
   state.project = next;
   state.page = i;
+  state.group = null;
   const count = chosenPage() ? chosenPage().layers.length : 0;
   select(count ? [count - 1] : []);
   if (chosenPage()) offerSlot(chosenPage().number);

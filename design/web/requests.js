@@ -80,7 +80,9 @@ window.kplSettled = () => !busy && queue.length === 0;
 // An edit of the chosen page; edits of one key (a slider, a drag) merge
 // while they wait.
 export function edit(fields, key) {
-  enqueue({ fields: { page: state.page, ...fields }, key, started: performance.now() });
+  // A layer's edit while a group is edited in place is the group's.
+  const within = state.group && fields.layer !== -1 ? { within: state.project.groups.indexOf(state.group.name) } : {};
+  enqueue({ fields: { page: state.page, ...within, ...fields }, key, started: performance.now() });
 }
 
 // Any other request that changes the project: `run` returns its answer.

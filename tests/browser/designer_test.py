@@ -765,6 +765,59 @@ def pictures_and_the_rest(driver):
         designer.stop()
 
 
+def groups(driver):
+    """The selection made a group (Ctrl-G) and back (Ctrl-Shift-G); a group
+    edited in place (double-click) changes every page that uses it."""
+    project = example_project(os.path.join(RUN, "groups"))
+    designer = Designer(project)
+    try:
+        driver.get(designer.url)
+        wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'"))
+        status = driver.find_element(By.ID, "status")
+        page = lambda n: [(l["kind"], l.get("group", l.get("text"))) for l in state(designer)["pages"][n]["layers"]]
+        driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
+        requesting(driver, at_pixel(driver, 40, 22).click().perform)
+        requesting(driver, at_pixel(driver, 50, 31).key_down(Keys.SHIFT).click().key_up(Keys.SHIFT).perform)
+        keys(driver, Keys.CONTROL, "g")
+        same("Ctrl-G: the selection a group, its use chosen", (status.text, page(1), chosen(driver)[0]),
+             ("group_1 made of 2 layers", [("group", "statusbar"), ("group", "group_1")], ["group group_1"]))
+        requesting(driver, at_pixel(driver, 5, 3).click().perform)
+        keys(driver, Keys.CONTROL, "c")
+        driver.find_element(By.XPATH, "//nav/button[contains(., '02 splash')]").click()
+        keys(driver, Keys.CONTROL, "v")
+        before = [p["image"] for p in state(designer)["pages"]]
+        requesting(driver, at_pixel(driver, 5, 3).double_click().perform)
+        requesting(driver, at_pixel(driver, 5, 3).click().perform)
+        keys(driver, Keys.ARROW_RIGHT, Keys.ARROW_RIGHT)
+        after = state(designer)
+        same("a double-click edits the group in place: its text moved on every page that uses it",
+             (driver.find_element(By.ID, "group-mode").text.split("\n")[0], after["groupLayers"][0][1]["x"],
+              [a != b["image"] for a, b in zip(before, after["pages"])]),
+             ("Group statusbar, on every page that uses it Done", 4, [True, True]))
+        keys(driver, Keys.ESCAPE)
+        keys(driver, Keys.ESCAPE)
+        same("Escape twice: nothing selected, then the page's layers again",
+             (driver.find_element(By.ID, "group-mode").is_displayed(), chosen(driver)[0]), (False, ["group statusbar"]))
+        driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
+        requesting(driver, at_pixel(driver, 40, 22).click().perform)
+        keys(driver, Keys.CONTROL, Keys.SHIFT, "g")
+        same("Ctrl-Shift-G: the group's layers back in its place, the group gone with its last use",
+             (page(1), after["groups"], state(designer)["groups"]),
+             ([("group", "statusbar"), ("text", "Battery low"), ("line", None)], ["statusbar", "group_1"],
+              ["statusbar"]))
+        requesting(driver, driver.find_element(By.ID, "save").click)
+        out = os.path.join(RUN, "groups-out")
+        subprocess.run([KPL, "build", project, "-o", out], check=True, capture_output=True)
+        for number, name in ((2, "splash"), (5, "battery_low")):
+            driver.find_element(By.XPATH, "//nav/button[contains(., '%02d %s')]" % (number, name)).click()
+            shown = driver.execute_script(CANVAS_PIXELS, "#page")
+            built = dark_pixels_of_picture(os.path.join(out, "%02d-%s.bmp" % (number, name)))
+            check("page %d: the canvas's pixels are kpl build's of the saved file" % number, shown == built,
+                  "%d pixels differ" % sum(a != b for a, b in zip(shown, built)))
+    finally:
+        designer.stop()
+
+
 def memory(driver):
     """Hidden layers, the zoom and the page shown survive a restart, kept in
     the user's configuration folder, nothing beside the project."""
@@ -984,6 +1037,7 @@ def main():
         pages(driver)
         live_file(driver)
         pictures_and_the_rest(driver)
+        groups(driver)
         memory(driver)
         lost_comments()
         files_and_links()
