@@ -6,6 +6,10 @@
 
 namespace {
 
+// Looks after a read that compare the text too: 3 s of the page's looks
+// every 50 ms, past the coarsest tick of a file system's times.
+constexpr int kTextLooks = 60;
+
 bool ReadText(const std::string& path, std::string& text) {
     std::uint64_t length = 0;
     return ReadUserFile(path, std::size_t(kMaxProjectFileBytes), text, length).ok &&
@@ -38,6 +42,8 @@ SessionOutcome OpenSession(const std::string& path, Session& session) {
     Recall(session.memoryPath, session.state, session.view);
     session.keptHidden = session.state.hidden;
     session.diskText = text;
+    session.lookedText = text;
+    session.textLooks = kTextLooks;
     // An earlier session's unsaved edits are offered when they still read
     // as a project and differ from the file.
     const std::string recovery = RecoveryPath(path);
@@ -275,20 +281,27 @@ void TakeFile(Session& session, const Project& project, const std::string& text)
 bool WatchProjectFile(Session& session) {
     const std::string& path = session.state.project.path;
     FileStamp now = StampFile(path);
-    if (now == session.diskStamp)
-        return false;
-    // Read when it looks the same twice in a row: a file an editor writes
-    // in place is not read half written.
-    if (now != session.seenStamp) {
+    std::string text;
+    std::uint64_t length = 0;
+    if (now == session.diskStamp) {
+        if (session.textLooks == 0)
+            return false;
+        --session.textLooks;
+        if (!ReadUserFile(path, std::size_t(kMaxProjectFileBytes), text, length).ok ||
+            text == session.lookedText)
+            return false;
+    } else if (now != session.seenStamp) {
+        // Read when it looks the same twice in a row: a file an editor
+        // writes in place is not read half written.
         session.seenStamp = now;
         return false;
     }
     session.diskStamp = now;
-    std::string text;
+    session.textLooks = kTextLooks;
     std::vector<std::string> problems;
     Project project;
-    std::uint64_t length = 0;
     FileOutcome read = ReadUserFile(path, std::size_t(kMaxProjectFileBytes), text, length);
+    session.lookedText = read.ok ? text : std::string();
     if (!read.ok)
         problems.push_back(path + ": cannot be read (" + read.why + ")");
     else if (length > std::uint64_t(kMaxProjectFileBytes))

@@ -44,6 +44,11 @@ struct Session {
     // to it outside (an editor, a checkout).
     FileStamp diskStamp;
     FileStamp seenStamp; // a change seen once: taken when seen again unchanged
+    // A file system with coarse times (FAT's 2 s) stamps a second write of
+    // the same length within its tick alike: for a few looks after each
+    // read, the text is compared with the one last read as well.
+    std::string lookedText;
+    int textLooks = 0;
     // The file does not read (half saved, a conflict): its problems by
     // line, while the last good project stays; nothing is written.
     std::vector<std::string> fileProblems;

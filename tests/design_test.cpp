@@ -468,9 +468,7 @@ TEST(Session, UnsavedEditsAreKeptForTheNextSession) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), kProject);
 }
 
-// A file changed outside (each time to a new length: two writes within the
-// clock's step may leave the same time) is taken on the second look that
-// sees it alike;
+// A file changed outside is taken on the second look that sees it alike;
 // over unsaved edits it waits for the user; one that does not read leaves
 // the project and refuses every save.
 TEST(Session, TheFileChangedOutside) {
@@ -481,14 +479,20 @@ TEST(Session, TheFileChangedOutside) {
     std::ofstream(path) << moved;
     EXPECT_FALSE(WatchProjectFile(session)); // seen once
     ASSERT_TRUE(WatchProjectFile(session));
+    // A second write of the same length within the file system's tick (its
+    // time put back here) is seen by its text.
+    const auto first = std::filesystem::last_write_time(path);
+    std::ofstream(path) << std::string(moved).replace(moved.find("x = 100"), 7, "x = 101");
+    std::filesystem::last_write_time(path, first);
+    ASSERT_TRUE(WatchProjectFile(session));
     EXPECT_EQ(std::vector<int>({LayerAt(session.state, 0, 1).x, session.changed, Undo(session)}),
-              std::vector<int>({100, false, true}));
+              std::vector<int>({101, false, true}));
     // The undo is an unsaved edit: a new file now waits.
     std::ofstream(path) << kProject;
     WatchProjectFile(session);
     ASSERT_TRUE(WatchProjectFile(session));
     EXPECT_EQ(session.outsideText, kProject);
-    EXPECT_EQ(LayerAt(session.state, 0, 1).x, 10); // the undo's
+    EXPECT_EQ(LayerAt(session.state, 0, 1).x, 100); // the undo's
     ASSERT_TRUE(AnswerOutsideFile(session, false));
     std::ofstream(path) << "[[page]]\nnumber = 1\nname = \"one";
     WatchProjectFile(session);
