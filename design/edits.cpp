@@ -229,7 +229,7 @@ void Insert(DesignState& state, int page, int at, const std::vector<Layer>& laye
 // An edit of a group's layers (within=G): made as on a page of them alone,
 // in a copy of the project (for its folder, fonts and groups); every page
 // that uses the group changes.
-EditOutcome ChangeWithin(DesignState& state, const EditFields& fields) {
+EditOutcome ChangeWithin(DesignState& state, const EditFields& fields, const PageCovers* covers) {
     EditOutcome outcome;
     int index = 0;
     if (!NumberField(fields, "within", index, outcome.why))
@@ -248,12 +248,11 @@ EditOutcome ChangeWithin(DesignState& state, const EditFields& fields) {
     one.erase("within");
     one["page"] = "0";
     const std::string op = Field(fields, "op");
-    if (op == "hide" || op == "group" || op == "ungroup" || op == "align" ||
-        op.find("page") != std::string::npos) {
+    if (op == "hide" || op == "group" || op == "ungroup" || op.find("page") != std::string::npos) {
         outcome.why = "not within a group: \"" + op + "\"";
         return outcome;
     }
-    outcome = Change(inner, one, nullptr);
+    outcome = Change(inner, one, covers);
     if (outcome.ok)
         layers = inner.project.pages[0].layers;
     outcome.page = -1;
@@ -276,7 +275,7 @@ EditOutcome Change(DesignState& state, const EditFields& fields, const PageCover
     Project& project = state.project;
     std::string& why = outcome.why;
     if (!Field(fields, "within").empty())
-        return ChangeWithin(state, fields);
+        return ChangeWithin(state, fields, covers);
     if (op == "addpage") {
         int number = 0;
         if (!NumberField(fields, "number", number, why))

@@ -49,9 +49,10 @@ struct EditOutcome {
 // op=group page layers            the layers become a new group (group_N)
 //                                 used where the topmost of them was
 // op=ungroup page layer           a group's use becomes its layers
-// any of the above but align and hide with within=G (and page=0): made on
-//                                 the layers of group G, every page that
-//                                 uses it changing
+// any of the above but hide with within=G (and page=0): made on the
+//                                 layers of group G, every page that uses
+//                                 it changing; align's `covers` are then
+//                                 those of G's layers where a use draws them
 // op=addpage number name
 // op=removepage page
 // op=duplicatepage page           a copy after it, under the first free

@@ -1,5 +1,6 @@
 #include "design/session.h"
 
+#include "common/wholenumber.h"
 #include "design/limits.h"
 #include "pages/limits.h"
 #include "platform/userfiles.h"
@@ -169,7 +170,28 @@ void Redraw(Session& session, int page) {
 
 EditOutcome EditSession(Session& session, const EditFields& fields, const std::string& group) {
     DesignState before = session.state;
-    EditOutcome outcome = ApplyEdit(session.state, fields, &session.covers);
+    // Within a group, its layers where the use being edited (use=L)
+    // draws them: aligned there as the user sees them.
+    const std::vector<std::vector<LayerCover>>* covers = &session.covers;
+    std::vector<std::vector<LayerCover>> useCovers;
+    auto within = fields.find("within");
+    if (within != fields.end() && !within->second.empty()) {
+        covers = nullptr;
+        auto page = fields.find("page"), use = fields.find("use");
+        std::optional<std::int64_t> pageIndex, useIndex;
+        if (page != fields.end() && use != fields.end())
+            pageIndex = WholeNumber(page->second, 0, std::int64_t(session.groupCovers.size()) - 1);
+        if (pageIndex)
+            useIndex =
+                WholeNumber(use->second, 0,
+                            std::int64_t(session.groupCovers[std::size_t(*pageIndex)].size()) - 1);
+        if (useIndex) {
+            useCovers.push_back(
+                session.groupCovers[std::size_t(*pageIndex)][std::size_t(*useIndex)]);
+            covers = &useCovers;
+        }
+    }
+    EditOutcome outcome = ApplyEdit(session.state, fields, covers);
     if (!outcome.ok)
         return outcome;
     // One drag or slider move is one undo step; a pause of a second starts another.

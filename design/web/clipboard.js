@@ -59,9 +59,10 @@ function onKeys(event) {
 
 function align(edge) {
   const layers = selected();
-  if (state.group) return say('Layers are aligned on the page, not within a group', true);
   if (!layers.length) return say('Select the layers to align first', true);
-  edit({ op: 'align', layers: layers.join(','), edge, to: layers.length > 1 ? $('align-to').value : 'page' });
+  // Within a group: where the use being edited draws its layers.
+  const use = state.group ? { use: state.group.use } : {};
+  edit({ op: 'align', layers: layers.join(','), edge, to: layers.length > 1 ? $('align-to').value : 'page', ...use });
 }
 
 export function startClipboard() {

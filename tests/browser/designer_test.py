@@ -794,6 +794,10 @@ def groups(driver):
              (driver.find_element(By.ID, "group-mode").text.split("\n")[0], after["groupLayers"][0][1]["x"],
               [a != b["image"] for a, b in zip(before, after["pages"])]),
              ("Group statusbar, on every page that uses it Done", 4, [True, True]))
+        requesting(driver, driver.find_element(By.CSS_SELECTOR, "#align button[data-edge=right]").click)
+        use = next(l for l in state(designer)["pages"][0]["layers"] if l.get("group") == "statusbar")
+        same("aligned right within the group: to the page where the use draws it", use["inner"][1][0] + use["inner"][1][2],
+             120)
         keys(driver, Keys.ESCAPE)
         keys(driver, Keys.ESCAPE)
         same("Escape twice: nothing selected, then the page's layers again",
