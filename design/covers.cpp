@@ -42,10 +42,6 @@ void GivenBox(const Layer& layer, std::int64_t box[4]) {
     box[3] = layer.y + height;
 }
 
-} // namespace
-
-namespace {
-
 // The box of what was drawn into cover.ink and of the layer's own box,
 // moved by (dx, dy), on the page.
 void Bound(LayerCover& cover, const Layer& layer, std::int64_t dx, std::int64_t dy) {
