@@ -804,10 +804,13 @@ def groups(driver):
              (driver.find_element(By.ID, "group-mode").is_displayed(), chosen(driver)[0]), (False, ["group statusbar"]))
         driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
         requesting(driver, at_pixel(driver, 40, 22).click().perform)
+        keys(driver, Keys.ARROW_RIGHT, Keys.ARROW_DOWN)
+        inner = state(designer)["pages"][1]["layers"][1]["inner"]
         keys(driver, Keys.CONTROL, Keys.SHIFT, "g")
-        same("Ctrl-Shift-G: the group's layers back in its place, the group gone with its last use",
-             (page(1), after["groups"], state(designer)["groups"]),
-             ([("group", "statusbar"), ("text", "Battery low"), ("line", None)], ["statusbar", "group_1"],
+        same("Ctrl-Shift-G: the group's layers back in its place where the moved use drew them, the group gone"
+             " with its last use", (page(1), [l["box"] for l in state(designer)["pages"][1]["layers"][1:]],
+                                    after["groups"], state(designer)["groups"]),
+             ([("group", "statusbar"), ("text", "Battery low"), ("line", None)], inner, ["statusbar", "group_1"],
               ["statusbar"]))
         requesting(driver, driver.find_element(By.ID, "save").click)
         out = os.path.join(RUN, "groups-out")
