@@ -541,7 +541,10 @@ def clipboard(driver):
              [("rectangle", 0), ("text", 0), ("text", 18), ("line", 30), ("text", 16), ("line", 28)])
         clipboard_text(driver, '# the clock, typed in an editor\n[[page.layer]]\nkind = "text"\ntext = "12:00"\n'
                                'font = "small"\nx = 90\ny = 2\n')
+        driver.find_elements(By.CSS_SELECTOR, "#layers li span")[-1].click()  # the bottommost, the frame
         keys(driver, Keys.CONTROL, "v")
+        same("Ctrl-V puts the layers above the selected one",
+             [l.get("text") for l in state(designer)["pages"][0]["layers"][:2]], [None, "12:00"])
         clipboard_text(driver, 'kind = "circle"\n')
         keys(driver, Keys.CONTROL, "v")
         same("a text of no layers: refused with the reader's words", status.text,
