@@ -20,7 +20,7 @@ from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select
 
 from harness import (KPL, LINE, RUN, Designer, Sim, check, chromium, dark_pixels_of_picture,
-                     display_bytes, example_project, request, same, version, wait_until)
+                     display_bytes, example_project, open_page, request, same, version, wait_until)
 
 # What the page's canvas shows, one value a pixel: 1 where dark.
 CANVAS_PIXELS = """
@@ -327,6 +327,20 @@ def shows_the_build(driver, project, out, what):
     check(what, shown == built, "%d pixels differ" % sum(a != b for a, b in zip(shown, built)))
 
 
+def pages_show_the_build(driver, project, out):
+    """Pages 2 and 5, each chosen in the strip, against kpl build of the saved
+    file; the build's folder."""
+    out = os.path.join(RUN, out)
+    subprocess.run([KPL, "build", project, "-o", out], check=True, capture_output=True)
+    for number, name in ((2, "splash"), (5, "battery_low")):
+        driver.find_element(By.XPATH, "//nav/button[contains(., '%02d %s')]" % (number, name)).click()
+        shown = driver.execute_script(CANVAS_PIXELS, "#page")
+        built = dark_pixels_of_picture(os.path.join(out, "%02d-%s.bmp" % (number, name)))
+        check("page %d: the canvas's pixels are kpl build's of the saved file" % number, shown == built,
+              "%d pixels differ" % sum(a != b for a, b in zip(shown, built)))
+    return out
+
+
 def state(designer):
     return json.loads(request(designer, "GET", designer.base + "api/state")[2])
 
@@ -416,8 +430,7 @@ def canvas(driver):
     project = example_project(os.path.join(RUN, "canvas"))
     designer = Designer(project)
     try:
-        driver.get(designer.url)
-        wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'"))
+        open_page(driver, designer)
         driver.find_element(By.TAG_NAME, "body").send_keys(Keys.ESCAPE)
         same("Escape lets the selection go", chosen(driver), ([], ""))
         requesting(driver, at_pixel(driver, 60, 16).click().perform)
@@ -507,8 +520,7 @@ def clipboard(driver):
     project = example_project(os.path.join(RUN, "clipboard"))
     designer = Designer(project)
     try:
-        driver.get(designer.url)
-        wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'"))
+        open_page(driver, designer)
         driver.execute_cdp_cmd("Browser.grantPermissions", {"origin": designer.origin, "permissions": [
             "clipboardReadWrite", "clipboardSanitizedWrite"]})
         status = driver.find_element(By.ID, "status")
@@ -561,14 +573,7 @@ def clipboard(driver):
             same("align %s to %s" % (edge, to), [tuple(b[:2]) for _, b in layer_boxes(designer, 1)[1:]], want)
         requesting(driver, driver.find_element(By.ID, "save").click)
         check("the pasted comment is kept", "# the clock, typed in an editor\n[[page.layer]]" in open(project).read())
-        out = os.path.join(RUN, "clipboard-out")
-        subprocess.run([KPL, "build", project, "-o", out], check=True, capture_output=True)
-        for number, name in ((2, "splash"), (5, "battery_low")):
-            driver.find_element(By.XPATH, "//nav/button[contains(., '%02d %s')]" % (number, name)).click()
-            shown = driver.execute_script(CANVAS_PIXELS, "#page")
-            built = dark_pixels_of_picture(os.path.join(out, "%02d-%s.bmp" % (number, name)))
-            check("page %d: the canvas's pixels are kpl build's of the saved file" % number, shown == built,
-                  "%d pixels differ" % sum(a != b for a, b in zip(shown, built)))
+        out = pages_show_the_build(driver, project, "clipboard-out")
         with open(project, "a") as editor:
             editor.write("\n" + copied)
         built = subprocess.run([KPL, "build", project, "-o", out], capture_output=True, text=True)
@@ -583,8 +588,7 @@ def pages(driver):
     project = example_project(os.path.join(RUN, "pages"))
     designer = Designer(project)
     try:
-        driver.get(designer.url)
-        wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'"))
+        open_page(driver, designer)
         status = driver.find_element(By.ID, "status")
         strip = lambda: [b.text for b in driver.find_elements(By.CSS_SELECTOR, "#pages button[data-page]")]
         requesting(driver, driver.find_element(By.XPATH, "//nav/button[contains(., '+ 07')]").click)
@@ -655,8 +659,7 @@ def live_file(driver):
             file.write(text)
         os.replace(project + ".new", project)
     try:
-        driver.get(designer.url)
-        wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'"))
+        open_page(driver, designer)
         status = driver.find_element(By.ID, "status")
         driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
         for what, change in (("git checkout of another branch", lambda: git("checkout", "-q", "other")),
@@ -715,8 +718,7 @@ def pictures_and_the_rest(driver):
     designer = Designer(project)
     try:
         driver.set_window_size(1024, 768)
-        driver.get(designer.url)
-        wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'"))
+        open_page(driver, designer)
         same("at 1024 pixels wide nothing is cut off; the page fits at 4x",
              driver.execute_script("const html = document.documentElement; return [html.scrollWidth <= "
                                    "html.clientWidth, document.querySelector('#stage').dataset.zoom]"), [True, "4"])
@@ -774,8 +776,7 @@ def groups(driver):
     project = example_project(os.path.join(RUN, "groups"))
     designer = Designer(project)
     try:
-        driver.get(designer.url)
-        wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'"))
+        open_page(driver, designer)
         status = driver.find_element(By.ID, "status")
         page = lambda n: [(l["kind"], l.get("group", l.get("text"))) for l in state(designer)["pages"][n]["layers"]]
         driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
@@ -816,14 +817,7 @@ def groups(driver):
              ([("group", "statusbar"), ("text", "Battery low"), ("line", None)], inner, ["statusbar", "group_1"],
               ["statusbar"]))
         requesting(driver, driver.find_element(By.ID, "save").click)
-        out = os.path.join(RUN, "groups-out")
-        subprocess.run([KPL, "build", project, "-o", out], check=True, capture_output=True)
-        for number, name in ((2, "splash"), (5, "battery_low")):
-            driver.find_element(By.XPATH, "//nav/button[contains(., '%02d %s')]" % (number, name)).click()
-            shown = driver.execute_script(CANVAS_PIXELS, "#page")
-            built = dark_pixels_of_picture(os.path.join(out, "%02d-%s.bmp" % (number, name)))
-            check("page %d: the canvas's pixels are kpl build's of the saved file" % number, shown == built,
-                  "%d pixels differ" % sum(a != b for a, b in zip(shown, built)))
+        pages_show_the_build(driver, project, "groups-out")
     finally:
         designer.stop()
 
@@ -837,8 +831,7 @@ def memory(driver):
     for session in ("first", "next"):
         designer = Designer(project)
         try:
-            driver.get(designer.url)
-            wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'"))
+            open_page(driver, designer)
             if session == "first":
                 driver.find_element(By.XPATH, "//nav/button[contains(., '05 battery_low')]").click()
                 Select(driver.find_element(By.ID, "zoom")).select_by_visible_text("8x")
@@ -1029,9 +1022,7 @@ def main():
     designer = Designer("screens.toml", cwd=folder)
     driver = chromium()
     try:
-        driver.get(designer.url)
-        check("the designer starts in Chromium",
-              wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'")))
+        check("the designer starts in Chromium", open_page(driver, designer))
         out = edits(driver, designer, folder, project)
         display(driver, designer, out)
         store_all_cut_short()

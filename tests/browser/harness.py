@@ -177,3 +177,9 @@ def wait_until(condition, seconds=30):
             return True
         time.sleep(0.05)
     return False
+
+
+def open_page(driver, designer):
+    """The designer's page in the browser; whether it showed its first state."""
+    driver.get(designer.url)
+    return wait_until(lambda: driver.execute_script("return document.body.dataset.ready === '1'"))
