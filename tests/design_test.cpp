@@ -16,6 +16,7 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <unistd.h>
 
 namespace {
 
@@ -239,9 +240,11 @@ TEST(Edits, LayersMoveHideAndGoWithTheirHiddenMark) {
 
 // A fresh folder for a test's project, and a fresh configuration folder:
 // what a session remembers of a project (hidden layers) must not reach the
-// next run, nor the user's own.
+// next run, nor the user's own. The process's own: two runs at once (the
+// fault injection's) do not share them.
 std::string Folder(const char* name) {
-    const std::filesystem::path base = std::filesystem::temp_directory_path() / "kpl-design-test";
+    const std::filesystem::path base =
+        std::filesystem::temp_directory_path() / ("kpl-design-test-" + std::to_string(::getpid()));
     std::filesystem::remove_all(base / "config");
     setenv("XDG_CONFIG_HOME", (base / "config").c_str(), 1);
     std::filesystem::path folder = base / name;
