@@ -354,18 +354,15 @@ EditOutcome Change(DesignState& state, const EditFields& fields, const PageCover
         return outcome;
     }
     if (op == "group") {
-        // The layers (not groups) become a new group, its use where the
-        // topmost of them was, at (0, 0): nothing moves.
+        // The layers become a new group, its use where the topmost of them
+        // was, at (0, 0): nothing moves. A group's use among them is refused
+        // by the project's checks, in the file's words.
         std::vector<int> layers;
         if (!LayerList(fields, page.layers.size(), layers, why))
             return outcome;
         Group group;
         group.name = NewGroupName(project);
         for (auto it = layers.rbegin(); it != layers.rend(); ++it) {
-            if (page.layers[std::size_t(*it)].kind == LayerKind::Group) {
-                why = "a group cannot hold a group";
-                return outcome;
-            }
             group.layers.push_back(page.layers[std::size_t(*it)]);
             group.layers.back().line = 0;
         }

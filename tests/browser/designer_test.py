@@ -785,6 +785,9 @@ def groups(driver):
         keys(driver, Keys.CONTROL, "g")
         same("Ctrl-G: the selection a group, its use chosen", (status.text, page(1), chosen(driver)[0]),
              ("group_1 made of 2 layers", [("group", "statusbar"), ("group", "group_1")], ["group group_1"]))
+        keys(driver, Keys.CONTROL, "g")
+        same("Ctrl-G on a group's use: refused in the file's words", (status.text, page(1)),
+             ("a group cannot use another group", [("group", "statusbar"), ("group", "group_1")]))
         requesting(driver, at_pixel(driver, 5, 3).click().perform)
         keys(driver, Keys.CONTROL, "c")
         driver.find_element(By.XPATH, "//nav/button[contains(., '02 splash')]").click()
