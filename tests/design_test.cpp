@@ -322,40 +322,34 @@ TEST(Session, RandomEditsLeaveAProjectTheBuildDrawsAsTheDesignerDoes) {
            "size = 11\n[[group]]\nname = \"bar\"\n[[group.layer]]\nkind = \"rectangle\"\n"
            "width = 120\nheight = 5\n"
         << kProject;
-    // Each field with values in and out of its range.
-    const std::map<std::string, std::vector<std::string>> values = {
-        {"x", {"0", "7", "-30", "119", "-10000", "10001", "100000"}},
-        {"y", {"0", "9", "-5", "31", "10000", "-10001"}},
-        {"width", {"0", "1", "26", "1024", "1025", "10001"}},
-        {"height", {"0", "3", "40", "1024", "20000"}},
-        {"x2", {"0", "60", "-10000", "119"}},
-        {"y2", {"0", "31", "10000"}},
-        {"size", {"0", "8", "11", "12", "16", "255", "256", "20000"}},
-        {"threshold", {"0", "60", "128", "200", "255", "256"}},
-        {"dither", {"none", "floyd-steinberg", "atkinson", "bayer"}},
-        {"fit", {"fit", "fill", "stretch"}},
-        {"invert", {"0", "1"}},
-        {"opaque", {"0", "1"}},
-        {"filled", {"0", "1"}},
-        {"ink", {"black", "white", "invert"}},
-        {"anchor", {"top-left", "centre", "bottom-right"}},
-        {"text", {"Hi", "Zo\xC3\xAB\nline", "", std::string(4097, 'W')}},
-        {"font", {"small", "large", "sans", "nope"}},
-        {"rows", {"##.\n.#", "", std::string(1025, '#')}},
-        {"file", {"a.png", "b.png"}},
-        {"group", {"bar", "none"}},
+    // Each kind's fields from the layer table, with values at and past a
+    // number's edges, every choice, and values of each other type.
+    const std::map<FieldType, std::vector<std::string>> valuesOfType = {
+        {FieldType::Flag, {"0", "1"}},
+        {FieldType::Words, {"Hi", "", "serial=1042"}},
+        {FieldType::Text, {"Hi", "Zo\xC3\xAB\nline", "", std::string(4097, 'W')}},
+        {FieldType::File, {"a.png", "b.png"}},
+        {FieldType::FontName, {"small", "large", "sans", "nope"}},
+        {FieldType::GroupName, {"bar", "none"}},
+        {FieldType::Rows, {"##.\n.#", "", std::string(1025, '#')}},
     };
-    // The fields the designer's form offers for each kind of layer.
-    const std::vector<std::vector<std::string>> fieldsOf = {
-        {"file", "threshold", "dither", "fit", "invert", "opaque", "x", "y", "width", "height",
-         "ink"},
-        {"text", "font", "size", "anchor", "x", "y", "width", "height", "ink"},
-        {"x", "y", "x2", "y2", "ink"},
-        {"x", "y", "width", "height", "filled", "ink"},
-        {"rows", "x", "y", "ink"},
-        {"group", "x", "y"},
+    auto valuesOf = [&valuesOfType](const LayerField& field) {
+        if (field.type == FieldType::Choice)
+            return std::vector<std::string>(field.choices.words,
+                                            field.choices.words + field.choices.count);
+        if (field.type != FieldType::Whole && field.type != FieldType::Level)
+            return valuesOfType.at(field.type);
+        std::vector<std::string> values;
+        for (int value :
+             {field.lowest - 1, field.lowest, 0, 3, 9, 31, 119, field.highest, field.highest + 1})
+            values.push_back(std::to_string(value));
+        return values;
     };
-    const char* const kinds[] = {"picture", "text", "line", "rectangle", "pixels", "group"};
+    std::vector<std::vector<const LayerField*>> fieldsOf(kLayerKinds);
+    for (const LayerField& field : kLayerFields)
+        for (int kind = 0; kind < kLayerKinds; ++kind)
+            if (field.kinds & KindBit(LayerKind(kind)))
+                fieldsOf[std::size_t(kind)].push_back(&field);
     std::mt19937 random(7);
     auto pick = [&random](const auto& list) { return list[random() % list.size()]; };
     int taken = 0, compared = 0;
@@ -376,7 +370,7 @@ TEST(Session, RandomEditsLeaveAProjectTheBuildDrawsAsTheDesignerDoes) {
             case 0:
                 edit = {{"op", "add"},
                         {"page", page},
-                        {"kind", kinds[random() % 6]},
+                        {"kind", kLayerKindNames[random() % kLayerKinds]},
                         {"file", "a.png"}};
                 break;
             case 1:
@@ -408,12 +402,12 @@ TEST(Session, RandomEditsLeaveAProjectTheBuildDrawsAsTheDesignerDoes) {
                                              .layers[std::stoul(target)]
                                              .kind)
                            : 0;
-                const std::string field = pick(fieldsOf[kind]);
+                const LayerField& field = *pick(fieldsOf[kind]);
                 edit = {{"op", "set"},
                         {"page", page},
                         {"layer", target},
-                        {"field", field},
-                        {"value", pick(values.at(field))}};
+                        {"field", field.key},
+                        {"value", pick(valuesOf(field))}};
             }
             }
             taken += EditSession(session, edit, "").ok;
