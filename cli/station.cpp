@@ -14,7 +14,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <ctime>
 #include <list>
 #include <map>
 #include <memory>
@@ -138,16 +137,7 @@ bool IsStation(const StationOptions& options) {
 }
 
 std::string Today() {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char text[16];
-    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
-    return text;
+    return TimeText("%Y-%m-%d", false);
 }
 
 namespace {

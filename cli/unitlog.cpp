@@ -106,15 +106,20 @@ bool LogUnit(const std::string& path, const UnitRecord& record) {
     return outcome.ok;
 }
 
-std::string LogTime() {
+std::string TimeText(const char* format, bool utc) {
     std::time_t now = std::time(nullptr);
-    std::tm utc{};
+    std::tm parts{};
 #ifdef _WIN32
-    gmtime_s(&utc, &now);
+    if (utc)
+        gmtime_s(&parts, &now);
+    else
+        localtime_s(&parts, &now);
 #else
-    gmtime_r(&now, &utc);
+    if (utc)
+        gmtime_r(&now, &parts);
+    else
+        localtime_r(&now, &parts);
 #endif
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
+    char text[64];
+    return std::strftime(text, sizeof text, format, &parts) ? text : "";
 }

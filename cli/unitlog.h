@@ -28,5 +28,10 @@ bool OpenUnitLog(const std::string& path, std::set<std::uint64_t>& used);
 // Appends the unit's line; false after telling why.
 bool LogUnit(const std::string& path, const UnitRecord& record);
 
+// The time now in strftime's `format`, in UTC or local time.
+std::string TimeText(const char* format, bool utc);
+
 // The time now as the log writes it.
-std::string LogTime();
+inline std::string LogTime() {
+    return TimeText("%Y-%m-%dT%H:%M:%SZ", true);
+}

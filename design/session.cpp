@@ -100,6 +100,37 @@ void KeepHidden(Session& session) {
     Remember(session.memoryPath, session.state.project.path, session.state, session.view, why);
 }
 
+// The layers' covers an edit aligns by: the pages' own; within a group,
+// its layers' where the use being edited (use=L) draws them, as the user
+// sees them, put into `useCovers`; none when that use is not there.
+const std::vector<std::vector<LayerCover>>*
+CoversFor(const Session& session, const EditFields& fields,
+          std::vector<std::vector<LayerCover>>& useCovers) {
+    auto within = fields.find("within"), page = fields.find("page"), use = fields.find("use");
+    if (within == fields.end() || within->second.empty())
+        return &session.covers;
+    if (page == fields.end() || use == fields.end())
+        return nullptr;
+    const auto pageIndex =
+        WholeNumber(page->second, 0, std::int64_t(session.groupCovers.size()) - 1);
+    const auto useIndex =
+        pageIndex
+            ? WholeNumber(use->second, 0,
+                          std::int64_t(session.groupCovers[std::size_t(*pageIndex)].size()) - 1)
+            : std::nullopt;
+    if (!useIndex)
+        return nullptr;
+    useCovers.assign(1, session.groupCovers[std::size_t(*pageIndex)][std::size_t(*useIndex)]);
+    return &useCovers;
+}
+
+// A step to undo, the oldest dropped past the limit.
+void PushUndo(Session& session, const DesignState& state) {
+    session.undo.push_back(state);
+    if (session.undo.size() > kMaxUndoSteps)
+        session.undo.erase(session.undo.begin());
+}
+
 void ForgetRecovery(Session& session) {
     session.recovered.clear();
     PathInfo info;
@@ -115,7 +146,7 @@ bool RestoreRecovery(Session& session) {
     if (session.recovered.empty() ||
         !ParseProject(session.recovered, session.state.project.path, project).ok)
         return false;
-    session.undo.push_back(session.state);
+    PushUndo(session, session.state);
     session.redo.clear();
     session.state = StateOf(project);
     session.changed = true;
@@ -170,38 +201,15 @@ void Redraw(Session& session, int page) {
 
 EditOutcome EditSession(Session& session, const EditFields& fields, const std::string& group) {
     DesignState before = session.state;
-    // Within a group, its layers where the use being edited (use=L)
-    // draws them: aligned there as the user sees them.
-    const std::vector<std::vector<LayerCover>>* covers = &session.covers;
     std::vector<std::vector<LayerCover>> useCovers;
-    auto within = fields.find("within");
-    if (within != fields.end() && !within->second.empty()) {
-        covers = nullptr;
-        auto page = fields.find("page"), use = fields.find("use");
-        std::optional<std::int64_t> pageIndex, useIndex;
-        if (page != fields.end() && use != fields.end())
-            pageIndex = WholeNumber(page->second, 0, std::int64_t(session.groupCovers.size()) - 1);
-        if (pageIndex)
-            useIndex =
-                WholeNumber(use->second, 0,
-                            std::int64_t(session.groupCovers[std::size_t(*pageIndex)].size()) - 1);
-        if (useIndex) {
-            useCovers.push_back(
-                session.groupCovers[std::size_t(*pageIndex)][std::size_t(*useIndex)]);
-            covers = &useCovers;
-        }
-    }
-    EditOutcome outcome = ApplyEdit(session.state, fields, covers);
+    EditOutcome outcome = ApplyEdit(session.state, fields, CoversFor(session, fields, useCovers));
     if (!outcome.ok)
         return outcome;
     // One drag or slider move is one undo step; a pause of a second starts another.
     const auto now = std::chrono::steady_clock::now();
     if (group.empty() || group != session.editGroup || session.undo.empty() ||
-        now - session.editAt > std::chrono::seconds(1)) {
-        session.undo.push_back(before);
-        if (session.undo.size() > kMaxUndoSteps)
-            session.undo.erase(session.undo.begin());
-    }
+        now - session.editAt > std::chrono::seconds(1))
+        PushUndo(session, before);
     session.editGroup = group;
     session.editAt = now;
     session.redo.clear();
@@ -285,9 +293,7 @@ void TakeFile(Session& session, const Project& project, const std::string& text)
     for (std::size_t i = 0; i < next.hidden.size() && i < session.state.hidden.size(); ++i)
         if (next.hidden[i].size() == session.state.hidden[i].size())
             next.hidden[i] = session.state.hidden[i];
-    session.undo.push_back(session.state);
-    if (session.undo.size() > kMaxUndoSteps)
-        session.undo.erase(session.undo.begin());
+    PushUndo(session, session.state);
     session.redo.clear();
     session.editGroup.clear();
     session.state = next;

@@ -4,7 +4,7 @@
 // falls on and a layer's box come from the server too.
 import { enterGroup } from './layers.js';
 import { act, answerOf, edit, keepView, post, say } from './requests.js';
-import { $, addView, chosenLayer, chosenPage, HEIGHT, select, selected, show, state, WIDTH } from './state.js';
+import { $, addView, chosenLayer, chosenPage, HEIGHT, select, selected, show, state, typing, WIDTH } from './state.js';
 
 // Where the group edited in place is used on the page: its layers' boxes
 // there, and its offset.
@@ -301,7 +301,7 @@ function onZoom() {
     { passive: false },
   );
   document.addEventListener('keydown', (event) => {
-    if (/^(INPUT|TEXTAREA|SELECT)$/.test(event.target.tagName) || event.altKey || document.querySelector('dialog[open]'))
+    if (typing(event) || event.altKey || document.querySelector('dialog[open]'))
       return;
     if (event.key === '+' || event.key === '=') zoomStep(1);
     else if (event.key === '-') zoomStep(-1);

@@ -4,10 +4,8 @@
 // aligning the selection.
 import { removeSelected } from './layers.js';
 import { act, edit, post, say } from './requests.js';
-import { $, chosenPage, groupIndex, select, selected, shownLayers, state } from './state.js';
+import { $, chosenPage, groupIndex, select, selected, shownLayers, state, typing } from './state.js';
 
-// In a field, the keys are the field's.
-const typing = (event) => /^(INPUT|TEXTAREA|SELECT)$/.test(event.target.tagName);
 
 function plural(count, what) {
   return `${count} ${what}${count === 1 ? '' : 's'}`;

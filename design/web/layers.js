@@ -3,7 +3,7 @@
 // layer; groups made, edited and undone; the keys that move and remove
 // the selected ones.
 import { act, edit, post, say } from './requests.js';
-import { $, addView, chosenLayer, chosenPage, select, selected, show, shownLayers, state } from './state.js';
+import { $, addView, chosenLayer, chosenPage, select, selected, show, shownLayers, state, typing } from './state.js';
 
 // The list's words for a layer: its name, or its kind's summary with the
 // fields' values put in ("line {x},{y} to {x2},{y2}").
@@ -111,8 +111,7 @@ function onList(event) {
 // Escape lets it go (and then leaves a group), Ctrl-A selects every layer
 // of the page, Ctrl-G groups them, Ctrl-Shift-G ungroups.
 function onKeys(event) {
-  const typing = /^(INPUT|TEXTAREA|SELECT)$/.test(event.target.tagName);
-  if (typing || !chosenPage() || document.querySelector('dialog[open]')) return;
+  if (typing(event) || !chosenPage() || document.querySelector('dialog[open]')) return;
   const key = event.key.toLowerCase();
   if ((event.ctrlKey || event.metaKey) && key === 'a') {
     select(layers().map((_, i) => i));

@@ -2,7 +2,7 @@
 // the edits kept from an earlier session; the project file watched for
 // changes made outside.
 import { act, answerOf, post, say } from './requests.js';
-import { $, addView, show, state } from './state.js';
+import { $, addView, show, state, typing } from './state.js';
 
 async function save(extra = {}) {
   const answer = await post('save', extra);
@@ -27,14 +27,13 @@ const undo = () => act(() => post('undo', {}));
 const redo = () => act(() => post('redo', {}));
 
 function onKeys(event) {
-  const typing = /^(INPUT|TEXTAREA|SELECT)$/.test(event.target.tagName);
-  if (event.key === '?' && !typing) {
+  if (event.key === '?' && !typing(event)) {
     $('keys').showModal();
     return event.preventDefault();
   }
   if (!event.ctrlKey && !event.metaKey) return;
   const key = event.key.toLowerCase();
-  if (key === 'z' && !event.shiftKey && !typing) undo();
+  if (key === 'z' && !event.shiftKey && !typing(event)) undo();
   else if ((key === 'z' && event.shiftKey) || key === 'y') redo();
   else if (key === 's') act(() => save());
   else return;

@@ -16,6 +16,9 @@ export const state = { project: null, page: 0, layer: -1, selection: new Set(), 
 
 export const $ = (id) => document.getElementById(id);
 
+// A key typed into a field is the field's, not a shortcut.
+export const typing = (event) => /^(INPUT|TEXTAREA|SELECT)$/.test(event.target.tagName);
+
 const views = [];
 
 // A view draws from the state every time it changes, in the order added.
